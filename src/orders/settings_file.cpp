@@ -1,0 +1,187 @@
+#include "orders/settings_file.h"
+
+#include <charconv>
+#include <utility>
+#include <vector>
+
+namespace tallowick {
+namespace {
+
+constexpr const char* kFileName = "settings.ini";
+
+void appendNumber(std::string& out, int64_t value) {
+    out += value < 0 ? "" : " ";
+    out += std::to_string(value);
+    out += " \r\n";
+}
+
+void appendLine(std::string& out, std::string_view text) {
+    out += text;
+    out += "\r\n";
+}
+
+std::vector<std::string_view> splitLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        const size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
+        if (end == std::string_view::npos)
+            end = bytes.size();
+        std::string_view line = bytes.substr(start, end - start);
+        if (next != start + line.size() && !line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.push_back(line);
+        start = next;
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::string formatSettings(const OrderTable& table) {
+    std::string out;
+    appendNumber(out, table.orderCount());
+    for (int i = 1; i <= table.orderCount(); ++i) {
+        const Order& order = table.at(i);
+        appendLine(out, order.description);
+        appendLine(out, order.due.toSettingsText());
+        appendNumber(out, order.period);
+        appendLine(out, order.soundFile);
+        appendNumber(out, order.sounding);
+    }
+    return out;
+}
+
+bool parseSettingsNumber(std::string_view text, int64_t& value) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    if (text.empty())
+        return false;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+ParsedSettings parseSettings(std::string_view bytes) {
+    ParsedSettings result;
+    const std::vector<std::string_view> lines = splitLines(bytes);
+    auto damage = [&](size_t line, const std::string& what) {
+        result.damaged = true;
+        result.problem = "line " + std::to_string(line) + ": " + what;
+        return result;
+    };
+
+    int64_t count = 0;
+    if (lines.empty() || !parseSettingsNumber(lines[0], count)) {
+        return damage(1, "the order count is not a number");
+    }
+    if (count < 0)
+        return damage(1, "the order count is below 0");
+    const bool tooMany = count > OrderTable::kCapacity;
+    const int wanted = tooMany ? OrderTable::kCapacity : static_cast<int>(count);
+
+    for (int i = 1; i <= wanted; ++i) {
+        const size_t first = 1 + 5 * static_cast<size_t>(i - 1);  // index of the description
+        if (lines.size() < first + 5) {
+            return damage(lines.size() + 1, "the file ends inside order " + std::to_string(i));
+        }
+        Order order;
+        order.description = std::string(lines[first]);
+        auto due = DateTime::fromSettingsText(lines[first + 1]);
+        if (!due)
+            return damage(first + 2, "the due of order " + std::to_string(i) + " is no date");
+        order.due = *due;
+        if (!parseSettingsNumber(lines[first + 2], order.period)) {
+            return damage(first + 3,
+                          "the period of order " + std::to_string(i) + " is not a whole number");
+        }
+        order.soundFile = std::string(lines[first + 3]);
+        if (!parseSettingsNumber(lines[first + 4], order.sounding)) {
+            return damage(first + 5, "the sounding flag of order " + std::to_string(i) +
+                                         " is not a whole number");
+        }
+        result.table.append(std::move(order));
+    }
+    if (tooMany)
+        return damage(1, "the order count " + std::to_string(count) + " is above 50");
+    return result;
+}
+
+SettingsStore::SettingsStore(Files& files, Diagnostics& diagnostics, std::string programDir)
+    : files_(files),
+      diagnostics_(diagnostics),
+      programDir_(std::move(programDir)),
+      path_(programDir_ + "/" + kFileName) {}
+
+LoadOutcome SettingsStore::load(OrderTable& table) {
+    LoadOutcome outcome;
+    std::string bytes;
+    switch (files_.read(path_, bytes)) {
+        case ReadResult::missing:
+            table = OrderTable();
+            return outcome;
+        case ReadResult::failed:
+            // Nothing can be told about the orders in a file that cannot be read, and the file
+            // must survive: start empty and leave it alone until a save replaces it is not
+            // safe, so saves are held back.
+            table = OrderTable();
+            holdBackSaves_ = true;
+            diagnostics_.report("tallowick: " + path_ +
+                                " cannot be read; starting with no orders and leaving it "
+                                "untouched (orders set now will not be saved)");
+            outcome.damaged = true;
+            outcome.spokenNotice =
+                "The settings file could not be read.  New orders will not be saved.";
+            return outcome;
+        case ReadResult::ok:
+            break;
+    }
+
+    ParsedSettings parsed = parseSettings(bytes);
+    table = std::move(parsed.table);
+    if (!parsed.damaged)
+        return outcome;
+
+    outcome.damaged = true;
+    std::string keptAs;
+    for (int n = 1; n <= 1000 && keptAs.empty(); ++n) {
+        const std::string name =
+            std::string(kFileName) + ".bad" + (n == 1 ? "" : std::to_string(n));
+        const CreateResult created = files_.createNew(programDir_ + "/" + name, bytes);
+        if (created == CreateResult::ok)
+            keptAs = name;
+        if (created == CreateResult::failed)
+            break;
+    }
+    const std::string loaded =
+        std::to_string(table.orderCount()) + (table.orderCount() == 1 ? " order" : " orders");
+    if (keptAs.empty()) {
+        holdBackSaves_ = true;
+        diagnostics_.report("tallowick: " + path_ + " is damaged (" + parsed.problem +
+                            "); loaded " + loaded +
+                            "; it could not be copied aside, so it will not be overwritten");
+        outcome.spokenNotice = "The settings file is damaged.  " + loaded +
+                               " loaded.  The file is kept as it is, and new orders will not "
+                               "be saved.";
+    } else {
+        diagnostics_.report("tallowick: " + path_ + " is damaged (" + parsed.problem +
+                            "); loaded " + loaded + "; the whole file was kept as " + programDir_ +
+                            "/" + keptAs);
+        outcome.spokenNotice = "The settings file was damaged.  " + loaded +
+                               " loaded.  The whole file was kept as " + keptAs + ".";
+    }
+    return outcome;
+}
+
+bool SettingsStore::save(const OrderTable& table) {
+    if (holdBackSaves_)
+        return false;
+    return files_.replace(path_, formatSettings(table), 0644);
+}
+
+}  // namespace tallowick

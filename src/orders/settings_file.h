@@ -1,0 +1,65 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "orders/order_table.h"
+#include "platform/diagnostics.h"
+#include "platform/files.h"
+
+namespace tallowick {
+
+// The settings file keeps the order table as one value per line, each line ended by CR LF:
+// the order count, then for each order its description, due, period, sound file and sounding
+// flag. Numbers are written with a blank (or a minus sign) before the digits and one blank
+// after them (" 300 "); dates in the fixed form of DateTime::toSettingsText.
+std::string formatSettings(const OrderTable& table);
+
+// What reading a settings file found. When `damaged`, `table` holds the complete orders that
+// came before the damage, and `problem` says where and what it was.
+struct ParsedSettings {
+    OrderTable table;
+    bool damaged = false;
+    std::string problem;
+};
+
+// Reads the bytes of a settings file. Accepts line ends of LF alone as well as CR LF. Never
+// fails: damage is reported in the result.
+ParsedSettings parseSettings(std::string_view bytes);
+
+// Reads a whole number written in the settings file's number form, blanks around it allowed.
+bool parseSettingsNumber(std::string_view text, int64_t& value);
+
+// What start-up found in the program's directory.
+struct LoadOutcome {
+    bool damaged = false;
+    std::string spokenNotice;  // what to tell the user by voice; empty when all is well
+};
+
+// The settings file `settings.ini` in the program's directory, read once at start-up and written
+// in full after every command line.
+class SettingsStore {
+  public:
+    SettingsStore(Files& files, Diagnostics& diagnostics, std::string programDir);
+
+    // Fills `table` from the file. A missing file gives an empty table. A damaged one is first
+    // kept unchanged as settings.ini.bad (settings.ini.bad2, ... when taken), its complete
+    // orders before the damage are loaded, and the fault is reported on the diagnostics.
+    LoadOutcome load(OrderTable& table);
+
+    // Writes the whole table, replacing the file all at once. Returns false, with the file as
+    // it was, when it cannot be written; the caller decides how to tell the user.
+    bool save(const OrderTable& table);
+
+    const std::string& path() const { return path_; }
+
+  private:
+    Files& files_;
+    Diagnostics& diagnostics_;
+    std::string programDir_;
+    std::string path_;
+    // A damaged file that could not be kept aside must not be overwritten by the next save.
+    bool holdBackSaves_ = false;
+};
+
+}  // namespace tallowick

@@ -1,0 +1,175 @@
+#include "platform/posix_adapters.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tallowick {
+namespace {
+
+bool writeAll(int fd, const std::string& contents) {
+    size_t done = 0;
+    while (done < contents.size()) {
+        const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string directoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+WallTime SystemClock::now() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    return WallTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                    local.tm_hour,        local.tm_min,     local.tm_sec > 59 ? 59 : local.tm_sec};
+}
+
+ReadResult PosixFiles::read(const std::string& path, std::string& contents) {
+    contents.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? ReadResult::missing : ReadResult::failed;
+    char buffer[65536];
+    ReadResult result = ReadResult::ok;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            result = ReadResult::failed;
+        if (n <= 0)
+            break;
+        contents.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return result;
+}
+
+bool PosixFiles::replace(const std::string& path, const std::string& contents, int mode) {
+    std::string temp = path + ".XXXXXX";
+    std::vector<char> name(temp.begin(), temp.end());
+    name.push_back('\0');
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    temp = name.data();
+    const bool written =
+        ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && writeAll(fd, contents) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // The rename itself reaches the disk only with the directory.
+    const int dir = ::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+CreateResult PosixFiles::createNew(const std::string& path, const std::string& contents) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return errno == EEXIST ? CreateResult::exists : CreateResult::failed;
+    const bool written = writeAll(fd, contents) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !written) {
+        ::unlink(path.c_str());
+        return CreateResult::failed;
+    }
+    return CreateResult::ok;
+}
+
+bool PosixShell::runScript(const std::string& scriptPath) {
+    // Everything the children need is made before fork: after it, in a program with threads,
+    // only async-signal-safe calls are allowed until exec.
+    std::string shell = "/bin/sh";
+    std::vector<char*> argv{shell.data(), const_cast<char*>(scriptPath.c_str()), nullptr};
+    int report[2];  // the grandchild writes its errno here when exec fails
+    if (::pipe2(report, O_CLOEXEC) != 0)
+        return false;
+
+    // Two forks: the script runs as a grandchild in a session of its own, so that it outlives
+    // the program and its terminal, and the program never has to reap it.
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(report[0]);
+        ::close(report[1]);
+        return false;
+    }
+    if (child == 0) {
+        ::close(report[0]);
+        if (::setsid() < 0)
+            ::_exit(127);
+        const pid_t grandchild = ::fork();
+        if (grandchild != 0)
+            ::_exit(grandchild < 0 ? 127 : 0);
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null < 0)
+            ::_exit(127);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        if (null > 2)
+            ::close(null);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        struct sigaction defaults {};
+        defaults.sa_handler = SIG_DFL;
+        for (int signal : {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGCHLD}) {
+            ::sigaction(signal, &defaults, nullptr);
+        }
+        ::execve(shell.c_str(), argv.data(), environ);
+        const int error = errno;
+        [[maybe_unused]] ssize_t ignored = ::write(report[1], &error, sizeof error);
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    int execError = 0;
+    ssize_t n;
+    while ((n = ::read(report[0], &execError, sizeof execError)) < 0 && errno == EINTR) {
+    }
+    ::close(report[0]);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && n == 0;
+}
+
+void StderrDiagnostics::report(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+}
+
+std::string executableDirectory() {
+    std::vector<char> buffer(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0)
+        return {};
+    return directoryOf(std::string(buffer.data(), static_cast<size_t>(n)));
+}
+
+}  // namespace tallowick

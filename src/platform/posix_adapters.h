@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/diagnostics.h"
+#include "platform/files.h"
+#include "platform/shell.h"
+
+namespace tallowick {
+
+// The local time of day from the system clock and time zone.
+class SystemClock final : public Clock {
+  public:
+    WallTime now() override;
+};
+
+// Files on the local file system. replace() writes a temporary file beside the target, flushes
+// it to disk, renames it over the target and flushes the directory, so that a crash or a power
+// cut leaves the old file or the new one, never a torn one.
+class PosixFiles final : public Files {
+  public:
+    ReadResult read(const std::string& path, std::string& contents) override;
+    bool replace(const std::string& path, const std::string& contents, int mode) override;
+    CreateResult createNew(const std::string& path, const std::string& contents) override;
+};
+
+// Starts scripts with /bin/sh in a new session, detached, streams on /dev/null.
+class PosixShell final : public Shell {
+  public:
+    bool runScript(const std::string& scriptPath) override;
+};
+
+// Writes each report as one line on standard error.
+class StderrDiagnostics final : public Diagnostics {
+  public:
+    void report(const std::string& line) override;
+};
+
+// The directory that holds the running executable, without a trailing slash; empty when it
+// cannot be found.
+std::string executableDirectory();
+
+}  // namespace tallowick
