@@ -1,0 +1,72 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "orders/order_table.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/panel_canvas.h"
+#include "platform/shell.h"
+#include "platform/voice.h"
+
+namespace tallowick {
+
+// The world a command sees while one typed line is handled: the line, the reply it leaves, the
+// order table and the seams. Made afresh for every line; nothing in it outlives the line.
+struct CommandContext {
+    CommandContext(std::string lowerCaseEntry, OrderTable& orders, Clock& clockSeam,
+                   Voice& voiceSeam, PanelCanvas& panelSeam, Shell& shellSeam, Files& filesSeam,
+                   const std::string& directory)
+        : entry(std::move(lowerCaseEntry)),
+          reply(entry),
+          table(orders),
+          clock(clockSeam),
+          voice(voiceSeam),
+          panel(panelSeam),
+          shell(shellSeam),
+          files(filesSeam),
+          programDir(directory) {}
+
+    // The typed line, lower-cased; nothing trimmed.
+    std::string entry;
+    // What is spoken when the command is done; starts as `entry`.
+    std::string reply;
+    // 0 while the line is not recognised or when its command rejected it.
+    int handled = 0;
+
+    OrderTable& table;
+    Clock& clock;
+    Voice& voice;
+    PanelCanvas& panel;
+    Shell& shell;
+    Files& files;
+    const std::string& programDir;
+
+    // Set by "exit": the program ends without saving or speaking.
+    bool exitRequested = false;
+    // Set by the listing commands: an empty reply then is not spoken, so that the listing's
+    // sentences are heard to the end.
+    bool listed = false;
+
+    DateTime now() { return DateTime::fromWallTime(clock.now()); }
+
+    // Hands one sentence of a listing to the voice: the first drops whatever was being said,
+    // the later ones wait behind it.
+    void speakListingSentence(const std::string& sentence) {
+        if (listingSentences_++ == 0) {
+            voice.say(sentence);
+        } else {
+            voice.queue(sentence);
+        }
+    }
+
+  private:
+    int listingSentences_ = 0;
+};
+
+// The reply to a line that would add an order to a full table.
+inline constexpr const char* kNoRoomReply =
+    "There is no room for another order.  Delete an order first.";
+
+}  // namespace tallowick

@@ -1,0 +1,57 @@
+#include "commands/core.h"
+
+#include <utility>
+
+#include "clock/clock_tick.h"
+#include "commands/command_context.h"
+#include "commands/dispatcher.h"
+#include "commands/text.h"
+
+namespace tallowick {
+
+Core::Core(const Seams& seams, std::string programDir)
+    : seams_(seams),
+      programDir_(std::move(programDir)),
+      store_(seams.files, seams.diagnostics, programDir_) {}
+
+void Core::load() {
+    const LoadOutcome outcome = store_.load(table_);
+    if (!outcome.spokenNotice.empty())
+        seams_.voice.say(outcome.spokenNotice);
+}
+
+Core::LineResult Core::line(std::string_view typed) {
+    // A one-line entry holds no line end; one that slipped in would split the settings file.
+    std::string entry = lowerCase(typed);
+    for (char& ch : entry) {
+        if (ch == '\n')
+            ch = ' ';
+    }
+    CommandContext c(std::move(entry), table_, seams_.clock, seams_.voice, seams_.panel,
+                     seams_.shell, seams_.files, programDir_);
+    dispatch(c);
+    if (c.exitRequested)
+        return LineResult::exit;
+
+    const bool saved = store_.save(table_);
+    if (c.handled == 0)
+        c.reply = kIncorrectEntryReply;
+    if (!(c.listed && c.reply.empty()))
+        seams_.voice.say(c.reply);
+
+    // One failure is told once; the next failures of the same run stay quiet, and the first
+    // save that works again writes everything.
+    if (!saved && !saveFailing_) {
+        seams_.diagnostics.report("tallowick: " + store_.path() +
+                                  " could not be written; the orders are kept in memory");
+        seams_.voice.queue(kNotSavedNotice);
+    }
+    saveFailing_ = !saved;
+    return LineResult::keepRunning;
+}
+
+void Core::tick() {
+    clockTick(table_, seams_.clock, seams_.player, seams_.panel);
+}
+
+}  // namespace tallowick

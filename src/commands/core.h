@@ -1,0 +1,67 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "orders/order_table.h"
+#include "orders/settings_file.h"
+#include "platform/clock.h"
+#include "platform/diagnostics.h"
+#include "platform/files.h"
+#include "platform/panel_canvas.h"
+#include "platform/shell.h"
+#include "platform/sound_player.h"
+#include "platform/voice.h"
+
+namespace tallowick {
+
+// Everything the program's logic needs from the world. The front-end that makes the core owns
+// them and keeps them alive as long as the core.
+struct Seams {
+    Clock& clock;
+    Voice& voice;
+    SoundPlayer& player;
+    PanelCanvas& panel;
+    Shell& shell;
+    Files& files;
+    Diagnostics& diagnostics;
+};
+
+// The program's state and the two things that happen to it: a typed line and a tick. Owns the
+// order table for the whole run; the window and the terminal each drive one.
+class Core {
+  public:
+    // `programDir` is the directory of settings.ini, temp.bat and the sounds, without a
+    // trailing slash.
+    Core(const Seams& seams, std::string programDir);
+    Core(const Core&) = delete;
+    Core& operator=(const Core&) = delete;
+
+    // Fills the table from settings.ini once at start-up. When the file was damaged, says so
+    // on the diagnostics and by voice.
+    void load();
+
+    enum class LineResult { keepRunning, exit };
+    // Handles one typed line as Enter in the entry box does: carries out its command, saves the
+    // table and speaks the reply. `exit` asks the front-end to end the program at once; nothing
+    // was saved or spoken then.
+    LineResult line(std::string_view typed);
+
+    // The once-a-second tick: counts every order, rings due alarms, draws the panel.
+    void tick();
+
+    const OrderTable& table() const { return table_; }
+
+    static constexpr const char* kIncorrectEntryReply =
+        "Incorrect entry, type help to list commands";
+    static constexpr const char* kNotSavedNotice = "The orders could not be saved.";
+
+  private:
+    Seams seams_;
+    std::string programDir_;
+    OrderTable table_;
+    SettingsStore store_;
+    bool saveFailing_ = false;  // the last save failed; the user has been told
+};
+
+}  // namespace tallowick

@@ -1,0 +1,86 @@
+#include "commands/duration_phrase.h"
+
+#include <cmath>
+
+#include "commands/number.h"
+
+namespace tallowick {
+namespace {
+
+struct UnitInfo {
+    char letter;
+    const char* singular;
+    const char* plural;
+    double seconds;
+};
+
+constexpr UnitInfo kUnitInfo[DurationPhrase::kUnits] = {
+    {'w', " week ", " weeks ", 604800}, {'d', " day ", " days ", 86400},
+    {'h', " hour ", " hours ", 3600},   {'m', " minute ", " minutes ", 60},
+    {'s', " second ", " seconds ", 1},
+};
+
+}  // namespace
+
+DurationPhrase DurationPhrase::split(std::string_view text) {
+    DurationPhrase phrase;
+    for (int u = 0; u < kUnits; ++u) {
+        const size_t at = text.find(kUnitInfo[u].letter);
+        if (at == std::string_view::npos)
+            continue;
+        Amount& amount = phrase.amounts_[static_cast<size_t>(u)];
+        amount.present = true;
+        amount.piece = std::string(text.substr(0, at));
+        const std::optional<double> value = readNumber(amount.piece);
+        amount.number = value.has_value();
+        amount.value = value.value_or(0);
+        text.remove_prefix(at + 1);
+    }
+    return phrase;
+}
+
+bool DurationPhrase::valid() const {
+    bool anyAboveZero = false;
+    for (const Amount& amount : amounts_) {
+        if (!amount.number || amount.value < 0 || !std::isfinite(amount.value))
+            return false;
+        anyAboveZero = anyAboveZero || amount.value > 0;
+    }
+    // The amounts are finite, but their sum in seconds may still not be.
+    return anyAboveZero && std::isfinite(totalSeconds());
+}
+
+std::string DurationPhrase::echo(std::string start) const {
+    for (int u = 0; u < kUnits; ++u) {
+        const Amount& amount = amounts_[static_cast<size_t>(u)];
+        if (amount.present && amount.value == 1)
+            start += amount.piece + kUnitInfo[u].singular;
+    }
+    for (int u = 0; u < kUnits; ++u) {
+        const Amount& amount = amounts_[static_cast<size_t>(u)];
+        if (amount.present && amount.value > 1)
+            start += amount.piece + kUnitInfo[u].plural;
+    }
+    return start;
+}
+
+double DurationPhrase::totalSeconds() const {
+    double total = 0;
+    for (int u = kUnits - 1; u >= 0; --u) {
+        total += amounts_[static_cast<size_t>(u)].value * kUnitInfo[u].seconds;
+    }
+    return total;
+}
+
+long long DurationPhrase::roundedSeconds() const {
+    const double total = std::round(totalSeconds());
+    // Anything past the calendar's whole span is as good as infinite; keep llround defined.
+    constexpr double kCap = 1e15;
+    return total >= kCap ? static_cast<long long>(kCap) : static_cast<long long>(total);
+}
+
+std::optional<DateTime> DurationPhrase::dueFrom(DateTime now) const {
+    return now.plusSeconds(roundedSeconds());
+}
+
+}  // namespace tallowick

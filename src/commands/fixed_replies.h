@@ -1,0 +1,16 @@
+#pragma once
+
+#include "commands/command_context.h"
+
+namespace tallowick {
+
+// The commands that answer with a fixed text or the clock: "time", "date", the six help pages,
+// "about" and "dunwel". Each recognises its line.
+void speakTime(CommandContext& c);
+void speakDate(CommandContext& c);
+// `page` is 1 to 6.
+void helpPage(CommandContext& c, int page);
+void about(CommandContext& c);
+void dunwel(CommandContext& c);
+
+}  // namespace tallowick

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "commands/command_context.h"
+
+namespace tallowick {
+
+// "delete all" and "deleteall": every order goes.
+void deleteAll(CommandContext& c);
+// "delete" followed by an order number: that order goes and the later ones move up.
+void deleteOne(CommandContext& c);
+// "stop": every sounding order goes, which silences the alarms that have gone off.
+void stopSounding(CommandContext& c);
+
+}  // namespace tallowick

@@ -1,0 +1,156 @@
+#pragma once
+
+// Fakes for every seam: each records what it was asked in public fields, and tests move the
+// clock and break the disk by hand.
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "commands/core.h"
+#include "orders/date_time.h"
+#include "platform/clock.h"
+#include "platform/diagnostics.h"
+#include "platform/files.h"
+#include "platform/panel_canvas.h"
+#include "platform/shell.h"
+#include "platform/sound_player.h"
+#include "platform/voice.h"
+
+namespace tallowick {
+
+class FakeClock final : public Clock {
+  public:
+    DateTime time = *DateTime::make(2026, 12, 6, 14, 5, 9);
+
+    WallTime now() override { return time.wallTime(); }
+    void set(int year, int month, int day, int hour, int minute, int second) {
+        time = *DateTime::make(year, month, day, hour, minute, second);
+    }
+    void advance(int64_t seconds) { time = time.plusSecondsClamped(seconds); }
+};
+
+class FakeVoice final : public Voice {
+  public:
+    // Every request in order: "say:" or "queue:" and the text.
+    std::vector<std::string> requests;
+
+    void say(const std::string& text) override { requests.push_back("say:" + text); }
+    void queue(const std::string& text) override { requests.push_back("queue:" + text); }
+    std::string last() const { return requests.empty() ? "" : requests.back(); }
+};
+
+class FakeSoundPlayer final : public SoundPlayer {
+  public:
+    std::vector<std::string> played;
+    void play(const std::string& name) override { played.push_back(name); }
+};
+
+class FakeCanvas final : public PanelCanvas {
+  public:
+    // Every call in order, as text: "color 255 0 0", "box 0 18 161 36", "at 2 18", "text 5 s",
+    // "clear".
+    std::vector<std::string> calls;
+
+    void setForeColor(Rgb c) override {
+        calls.push_back("color " + std::to_string(c.red) + " " + std::to_string(c.green) + " " +
+                        std::to_string(c.blue));
+    }
+    void fillBox(int x1, int y1, int x2, int y2) override {
+        calls.push_back("box " + std::to_string(x1) + " " + std::to_string(y1) + " " +
+                        std::to_string(x2) + " " + std::to_string(y2));
+    }
+    void setTextPosition(int x, int y) override {
+        calls.push_back("at " + std::to_string(x) + " " + std::to_string(y));
+    }
+    void writeText(const std::string& text) override { calls.push_back("text " + text); }
+    void clear() override { calls.push_back("clear"); }
+};
+
+class FakeShell final : public Shell {
+  public:
+    std::vector<std::string> scripts;
+    bool fails = false;
+    bool runScript(const std::string& path) override {
+        scripts.push_back(path);
+        return !fails;
+    }
+};
+
+// An in-memory directory tree that can be told to fail.
+class MemoryFiles final : public Files {
+  public:
+    std::map<std::string, std::string> files;
+    std::map<std::string, int> modes;
+    bool writesFail = false;  // a full disk or a read-only directory
+    bool readsFail = false;
+    int replaces = 0;
+
+    ReadResult read(const std::string& path, std::string& contents) override {
+        if (readsFail)
+            return ReadResult::failed;
+        auto it = files.find(path);
+        if (it == files.end())
+            return ReadResult::missing;
+        contents = it->second;
+        return ReadResult::ok;
+    }
+    bool replace(const std::string& path, const std::string& contents, int mode) override {
+        ++replaces;
+        if (writesFail)
+            return false;
+        files[path] = contents;
+        modes[path] = mode;
+        return true;
+    }
+    CreateResult createNew(const std::string& path, const std::string& contents) override {
+        if (writesFail)
+            return CreateResult::failed;
+        if (files.count(path))
+            return CreateResult::exists;
+        files[path] = contents;
+        return CreateResult::ok;
+    }
+};
+
+class FakeDiagnostics final : public Diagnostics {
+  public:
+    std::vector<std::string> lines;
+    void report(const std::string& line) override { lines.push_back(line); }
+};
+
+// A core on fakes, with its program directory at /prog.
+struct Rig {
+    FakeClock clock;
+    FakeVoice voice;
+    FakeSoundPlayer player;
+    FakeCanvas canvas;
+    FakeShell shell;
+    MemoryFiles files;
+    FakeDiagnostics diagnostics;
+    Core core{Seams{clock, voice, player, canvas, shell, files, diagnostics}, "/prog"};
+
+    static constexpr const char* kSettings = "/prog/settings.ini";
+
+    // Types `line` and returns what the voice was asked for it, joined by " | ".
+    std::string type(const std::string& line) {
+        const size_t before = voice.requests.size();
+        core.line(line);
+        std::string heard;
+        for (size_t i = before; i < voice.requests.size(); ++i) {
+            heard += (heard.empty() ? "" : " | ") + voice.requests[i];
+        }
+        return heard;
+    }
+    // Types `line` and returns the reply that was said (without the "say:").
+    std::string reply(const std::string& line) {
+        core.line(line);
+        const std::string last = voice.last();
+        return last.rfind("say:", 0) == 0 ? last.substr(4) : "<" + last + ">";
+    }
+    const Order& order(int i) const { return core.table().at(i); }
+    int count() const { return core.table().orderCount(); }
+};
+
+}  // namespace tallowick
