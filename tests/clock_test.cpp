@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include "clock/time_wording.h"
+#include "fakes.h"
+
+namespace tallowick {
+namespace {
+
+TEST(TimeWordingTest, WordsSecondsLongForSpeechAndShortForThePanel) {
+    struct Row {
+        int64_t seconds;
+        const char* longText;
+        const char* shortText;
+    } rows[] = {
+        {0, "0 seconds", "0 s"},
+        {45, "45 seconds", "45 s"},
+        {60, "1 minutes 0 seconds", "1 m 0 s"},
+        {3600, "1 hours 0 seconds", "1 h 0 s"},
+        {3725, "1 hours 2 minutes 5 seconds", "1 h 2 m 5 s"},
+        {86400, "1 days 0 seconds", "1 d 0 s"},
+        {604805, "1 weeks 5 seconds", "1 w 5 s"},
+        {694861, "1 weeks 1 days 1 hours 1 minutes 1 seconds", "1 w 1 d 1 h 1 m 1 s"},
+        {315537897599, "521722 weeks 4 days 23 hours 59 minutes 59 seconds",
+         "521722 w 4 d 23 h 59 m 59 s"},
+    };
+    for (const Row& row : rows) {
+        const TimeWording wording = wordSeconds(row.seconds);
+        EXPECT_EQ(wording.longText, row.longText);
+        EXPECT_EQ(wording.shortText, row.shortText);
+    }
+}
+
+TEST(TimeWordingTest, AlarmsCountDownMarksCountUpNeitherBelowZero) {
+    const DateTime now = *DateTime::make(2026, 12, 6, 12, 0, 0);
+    const Order alarm{"in ", now.plusSecondsClamped(90), 0, "chime.wav", 0};
+    const Order mark{"mark", now.plusSecondsClamped(-90), 0, "", 0};
+    EXPECT_EQ(secondsValue(alarm, now), 90);
+    EXPECT_EQ(secondsValue(mark, now), 90);
+    EXPECT_EQ(secondsValue(alarm, now.plusSecondsClamped(1000)), 0);
+    EXPECT_EQ(secondsValue(mark, now.plusSecondsClamped(-1000)), 0);
+    const Order markLookalike{"Mark", now.plusSecondsClamped(-90), 0, "", 0};
+    EXPECT_EQ(secondsValue(markLookalike, now), 0);  // only "mark" exactly is a mark
+}
+
+struct TickTest : ::testing::Test {
+    Rig rig;
+    // The canvas calls of one tick.
+    std::vector<std::string> tick() {
+        rig.canvas.calls.clear();
+        rig.core.tick();
+        return rig.canvas.calls;
+    }
+};
+
+TEST_F(TickTest, AOneShotAlarmRingsEverySecondUntilStop) {
+    rig.type("in 2 s");
+    tick();
+    rig.clock.advance(1);
+    tick();
+    EXPECT_TRUE(rig.player.played.empty());
+    rig.clock.advance(1);
+    tick();
+    EXPECT_EQ(rig.player.played, std::vector<std::string>{"chime.wav"});
+    EXPECT_EQ(rig.order(1).sounding, 1);
+    EXPECT_EQ(rig.order(1).due, rig.clock.time);
+    for (int i = 0; i < 3; ++i) {
+        rig.clock.advance(1);
+        tick();
+    }
+    EXPECT_EQ(rig.player.played.size(), 4u);
+    EXPECT_EQ(rig.type("orders"), "say:Order 1 is currently sounding.   ");
+    rig.type("stop");
+    EXPECT_EQ(rig.count(), 0);
+    rig.clock.advance(1);
+    EXPECT_TRUE(tick().empty());
+    EXPECT_EQ(rig.player.played.size(), 4u);
+}
+
+TEST_F(TickTest, APeriodicAlarmChimesOnceAndReArmsFromTheTick) {
+    rig.type("every 10 s");
+    rig.clock.advance(25);  // the program was busy, or asleep: missed periods are not made up
+    tick();
+    EXPECT_EQ(rig.player.played, std::vector<std::string>{"deepbell.wav"});
+    EXPECT_EQ(rig.order(1).sounding, 0);
+    EXPECT_EQ(rig.order(1).due, rig.clock.time.plusSecondsClamped(10));
+    for (int i = 0; i < 9; ++i) {
+        rig.clock.advance(1);
+        tick();
+    }
+    EXPECT_EQ(rig.player.played.size(), 1u);
+    rig.clock.advance(1);
+    tick();
+    EXPECT_EQ(rig.player.played.size(), 2u);
+}
+
+TEST_F(TickTest, MarksNeverRing) {
+    rig.type("mark");
+    tick();                    // the same second as the mark: its row shows a red 0
+    rig.clock.advance(-3600);  // the clock was set back
+    tick();
+    rig.clock.advance(7200);
+    tick();
+    EXPECT_TRUE(rig.player.played.empty());
+    EXPECT_EQ(rig.order(1).sounding, 0);
+    EXPECT_EQ(rig.order(1).due, rig.clock.time.plusSecondsClamped(-3600));
+}
+
+TEST_F(TickTest, TwoAlarmsDueInOneTickBothRingInTableOrder) {
+    rig.type("in 5 s");
+    rig.type("alarm 1 is first");
+    rig.type("every 5 s");
+    rig.type("in 1 h");
+    rig.clock.advance(5);
+    tick();
+    EXPECT_EQ(rig.player.played, (std::vector<std::string>{" first.wav", "deepbell.wav"}));
+}
+
+TEST_F(TickTest, DrawsEveryRowInItsColours) {
+    rig.type("in 1 h 2 m 5 s");
+    rig.type("mark");
+    rig.type("in 1 s");
+    rig.clock.advance(1);
+    EXPECT_EQ(tick(), (std::vector<std::string>{
+                          "color 255 255 255", "box 0 0 161 18", "color 0 0 0", "at 2 0",
+                          "text 1 h 2 m 4 s", "color 0 255 0", "box 0 18 161 36", "color 0 0 0",
+                          "at 2 18", "text 1 s", "color 255 255 255", "box 0 36 161 54",
+                          "color 255 0 0", "at 2 36", "text 0 s"}));
+}
+
+TEST_F(TickTest, AMarkInItsFirstSecondIsRedOnGreen) {
+    rig.type("mark");
+    EXPECT_EQ(tick(), (std::vector<std::string>{"color 0 255 0", "box 0 0 161 18", "color 255 0 0",
+                                                "at 2 0", "text 0 s"}));
+}
+
+TEST_F(TickTest, RowsBelowThePanelAreStillDrawn) {
+    for (int i = 0; i < 20; ++i)
+        rig.type("mark");
+    const std::vector<std::string> calls = tick();
+    EXPECT_EQ(calls.size(), 100u);
+    EXPECT_EQ(calls[95], "color 0 255 0");
+    EXPECT_EQ(calls[96], "box 0 342 161 360");
+}
+
+TEST_F(TickTest, AnEmptyTableDrawsNothing) {
+    EXPECT_TRUE(tick().empty());
+}
+
+TEST_F(TickTest, AnAlarmDueWhileTheProgramWasClosedRingsAtTheFirstTick) {
+    rig.files.files[Rig::kSettings] =
+        " 1 \r\nin  5  minutes \r\n12/6/2026 3:22:01 AM\r\n 0 \r\nchime.wav\r\n 1 \r\n";
+    rig.core.load();
+    tick();
+    EXPECT_EQ(rig.player.played, std::vector<std::string>{"chime.wav"});
+}
+
+TEST_F(TickTest, AHugePeriodHoldsAtTheCalendarsEnd) {
+    rig.files.files[Rig::kSettings] =
+        " 1 \r\nevery\r\n12/6/2026 3:22:01 AM\r\n 9223372036854775807 \r\nx.wav\r\n 0 \r\n";
+    rig.core.load();
+    tick();
+    EXPECT_EQ(rig.order(1).due, DateTime::latest());
+}
+
+}  // namespace
+}  // namespace tallowick
