@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "clock/clock_tick.h"
+#include "clock/time_wording.h"
 #include "commands/command_context.h"
 #include "commands/dispatcher.h"
 #include "commands/text.h"
@@ -33,21 +34,31 @@ Core::LineResult Core::line(std::string_view typed) {
     if (c.exitRequested)
         return LineResult::exit;
 
-    const bool saved = store_.save(table_);
     if (c.handled == 0)
         c.reply = kIncorrectEntryReply;
+    const bool wasFailing = saveFailing_;
+    const bool saved = save();
     if (!(c.listed && c.reply.empty()))
-        seams_.voice.say(c.reply);
+        sayit(c.reply);
+    if (!saved && !wasFailing)
+        seams_.voice.queue(kNotSavedNotice);
+    return LineResult::keepRunning;
+}
 
+std::string Core::tellmeorder(int z) {
+    return tallowick::tellmeorder(table_, z, seams_.clock);
+}
+
+bool Core::save() {
+    const bool saved = store_.save(table_);
     // One failure is told once; the next failures of the same run stay quiet, and the first
     // save that works again writes everything.
     if (!saved && !saveFailing_) {
         seams_.diagnostics.report("tallowick: " + store_.path() +
                                   " could not be written; the orders are kept in memory");
-        seams_.voice.queue(kNotSavedNotice);
     }
     saveFailing_ = !saved;
-    return LineResult::keepRunning;
+    return saved;
 }
 
 void Core::tick() {

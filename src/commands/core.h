@@ -50,6 +50,14 @@ class Core {
     // The once-a-second tick: counts every order, rings due alarms, draws the panel.
     void tick();
 
+    // The long wording of order `z`'s time left or elapsed (1 to orderCount).
+    std::string tellmeorder(int z);
+    // Writes the whole table to settings.ini. The first failure of a run of failures is told on
+    // the diagnostics and, queued behind what is being said, by voice.
+    bool save();
+    // Drops whatever the voice is saying and speaks `text`.
+    void sayit(const std::string& text) { seams_.voice.say(text); }
+
     const OrderTable& table() const { return table_; }
 
     static constexpr const char* kIncorrectEntryReply =
@@ -61,7 +69,7 @@ class Core {
     std::string programDir_;
     OrderTable table_;
     SettingsStore store_;
-    bool saveFailing_ = false;  // the last save failed; the user has been told
+    bool saveFailing_ = false;  // the last save failed, and that has been told
 };
 
 }  // namespace tallowick
