@@ -1,0 +1,69 @@
+#pragma once
+
+#include <string>
+
+#include <QLineEdit>
+#include <QWidget>
+
+#include "app/second_timer.h"
+#include "commands/core.h"
+#include "platform/qt_panel_canvas.h"
+
+namespace tallowick {
+
+// The order panel on screen: shows the canvas's picture, nothing else.
+class PanelWidget final : public QWidget {
+  public:
+    PanelWidget(const QtPanelCanvas& canvas, QWidget* parent);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    const QtPanelCanvas& canvas_;
+};
+
+// The program's one window: the entry box Text1, the order panel Picture1 and the one-second
+// Timer1. It only turns its events into calls of the core.
+class Form1 final : public QWidget {
+    Q_OBJECT
+
+    // First of all members: the panel widget and the core both use it.
+    QtPanelCanvas canvas_;
+
+  public:
+    // The seams must outlive the window; the panel canvas is the window's own.
+    Form1(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, Files& files,
+          Diagnostics& diagnostics, const std::string& programDir, QWidget* parent = nullptr);
+
+    // Loads the saved orders; runs once before the window is first shown.
+    void Form_Load();
+    // Enter (either key, with any modifier) hands the line to the core and clears the box.
+    // Returns true when the key was Enter.
+    bool Text1_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    // One tick of the clock.
+    void Timer1_Timer();
+
+    std::string tellmeorder(int z) { return core_.tellmeorder(z); }
+    void save() { core_.save(); }
+    void sayit(const std::string& tempm) { core_.sayit(tempm); }
+
+    const Core& core() const { return core_; }
+    const QtPanelCanvas& canvas() const { return canvas_; }
+
+    QLineEdit* const Text1;
+    PanelWidget* const Picture1;
+    SecondTimer* const Timer1;
+
+  signals:
+    // "exit" was typed: the program is to end now, saving and saying nothing.
+    void exitRequested();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    Core core_;
+};
+
+}  // namespace tallowick

@@ -1,0 +1,139 @@
+// Tallowick: a voice-first alarm and timer. Starts the window (or, with --terminal or without
+// a display, the terminal front-end), its voice and its sounds, one instance per program
+// directory and user.
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <unistd.h>
+#include <QApplication>
+
+#include "app/form1.h"
+#include "app/instance_lock.h"
+#include "app/second_ticker.h"
+#include "app/terminal_frontend.h"
+#include "platform/espeak_voice.h"
+#include "platform/null_adapters.h"
+#include "platform/posix_adapters.h"
+#include "platform/sdl_sound_player.h"
+
+using namespace tallowick;
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tallowick [--terminal]\n"
+    "A voice-first alarm and timer. Type a command, press Enter, hear the answer.\n"
+    "\n"
+    "  --terminal  read commands from standard input and write every spoken text to\n"
+    "              standard output, one line each, instead of opening a window\n"
+    "  --help      show this help and exit\n"
+    "  --version   show the version and exit\n"
+    "\n"
+    "Type help in the program to hear its commands. The orders are kept in settings.ini\n"
+    "beside the program.\n";
+
+bool hasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    return false;
+}
+
+// The real voice and sound player, or silent stand-ins with one line on stderr each.
+struct Outputs {
+    std::unique_ptr<Voice> voice;
+    std::unique_ptr<SoundPlayer> player;
+
+    Outputs(const std::string& programDir, Diagnostics& diagnostics) {
+        std::string error;
+        voice = EspeakVoice::create(error);
+        if (!voice) {
+            diagnostics.report("tallowick: " + error + "; replies will not be spoken");
+            voice = std::make_unique<SilentVoice>();
+        }
+        player = SdlSoundPlayer::create(programDir, "alert.wav", error);
+        if (!player) {
+            diagnostics.report("tallowick: " + error + "; alarms will not be heard");
+            player = std::make_unique<SilentSoundPlayer>();
+        }
+    }
+};
+
+int runWindow(int argc, char** argv, const std::string& programDir) {
+    QApplication app(argc, argv);
+    StderrDiagnostics diagnostics;
+    Outputs outputs(programDir, diagnostics);
+    SystemClock clock;
+    PosixShell shell;
+    PosixFiles files;
+    Form1 window(clock, *outputs.voice, *outputs.player, shell, files, diagnostics, programDir);
+    QObject::connect(&window, &Form1::exitRequested, &app, [] { QApplication::exit(0); });
+    window.Form_Load();
+    window.show();
+    return QApplication::exec();
+}
+
+int runInTerminal(const std::string& programDir) {
+    std::signal(SIGPIPE, SIG_IGN);  // a closed pipe must not kill a program holding alarms
+    StderrDiagnostics diagnostics;
+    Outputs outputs(programDir, diagnostics);
+    EchoingVoice voice(*outputs.voice, STDOUT_FILENO);
+    SystemClock clock;
+    PosixShell shell;
+    PosixFiles files;
+    NoPanel panel;
+    Core core(Seams{clock, voice, *outputs.player, panel, shell, files, diagnostics}, programDir);
+    core.load();
+    SecondTicker ticker;
+    if (!ticker.start())
+        diagnostics.report("tallowick: no timerfd; ticking every 1000 ms");
+    TerminalOptions options;
+    options.interactive = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
+    runTerminal(core, ticker, options);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool terminal = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("tallowick 1.2");
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--terminal") == 0) {
+            terminal = true;
+            continue;
+        }
+        std::fprintf(stderr, "tallowick: unknown option '%s'\nTry 'tallowick --help'.\n", argv[i]);
+        return 2;
+    }
+
+    const std::string programDir = executableDirectory();
+    if (programDir.empty()) {
+        std::fprintf(stderr, "tallowick: cannot find the program's own directory\n");
+        return 1;
+    }
+    // A second start ends here, silently, before it creates, reads or shows anything.
+    InstanceLock lock;
+    if (lock.acquire(programDir) == InstanceLock::Result::heldElsewhere)
+        return 0;
+
+    if (!terminal && !hasDisplay()) {
+        std::fprintf(stderr, "tallowick: no graphical display; starting in the terminal\n");
+        terminal = true;
+    }
+    return terminal ? runInTerminal(programDir) : runWindow(argc, argv, programDir);
+}

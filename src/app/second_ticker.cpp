@@ -1,0 +1,46 @@
+#include "app/second_ticker.h"
+
+#include <cerrno>
+#include <ctime>
+
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+namespace tallowick {
+
+SecondTicker::~SecondTicker() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool SecondTicker::start() {
+    fd_ = ::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+    return fd_ >= 0 && armForNextSecond();
+}
+
+bool SecondTicker::armForNextSecond() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    itimerspec spec{};
+    spec.it_value.tv_sec = now.tv_sec + 1;
+    spec.it_value.tv_nsec = 0;
+    return ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
+}
+
+bool SecondTicker::due() {
+    uint64_t expirations = 0;
+    const ssize_t n = ::read(fd_, &expirations, sizeof expirations);
+    // ECANCELED: the clock was set (or the machine woke up and it jumped): tick at once.
+    const bool expired = n == sizeof expirations || (n < 0 && errno == ECANCELED);
+    if (n < 0 && errno == EAGAIN)
+        return false;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    armForNextSecond();
+    if (!expired || now.tv_sec == lastTickSecond_)
+        return false;
+    lastTickSecond_ = now.tv_sec;
+    return true;
+}
+
+}  // namespace tallowick

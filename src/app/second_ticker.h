@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tallowick {
+
+// Wakes on every wall-clock second boundary, so that an alarm sounds as its due second begins
+// and the panel never skips or doubles a second. A timerfd on the real-time clock with an
+// absolute expiry at the next boundary, re-armed after every tick; when the clock is set or
+// the machine resumes from suspend, the kernel cancels it, and the next tick comes at once.
+// The event loop of either front-end watches fd() for reading.
+class SecondTicker {
+  public:
+    SecondTicker() = default;
+    SecondTicker(const SecondTicker&) = delete;
+    SecondTicker& operator=(const SecondTicker&) = delete;
+    ~SecondTicker();
+
+    // Creates the timer, armed for the next second boundary. False when the system has none.
+    bool start();
+    int fd() const { return fd_; }
+
+    // Call when fd() is readable: consumes the expiry and re-arms for the boundary after the
+    // present second. Returns true when a tick is due now; false for a spurious wake-up, or
+    // when this wall-clock second has already had its tick.
+    bool due();
+
+  private:
+    bool armForNextSecond();
+
+    int fd_ = -1;
+    int64_t lastTickSecond_ = INT64_MIN;
+};
+
+}  // namespace tallowick

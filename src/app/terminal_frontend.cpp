@@ -1,0 +1,89 @@
+#include "app/terminal_frontend.h"
+
+#include <cerrno>
+#include <string_view>
+
+#include <poll.h>
+#include <unistd.h>
+
+namespace tallowick {
+namespace {
+
+constexpr const char* kPrompt = "> ";
+
+}  // namespace
+
+bool writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void EchoingVoice::say(const std::string& text) {
+    writeAll(outFd_, text + "\n");
+    inner_.say(text);
+}
+
+void EchoingVoice::queue(const std::string& text) {
+    writeAll(outFd_, text + "\n");
+    inner_.queue(text);
+}
+
+void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& options) {
+    if (options.interactive)
+        writeAll(options.outFd, kPrompt);
+    std::string pending;
+    // Handles every whole line in `pending`; false when "exit" ended the program.
+    auto handleLines = [&]() {
+        size_t start = 0;
+        for (size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1) {
+            std::string_view line(pending.data() + start, end - start);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+            if (core.line(line) == Core::LineResult::exit)
+                return false;
+            if (options.interactive)
+                writeAll(options.outFd, kPrompt);
+        }
+        pending.erase(0, start);
+        return true;
+    };
+
+    pollfd fds[2] = {{options.inFd, POLLIN, 0}, {ticker.fd(), POLLIN, 0}};
+    const nfds_t watched = ticker.fd() >= 0 ? 2 : 1;
+    for (;;) {
+        const int ready = ::poll(fds, watched, ticker.fd() >= 0 ? -1 : 1000);
+        if (ready < 0 && errno != EINTR)
+            return;
+        if (ready == 0 || (watched == 2 && (fds[1].revents & POLLIN) && ticker.due())) {
+            core.tick();
+        }
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            char buffer[65536];
+            const ssize_t n = ::read(options.inFd, buffer, sizeof buffer);
+            if (n < 0 && (errno == EINTR || errno == EAGAIN))
+                continue;
+            if (n <= 0) {
+                // The end of input ends the program; a last line without a line end still
+                // counts as typed.
+                if (!pending.empty()) {
+                    pending += '\n';
+                    handleLines();
+                }
+                return;
+            }
+            pending.append(buffer, static_cast<size_t>(n));
+            if (!handleLines())
+                return;
+        }
+    }
+}
+
+}  // namespace tallowick

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "platform/panel_canvas.h"
+#include "platform/sound_player.h"
+#include "platform/voice.h"
+
+namespace tallowick {
+
+// Stand-ins for a voice or a sound device that could not be had: the program runs on silently.
+class SilentVoice final : public Voice {
+  public:
+    void say(const std::string&) override {}
+    void queue(const std::string&) override {}
+};
+
+class SilentSoundPlayer final : public SoundPlayer {
+  public:
+    void play(const std::string&) override {}
+};
+
+// A panel nobody sees: the terminal front-end has none.
+class NoPanel final : public PanelCanvas {
+  public:
+    void setForeColor(Rgb) override {}
+    void fillBox(int, int, int, int) override {}
+    void setTextPosition(int, int) override {}
+    void writeText(const std::string&) override {}
+    void clear() override {}
+};
+
+}  // namespace tallowick

@@ -1,0 +1,63 @@
+#include "platform/qt_panel_canvas.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace tallowick {
+
+QtPanelCanvas::QtPanelCanvas(int width, int height, std::function<void()> changed)
+    : image_(width, height, QImage::Format_RGB32),
+      font_(rowFont(18)),
+      color_(Qt::black),
+      changed_(std::move(changed)) {
+    image_.fill(Qt::white);
+}
+
+QFont QtPanelCanvas::rowFont(int rowHeight) {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setBold(true);
+    // About 12 points, but never taller than a row, whatever fonts the machine has.
+    for (int pixels = 16; pixels > 6; --pixels) {
+        font.setPixelSize(pixels);
+        if (QFontMetrics(font).height() <= rowHeight)
+            break;
+    }
+    return font;
+}
+
+void QtPanelCanvas::setForeColor(Rgb color) {
+    color_ = QColor(color.red, color.green, color.blue);
+}
+
+void QtPanelCanvas::fillBox(int x1, int y1, int x2, int y2) {
+    // Both corners belong to the box; where two rows share an edge, the later one covers it.
+    QPainter painter(&image_);
+    painter.fillRect(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized(), color_);
+    painter.end();
+    if (changed_)
+        changed_();
+}
+
+void QtPanelCanvas::setTextPosition(int x, int y) {
+    textX_ = x;
+    textY_ = y;
+}
+
+void QtPanelCanvas::writeText(const std::string& text) {
+    QPainter painter(&image_);
+    painter.setFont(font_);
+    painter.setPen(color_);
+    painter.drawText(textX_, textY_ + QFontMetrics(font_).ascent(), QString::fromStdString(text));
+    painter.end();
+    if (changed_)
+        changed_();
+}
+
+void QtPanelCanvas::clear() {
+    image_.fill(Qt::white);
+    if (changed_)
+        changed_();
+}
+
+}  // namespace tallowick

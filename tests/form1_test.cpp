@@ -1,0 +1,143 @@
+// The window on Qt's offscreen platform: typed lines reach the core, the panel's pixels follow
+// the ticks of a fake clock.
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/form1.h"
+#include "fakes.h"
+
+using namespace tallowick;
+
+class Form1Test : public QObject {
+    Q_OBJECT
+
+    struct Window {
+        FakeClock clock;
+        FakeVoice voice;
+        FakeSoundPlayer player;
+        FakeShell shell;
+        MemoryFiles files;
+        FakeDiagnostics diagnostics;
+        Form1 form{clock, voice, player, shell, files, diagnostics, "/prog"};
+        Window() { form.Timer1->stop(); }  // the tests tick by hand
+        void type(const QString& text, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                  Qt::Key key = Qt::Key_Return) {
+            form.Text1->setText(text);
+            QTest::keyClick(form.Text1, key, modifiers);
+        }
+        QColor pixel(int x, int y) const { return form.canvas().image().pixelColor(x, y); }
+        // How many pixels of the row at `top` have exactly `color`.
+        int count(int top, QColor color) const {
+            int n = 0;
+            for (int y = top + 1; y < top + 18; ++y) {
+                for (int x = 0; x < 161; ++x)
+                    n += pixel(x, y) == color;
+            }
+            return n;
+        }
+    };
+
+  private slots:
+    void looksAsItShould() {
+        Window w;
+        QCOMPARE(w.form.windowTitle(), QStringLiteral("Tallowick (v1.2)"));
+        QCOMPARE(w.form.size(), QSize(176, 279));
+        QCOMPARE(w.form.Text1->geometry(), QRect(8, 8, 161, 19));
+        QCOMPARE(w.form.Picture1->geometry(), QRect(8, 32, 161, 241));
+        QCOMPARE(w.form.Text1->accessibleName(), QStringLiteral("Command"));
+        QCOMPARE(w.form.Picture1->accessibleName(), QStringLiteral("Orders"));
+        QCOMPARE(w.form.Timer1->interval(), 1000);
+        QVERIFY(QFontMetrics(w.form.canvas().font()).height() <= 18);
+        QVERIFY(w.form.canvas().font().bold());
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        QCOMPARE(QApplication::focusWidget(), w.form.Text1);
+    }
+
+    void enterHandsTheLineToTheCoreAndClearsTheBox() {
+        Window w;
+        w.type(QStringLiteral("In 5 M"));
+        QCOMPARE(w.form.core().table().orderCount(), 1);
+        QCOMPARE(w.form.Text1->text(), QString());
+        QCOMPARE(w.voice.last(), std::string("say:Alarm number 1 set for  5  minutes "));
+        w.type(QStringLiteral("mark"), Qt::ControlModifier, Qt::Key_Enter);
+        w.type(QStringLiteral("mark"), Qt::ShiftModifier);
+        QCOMPARE(w.form.core().table().orderCount(), 3);
+        QCOMPARE(w.files.replaces, 3);
+        w.type(QStringLiteral("CAFÉ"));
+        QCOMPARE(w.voice.last(), std::string("say:Incorrect entry, type help to list commands"));
+    }
+
+    void otherKeysOnlyType() {
+        Window w;
+        w.form.Text1->setText(QStringLiteral("mar"));
+        QTest::keyClick(w.form.Text1, Qt::Key_K);
+        QCOMPARE(w.form.Text1->text(), QStringLiteral("mark"));
+        QCOMPARE(w.form.core().table().orderCount(), 0);
+        QCOMPARE(w.files.replaces, 0);
+    }
+
+    void exitEndsWithoutSavingSpeakingOrClearing() {
+        Window w;
+        QSignalSpy exits(&w.form, &Form1::exitRequested);
+        w.type(QStringLiteral("exit"));
+        QCOMPARE(exits.count(), 1);
+        QCOMPARE(w.files.replaces, 0);
+        QVERIFY(w.voice.requests.empty());
+        QCOMPARE(w.form.Text1->text(), QStringLiteral("exit"));
+    }
+
+    void thePanelShowsAlarmsWhiteMarksGreenAndZeroRed() {
+        Window w;
+        w.type(QStringLiteral("in 1 h"));
+        w.type(QStringLiteral("mark"));
+        w.type(QStringLiteral("in 1 s"));
+        w.clock.advance(1);
+        w.form.Timer1_Timer();
+        const QColor white(255, 255, 255), green(0, 255, 0), black(0, 0, 0), red(255, 0, 0);
+        // Row 1: a waiting alarm, black on white.
+        QVERIFY(w.count(0, black) > 20);
+        QCOMPARE(w.count(0, red), 0);
+        QCOMPARE(w.count(0, green), 0);
+        // Row 2: a mark, black on green.
+        QVERIFY(w.count(18, green) > 1000);
+        QVERIFY(w.count(18, black) > 5);
+        QCOMPARE(w.count(18, white), 0);
+        // Row 3: the alarm going off, red 0 s on white.
+        QVERIFY(w.count(36, red) > 5);
+        QCOMPARE(w.count(36, black), 0);
+        // Below the last row the panel is untouched.
+        QCOMPARE(w.count(60, white), 161 * 17);
+        // Text starts 2 pixels in.
+        for (int y = 1; y < 17; ++y)
+            QCOMPARE(w.pixel(0, y), white);
+    }
+
+    void removingOrdersClearsThePanelUntilTheNextTick() {
+        Window w;
+        w.type(QStringLiteral("mark"));
+        w.type(QStringLiteral("mark"));
+        w.form.Timer1_Timer();
+        QVERIFY(w.count(18, QColor(0, 255, 0)) > 1000);
+        w.type(QStringLiteral("delete 1"));
+        QCOMPARE(w.count(0, QColor(255, 255, 255)), 161 * 17);
+        w.form.Timer1_Timer();
+        QVERIFY(w.count(0, QColor(0, 255, 0)) > 1000);
+        QCOMPARE(w.count(18, QColor(255, 255, 255)), 161 * 17);
+    }
+
+    void theWidgetShowsThePanelsPicture() {
+        Window w;
+        w.type(QStringLiteral("mark"));
+        w.form.Timer1_Timer();
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        const QImage shown = w.form.Picture1->grab().toImage();
+        QCOMPARE(shown.pixelColor(150, 5), QColor(0, 255, 0));
+        QCOMPARE(shown.pixelColor(150, 30), QColor(255, 255, 255));
+    }
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_test.moc"
