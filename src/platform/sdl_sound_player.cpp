@@ -1,0 +1,235 @@
+#include "platform/sdl_sound_player.h"
+
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <alsa/asoundlib.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace tallowick {
+
+namespace {
+
+// The one mixer channel: a new sound always replaces the one playing.
+constexpr int channel = 0;
+
+// Decoded sounds kept at most. Alarms use a handful of sounds; this only bounds memory when a
+// user goes through many.
+constexpr std::size_t maxCached = 8;
+
+std::atomic<bool> playerExists{false};
+
+void swallowAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+std::string oneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+std::int64_t nanoseconds(const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+bool playableSize(const struct stat& info) {
+    return S_ISREG(info.st_mode) && info.st_size > 0 &&
+           static_cast<std::uint64_t>(info.st_size) <= SdlSoundPlayer::maxFileBytes;
+}
+
+// Reads the whole of a regular file. O_NONBLOCK keeps a FIFO given as a path from blocking the
+// open; the size check then turns it (and devices, directories, huge files) away.
+bool readFile(const std::string& path, std::vector<unsigned char>& bytes, struct stat& info) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = ::fstat(fd, &info) == 0 && playableSize(info);
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t done = 0;
+        while (ok && done < bytes.size()) {
+            const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (got > 0) {
+                done += static_cast<std::size_t>(got);
+            } else if (got == 0 || errno != EINTR) {
+                ok = false;  // shrank while being read, or a read error
+            }
+        }
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool isWave(const std::vector<unsigned char>& bytes) {
+    return bytes.size() >= 12 && std::memcmp(bytes.data(), "RIFF", 4) == 0 &&
+           std::memcmp(bytes.data() + 8, "WAVE", 4) == 0;
+}
+
+// The mixer would also decode Ogg, MP3, FLAC and others; only wave files are taken, as promised.
+Mix_Chunk* decodeWave(const std::vector<unsigned char>& bytes) {
+    if (!isWave(bytes)) {
+        return nullptr;
+    }
+    SDL_RWops* source = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+    if (source == nullptr) {
+        return nullptr;
+    }
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(source, 1);
+    if (chunk != nullptr && chunk->alen == 0) {
+        Mix_FreeChunk(chunk);
+        chunk = nullptr;
+    }
+    return chunk;
+}
+
+}  // namespace
+
+SdlSoundPlayer::SdlSoundPlayer(std::string programDir, std::string defaultSound)
+    : programDir_(std::move(programDir)), defaultSound_(std::move(defaultSound)) {}
+
+std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const std::string& programDir,
+                                                       const std::string& defaultSound,
+                                                       std::string& error) {
+    if (playerExists.exchange(true)) {
+        error = "tallowick: a sound player is already open; sounds are off";
+        return nullptr;
+    }
+    snd_lib_error_set_handler(&swallowAlsaMessage);
+    // SDL is only the sound here: it must not take over SIGINT and SIGTERM from the program.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // By default SDL plays a cut-off wave file as far as it goes; such a file is damaged, and the
+    // default alert plays instead. "strict" still accepts a wrong RIFF size, which some tools
+    // write.
+    SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        error = "tallowick: cannot start audio (" + oneLine(SDL_GetError()) + "); sounds are off";
+        playerExists = false;
+        return nullptr;
+    }
+    // 1024 frames at 44.1 kHz: about 23 ms from play() to sound.
+    if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS, 1024) != 0) {
+        error =
+            "tallowick: cannot open audio output (" + oneLine(Mix_GetError()) + "); sounds are off";
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        playerExists = false;
+        return nullptr;
+    }
+    Mix_AllocateChannels(1);
+    std::unique_ptr<SdlSoundPlayer> player;
+    try {
+        player.reset(new SdlSoundPlayer(programDir, defaultSound));
+    } catch (...) {
+        Mix_CloseAudio();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        playerExists = false;
+        error = "tallowick: out of memory opening audio; sounds are off";
+        return nullptr;
+    }
+    return player;
+}
+
+SdlSoundPlayer::~SdlSoundPlayer() {
+    Mix_HaltChannel(-1);
+    freeAll();
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    playerExists = false;
+}
+
+std::string SdlSoundPlayer::resolve(const std::string& programDir, const std::string& name) {
+    if (name.find('/') != std::string::npos) {
+        return name;
+    }
+    return programDir + "/" + name;
+}
+
+bool SdlSoundPlayer::playing() const {
+    return Mix_Playing(channel) != 0;
+}
+
+void SdlSoundPlayer::play(const std::string& name) {
+    // Halting first means no cached sound is playing while load() replaces or evicts entries.
+    // Mix_HaltChannel returns only once the mixer has let go of the channel's sound.
+    Mix_HaltChannel(channel);
+    lastStarted_ = Started{};
+    try {
+        std::string path = resolve(programDir_, name);
+        Mix_Chunk* chunk = load(path);
+        if (chunk == nullptr) {
+            path = resolve(programDir_, defaultSound_);
+            chunk = load(path);
+        }
+        if (chunk != nullptr && Mix_PlayChannel(channel, chunk, 0) == channel) {
+            lastStarted_ = Started{std::move(path), chunk->alen};
+        }
+    } catch (...) {
+        // Out of memory: nothing plays.
+    }
+}
+
+// Decoding is cheap when the file already has the output's format (about 0.05 ms for a 1 s
+// file) but not when it must be resampled (about 2 ms for 1 s at 22.05 or 48 kHz), hence the
+// cache. An entry is good while the file keeps its device, inode, size, and modification and
+// change times: rewriting or replacing the file misses it.
+Mix_Chunk* SdlSoundPlayer::load(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !playableSize(info)) {
+        return nullptr;
+    }
+    for (auto entry = cache_.begin(); entry != cache_.end(); ++entry) {
+        if (entry->path != path) {
+            continue;
+        }
+        if (entry->device == info.st_dev && entry->inode == info.st_ino &&
+            entry->size == info.st_size && entry->modifiedNs == nanoseconds(info.st_mtim) &&
+            entry->changedNs == nanoseconds(info.st_ctim)) {
+            Cached hit = *entry;
+            cache_.erase(entry);
+            cache_.push_back(hit);
+            return hit.chunk;
+        }
+        Mix_FreeChunk(entry->chunk);
+        cache_.erase(entry);
+        break;
+    }
+
+    std::vector<unsigned char> bytes;
+    if (!readFile(path, bytes, info)) {
+        return nullptr;
+    }
+    Mix_Chunk* chunk = decodeWave(bytes);
+    if (chunk == nullptr) {
+        return nullptr;
+    }
+    if (cache_.size() >= maxCached) {
+        Mix_FreeChunk(cache_.front().chunk);
+        cache_.erase(cache_.begin());
+    }
+    try {
+        cache_.push_back(Cached{path, static_cast<std::uint64_t>(info.st_dev),
+                                static_cast<std::uint64_t>(info.st_ino), info.st_size,
+                                nanoseconds(info.st_mtim), nanoseconds(info.st_ctim), chunk});
+    } catch (...) {
+        Mix_FreeChunk(chunk);
+        throw;
+    }
+    return chunk;
+}
+
+void SdlSoundPlayer::freeAll() {
+    for (Cached& entry : cache_) {
+        Mix_FreeChunk(entry.chunk);
+    }
+    cache_.clear();
+}
+
+}  // namespace tallowick

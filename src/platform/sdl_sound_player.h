@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/sound_player.h"
+
+struct Mix_Chunk;
+
+namespace tallowick {
+
+// Plays wave files through SDL2_mixer on the default audio output, one sound at a time.
+//
+// SDL's audio is one per process: at most one SdlSoundPlayer exists at a time. Call play() from
+// one thread.
+class SdlSoundPlayer final : public SoundPlayer {
+  public:
+    // Wave files larger than this are not played (the default alert plays instead): a sound this
+    // long is no alert, and decoding it would hold up the caller.
+    static constexpr std::size_t maxFileBytes = 32 * 1024 * 1024;
+
+    // Opens the default audio output. `programDir` is where bare names are looked up, and
+    // `defaultSound` names the file there that plays when a requested file cannot be. Returns
+    // nullptr, with `error` set to one line for standard error starting "tallowick: ", when SDL
+    // cannot open audio (no device, no sound server) or another player exists. Writes nothing
+    // to standard error itself.
+    //
+    // Side effect for the whole process, kept for its lifetime: ALSA's own error messages are
+    // swallowed from here on, so that a missing sound card does not flood standard error.
+    static std::unique_ptr<SdlSoundPlayer> create(const std::string& programDir,
+                                                  const std::string& defaultSound,
+                                                  std::string& error);
+
+    // Stops the sound and closes SDL's audio.
+    ~SdlSoundPlayer() override;
+
+    // Returns at once. The file is read from disk at each call, so a file changed on disk plays
+    // as it is now; decoded sounds are kept while the file stays the same.
+    void play(const std::string& name) override;
+
+    // The file that play() looks for: a name without '/' in `programDir`, never in the current
+    // directory; a name with a '/' as the path it is.
+    static std::string resolve(const std::string& programDir, const std::string& name);
+
+    // What the last play() handed to the mixer: the file it came from (the requested one or the
+    // default alert) and its decoded length in bytes; an empty path when nothing could be
+    // played.
+    struct Started {
+        std::string path;
+        std::uint32_t bytes = 0;
+    };
+    const Started& lastStarted() const { return lastStarted_; }
+
+    // Whether a sound is playing now.
+    bool playing() const;
+
+  private:
+    // A decoded file, valid while the file keeps its identity, size and times.
+    struct Cached {
+        std::string path;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = 0;
+        std::int64_t modifiedNs = 0;
+        std::int64_t changedNs = 0;
+        Mix_Chunk* chunk = nullptr;
+    };
+
+    SdlSoundPlayer(std::string programDir, std::string defaultSound);
+    Mix_Chunk* load(const std::string& path);
+    void freeAll();
+
+    std::string programDir_;
+    std::string defaultSound_;
+    std::vector<Cached> cache_;  // most recently used last
+    Started lastStarted_;
+};
+
+}  // namespace tallowick

@@ -1,0 +1,289 @@
+#include "platform/sdl_sound_player.h"
+
+#include <SDL_mixer.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <string>
+#include <vector>
+
+namespace tallowick {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int rate = 44100;
+
+// A 16-bit PCM mono wave file of `frames` frames of a 440 Hz tone.
+std::string waveBytes(int frames) {
+    std::string bytes;
+    auto put = [&bytes](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) {
+            bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+        }
+    };
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(frames) * 2;
+    bytes += "RIFF";
+    put(36 + dataBytes, 4);
+    bytes += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);  // PCM
+    put(1, 2);  // mono
+    put(rate, 4);
+    put(rate * 2, 4);
+    put(2, 2);
+    put(16, 2);
+    bytes += "data";
+    put(dataBytes, 4);
+    for (int i = 0; i < frames; ++i) {
+        const double phase = 2 * std::numbers::pi * 440.0 * i / rate;
+        put(static_cast<std::uint16_t>(static_cast<std::int16_t>(8000 * std::sin(phase))), 2);
+    }
+    return bytes;
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// Works in `dir` as the current directory until the end of the scope.
+class InDirectory {
+  public:
+    explicit InDirectory(const fs::path& dir) : previous_(fs::current_path()) {
+        fs::current_path(dir);
+    }
+    ~InDirectory() {
+        std::error_code ignored;
+        fs::current_path(previous_, ignored);
+    }
+    InDirectory(const InDirectory&) = delete;
+    InDirectory& operator=(const InDirectory&) = delete;
+
+  private:
+    fs::path previous_;
+};
+
+class SdlSoundPlayerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // SDL's dummy driver opens and paces like a device but makes no sound.
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        char base[] = "/tmp/tallowick-sound-XXXXXX";
+        ASSERT_NE(mkdtemp(base), nullptr);
+        root = base;
+        programDir = root / "program";
+        elsewhere = root / "elsewhere";
+        fs::create_directories(programDir);
+        fs::create_directories(elsewhere);
+        alert = (programDir / "alert.wav").string();
+        writeFile(alert, waveBytes(alertFrames));
+
+        std::string error;
+        player = SdlSoundPlayer::create(programDir.string(), "alert.wav", error);
+        ASSERT_NE(player, nullptr) << error;
+    }
+
+    void TearDown() override {
+        player.reset();
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
+
+    // The length of `frames` mono frames once decoded into the mixer's output format.
+    static std::uint32_t decodedBytes(int frames) {
+        int frequency = 0;
+        Uint16 format = 0;
+        int channels = 0;
+        Mix_QuerySpec(&frequency, &format, &channels);
+        EXPECT_EQ(frequency, rate);
+        return static_cast<std::uint32_t>(frames) * channels * (SDL_AUDIO_BITSIZE(format) / 8);
+    }
+
+    void expectDefaultAlert(const std::string& name) {
+        player->play(name);
+        EXPECT_EQ(player->lastStarted().path, alert) << "for " << name;
+        EXPECT_EQ(player->lastStarted().bytes, decodedBytes(alertFrames)) << "for " << name;
+        EXPECT_TRUE(player->playing()) << "for " << name;
+    }
+
+    static constexpr int alertFrames = 11025;
+    fs::path root;
+    fs::path programDir;
+    fs::path elsewhere;
+    std::string alert;
+    std::unique_ptr<SdlSoundPlayer> player;
+};
+
+TEST_F(SdlSoundPlayerTest, RealWaveIsDecodedAndPlays) {
+    writeFile(programDir / "chime.wav", waveBytes(22050));
+    player->play("chime.wav");
+    EXPECT_EQ(player->lastStarted().path, (programDir / "chime.wav").string());
+    EXPECT_EQ(player->lastStarted().bytes, decodedBytes(22050));
+    EXPECT_TRUE(player->playing());
+    EXPECT_EQ(Mix_Playing(-1), 1);
+}
+
+TEST_F(SdlSoundPlayerTest, MissingFilePlaysDefaultAlert) {
+    expectDefaultAlert("nothing.wav");
+}
+
+TEST_F(SdlSoundPlayerTest, EmptyFilePlaysDefaultAlert) {
+    writeFile(programDir / "empty.wav", "");
+    expectDefaultAlert("empty.wav");
+}
+
+TEST_F(SdlSoundPlayerTest, TruncatedFilePlaysDefaultAlert) {
+    const std::string whole = waveBytes(22050);
+    writeFile(programDir / "cut.wav", whole.substr(0, whole.size() / 2));
+    expectDefaultAlert("cut.wav");
+    writeFile(programDir / "header.wav", whole.substr(0, 30));
+    expectDefaultAlert("header.wav");
+}
+
+TEST_F(SdlSoundPlayerTest, GarbagePlaysDefaultAlert) {
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) {
+        garbage.push_back(static_cast<char>((i * 7919) % 251));
+    }
+    writeFile(programDir / "garbage.wav", garbage);
+    expectDefaultAlert("garbage.wav");
+
+    writeFile(programDir / "text.wav", "This is not a sound.\n");
+    expectDefaultAlert("text.wav");
+
+    // Looks like a wave file at first glance, with nothing sound after the header.
+    writeFile(programDir / "riff.wav", "RIFF\x10\x00\x00\x00WAVEjunkjunkjunkjunk");
+    expectDefaultAlert("riff.wav");
+}
+
+TEST_F(SdlSoundPlayerTest, WaveWithoutSamplesPlaysDefaultAlert) {
+    writeFile(programDir / "silent.wav", waveBytes(0));
+    expectDefaultAlert("silent.wav");
+}
+
+TEST_F(SdlSoundPlayerTest, DirectoryAndPipePlayDefaultAlert) {
+    fs::create_directories(programDir / "folder.wav");
+    expectDefaultAlert("folder.wav");
+    // Opening a pipe with no writer would block; it must be turned away at once.
+    const fs::path pipe = programDir / "pipe.wav";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    expectDefaultAlert("pipe.wav");
+    expectDefaultAlert("");
+}
+
+TEST_F(SdlSoundPlayerTest, BareNameIsLookedUpInProgramDirectoryNotCurrentDirectory) {
+    writeFile(elsewhere / "only-here.wav", waveBytes(4410));
+    writeFile(elsewhere / "both.wav", waveBytes(4410));
+    writeFile(programDir / "both.wav", waveBytes(8820));
+    const InDirectory inElsewhere(elsewhere);
+
+    expectDefaultAlert("only-here.wav");
+
+    player->play("both.wav");
+    EXPECT_EQ(player->lastStarted().path, (programDir / "both.wav").string());
+    EXPECT_EQ(player->lastStarted().bytes, decodedBytes(8820));
+}
+
+TEST_F(SdlSoundPlayerTest, NameWithSlashIsUsedAsPath) {
+    const std::string path = (elsewhere / "bell.wav").string();
+    writeFile(path, waveBytes(4410));
+    player->play(path);
+    EXPECT_EQ(player->lastStarted().path, path);
+    EXPECT_EQ(player->lastStarted().bytes, decodedBytes(4410));
+
+    const InDirectory inElsewhere(elsewhere);
+    player->play("./bell.wav");
+    EXPECT_EQ(player->lastStarted().path, "./bell.wav");
+    EXPECT_EQ(player->lastStarted().bytes, decodedBytes(4410));
+}
+
+TEST_F(SdlSoundPlayerTest, FileChangedOnDiskIsPlayedAsItIsNow) {
+    const fs::path path = programDir / "tone.wav";
+    writeFile(path, waveBytes(4410));
+    player->play("tone.wav");
+    EXPECT_EQ(player->lastStarted().bytes, decodedBytes(4410));
+    player->play("tone.wav");
+    EXPECT_EQ(player->lastStarted().bytes, decodedBytes(4410));
+
+    writeFile(path, waveBytes(8820));
+    player->play("tone.wav");
+    EXPECT_EQ(player->lastStarted().bytes, decodedBytes(8820));
+
+    // Replaced by a damaged file: no stale sound, the default alert.
+    writeFile(path, "broken");
+    expectDefaultAlert("tone.wav");
+}
+
+TEST_F(SdlSoundPlayerTest, NewSoundReplacesTheOnePlaying) {
+    writeFile(programDir / "long.wav", waveBytes(4 * rate));
+    writeFile(programDir / "short.wav", waveBytes(4410));
+    player->play("long.wav");
+    ASSERT_TRUE(player->playing());
+    player->play("short.wav");
+    EXPECT_EQ(player->lastStarted().path, (programDir / "short.wav").string());
+    EXPECT_EQ(Mix_Playing(-1), 1);
+}
+
+TEST_F(SdlSoundPlayerTest, NothingPlaysWhenDefaultAlertFailsToo) {
+    fs::remove(alert);
+    player->play("nothing.wav");
+    EXPECT_EQ(player->lastStarted().path, "");
+    EXPECT_FALSE(player->playing());
+
+    writeFile(alert, "damaged");
+    player->play("nothing.wav");
+    EXPECT_EQ(player->lastStarted().path, "");
+    EXPECT_FALSE(player->playing());
+}
+
+TEST_F(SdlSoundPlayerTest, ManySoundsInTurnKeepPlaying) {
+    for (int i = 0; i < 20; ++i) {
+        const std::string name = "sound" + std::to_string(i) + ".wav";
+        writeFile(programDir / name, waveBytes(441 * (i + 1)));
+        player->play(name);
+        EXPECT_EQ(player->lastStarted().bytes, decodedBytes(441 * (i + 1)));
+    }
+    player->play("sound0.wav");
+    EXPECT_EQ(player->lastStarted().bytes, decodedBytes(441));
+}
+
+TEST_F(SdlSoundPlayerTest, SecondPlayerIsRefused) {
+    std::string error;
+    EXPECT_EQ(SdlSoundPlayer::create(programDir.string(), "alert.wav", error), nullptr);
+    EXPECT_EQ(error.rfind("tallowick: ", 0), 0u) << error;
+}
+
+TEST(SdlSoundPlayerOpen, AudioThatCannotOpenIsOneClearLine) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    std::string error;
+    EXPECT_EQ(SdlSoundPlayer::create("/nonexistent", "alert.wav", error), nullptr);
+    EXPECT_EQ(error.rfind("tallowick: ", 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    std::string again;
+    EXPECT_NE(SdlSoundPlayer::create("/nonexistent", "alert.wav", again), nullptr) << again;
+}
+
+TEST(SdlSoundPlayerResolve, BareNameGoesToProgramDirectory) {
+    EXPECT_EQ(SdlSoundPlayer::resolve("/opt/tallowick", "alert.wav"), "/opt/tallowick/alert.wav");
+    EXPECT_EQ(SdlSoundPlayer::resolve("/opt/tallowick", "a b;rm -rf x.wav"),
+              "/opt/tallowick/a b;rm -rf x.wav");
+}
+
+TEST(SdlSoundPlayerResolve, NameWithSlashIsKept) {
+    EXPECT_EQ(SdlSoundPlayer::resolve("/opt/tallowick", "/usr/share/sounds/x.wav"),
+              "/usr/share/sounds/x.wav");
+    EXPECT_EQ(SdlSoundPlayer::resolve("/opt/tallowick", "./x.wav"), "./x.wav");
+    EXPECT_EQ(SdlSoundPlayer::resolve("/opt/tallowick", "sounds/x.wav"), "sounds/x.wav");
+}
+
+}  // namespace
+}  // namespace tallowick
