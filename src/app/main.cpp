@@ -46,7 +46,8 @@ bool hasDisplay() {
     return false;
 }
 
-// The real voice and sound player, or silent stand-ins with one line on stderr each.
+// The real voice and sound player, or silent stand-ins, each missing one told in one line on
+// standard error.
 struct Outputs {
     std::unique_ptr<Voice> voice;
     std::unique_ptr<SoundPlayer> player;
@@ -55,12 +56,12 @@ struct Outputs {
         std::string error;
         voice = EspeakVoice::create(error);
         if (!voice) {
-            diagnostics.report("tallowick: " + error + "; replies will not be spoken");
+            diagnostics.report(error);
             voice = std::make_unique<SilentVoice>();
         }
         player = SdlSoundPlayer::create(programDir, "alert.wav", error);
         if (!player) {
-            diagnostics.report("tallowick: " + error + "; alarms will not be heard");
+            diagnostics.report(error);
             player = std::make_unique<SilentSoundPlayer>();
         }
     }
