@@ -142,6 +142,28 @@ TEST_F(TickTest, RowsBelowThePanelAreStillDrawn) {
     EXPECT_EQ(calls[96], "box 0 342 161 360");
 }
 
+TEST_F(TickTest, TheClockSetBackAndForwardByHours) {
+    rig.type("in 1 h");     // one-shot, due at 15:05:09
+    rig.type("every 2 h");  // periodic, due at 16:05:09
+    rig.type("mark");       // made at 14:05:09
+    rig.clock.advance(-3 * 3600);
+    tick();
+    EXPECT_TRUE(rig.player.played.empty());  // nothing is due any earlier
+    EXPECT_EQ(rig.type("say mark 3"), "say:Mark 3 has been going 0 seconds.   ");
+    rig.clock.advance(8 * 3600);  // 19:05:10, past both alarms
+    tick();
+    EXPECT_EQ(rig.player.played, (std::vector<std::string>{"chime.wav", "deepbell.wav"}));
+    EXPECT_EQ(rig.order(2).due, rig.clock.time.plusSecondsClamped(7200));
+    EXPECT_EQ(rig.type("say mark 3"), "say:Mark 3 has been going 5 hours 0 seconds.   ");
+    // Back a whole day: the ringing alarm was re-armed at the tick's time, which now lies a day
+    // ahead, so it waits for it again while it still counts as sounding.
+    rig.clock.advance(-24 * 3600);
+    tick();
+    EXPECT_EQ(rig.order(1).sounding, 1);
+    EXPECT_EQ(rig.player.played.size(), 2u);
+    EXPECT_EQ(rig.type("orders").substr(0, 38), "say:Order 1 is currently sounding.    ");
+}
+
 TEST_F(TickTest, AnEmptyTableDrawsNothing) {
     EXPECT_TRUE(tick().empty());
 }
