@@ -1,0 +1,42 @@
+// Feeds the settings loader arbitrary bytes. It never crashes; it either loads a table that
+// saves and loads again as itself, or reports the damage and keeps the file as it was.
+
+#include <cstdlib>
+
+#include "fakes.h"
+#include "orders/settings_file.h"
+
+using namespace tallowick;
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const std::string file(reinterpret_cast<const char*>(bytes), size);
+    const ParsedSettings parsed = parseSettings(file);
+    check(parsed.table.orderCount() >= 0 && parsed.table.orderCount() <= OrderTable::kCapacity);
+    const ParsedSettings again = parseSettings(formatSettings(parsed.table));
+    check(!again.damaged);
+    check(again.table == parsed.table);
+
+    MemoryFiles files;
+    FakeDiagnostics diagnostics;
+    files.files["/prog/settings.ini"] = file;
+    SettingsStore store(files, diagnostics, "/prog");
+    OrderTable table;
+    const LoadOutcome outcome = store.load(table);
+    check(outcome.damaged == parsed.damaged);
+    check(table == parsed.table);
+    check(files.files["/prog/settings.ini"] == file);
+    if (outcome.damaged) {
+        check(files.files["/prog/settings.ini.bad"] == file);
+        check(diagnostics.lines.size() == 1);
+    }
+    return 0;
+}
