@@ -192,6 +192,16 @@ TEST_F(SdlSoundPlayerTest, BareNameIsLookedUpInProgramDirectoryNotCurrentDirecto
     EXPECT_EQ(player->lastStarted().bytes, decodedBytes(8820));
 }
 
+TEST_F(SdlSoundPlayerTest, BlanksAroundANameAreDroppedWhenNoFileHasThem) {
+    writeFile(programDir / "bell.wav", waveBytes(4410));
+    player->play(" bell.wav");
+    EXPECT_EQ(player->lastStarted().path, (programDir / "bell.wav").string());
+    writeFile(programDir / " bell.wav", waveBytes(8820));
+    player->play(" bell.wav");
+    EXPECT_EQ(player->lastStarted().path, (programDir / " bell.wav").string());
+    expectDefaultAlert("   ");
+}
+
 TEST_F(SdlSoundPlayerTest, NameWithSlashIsUsedAsPath) {
     const std::string path = (elsewhere / "bell.wav").string();
     writeFile(path, waveBytes(4410));

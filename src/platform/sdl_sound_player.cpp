@@ -164,6 +164,15 @@ void SdlSoundPlayer::play(const std::string& name) {
     try {
         std::string path = resolve(programDir_, name);
         Mix_Chunk* chunk = load(path);
+        // "alarm 3 is bell" stores the name with the blank typed after "is" (" bell.wav");
+        // the file the user put beside the program is bell.wav.
+        const size_t first = name.find_first_not_of(' ');
+        const size_t last = name.find_last_not_of(' ');
+        if (chunk == nullptr && first != std::string::npos &&
+            (first > 0 || last + 1 < name.size())) {
+            path = resolve(programDir_, name.substr(first, last - first + 1));
+            chunk = load(path);
+        }
         if (chunk == nullptr) {
             path = resolve(programDir_, defaultSound_);
             chunk = load(path);
