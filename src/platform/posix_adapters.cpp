@@ -39,7 +39,11 @@ std::string directoryOf(const std::string& path) {
 }  // namespace
 
 WallTime SystemClock::now() {
-    const std::time_t t = std::time(nullptr);
+    // Not std::time: glibc reads a coarse clock there, which at a second boundary can still
+    // show the second before, and every alarm would ring a second late.
+    timespec precise{};
+    ::clock_gettime(CLOCK_REALTIME, &precise);
+    const std::time_t t = precise.tv_sec;
     std::tm local{};
     localtime_r(&t, &local);
     return WallTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,

@@ -1,0 +1,310 @@
+#!/usr/bin/env bash
+# What a user hears: the real voice and the real alarm sound, played by the program to a
+# private PulseAudio server with a null sink, and recorded from that sink's monitor.
+#
+#  1. "help" is heard as speech of the length of a help page, until "stop" silences it.
+#  2. "in 1 s" rings the chime (C6 1046.5 Hz, then G6 1568 Hz) from the next second on, once
+#     every second, until "stop"; then no new ring starts and the sound dies away.
+#
+# Times are measured in samples of the recording: when a line is typed, the test notes how much
+# has been recorded so far. The reply to "in 1 s" is cut short at once by a "stop" typed right
+# after it (nothing sounds yet, so it only silences the voice), and the chime is told from any
+# speech by its two notes and its once-a-second rhythm.
+#
+# Usage: audio.sh PROGRAM_DIR
+
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=lib.sh
+source "$here/lib.sh"
+
+for tool in pulseaudio pactl pacat parec python3; do
+    command -v "$tool" >/dev/null ||
+        skip "$tool is missing (install pulseaudio, pulseaudio-utils and python3)"
+done
+e2e_start "$@"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM SDL_AUDIODRIVER AUDIODEV PULSE_SINK PULSE_PROP
+
+rate=16000 # of the recording: 16-bit mono
+pulse_dir="$XDG_RUNTIME_DIR/pulse"
+socket="$pulse_dir/native"
+
+stop_pulse() {
+    local pid
+    [[ -f "$pulse_dir/pid" ]] || return 0
+    pid=$(<"$pulse_dir/pid")
+    [[ $pid =~ ^[0-9]+$ ]] || return 0
+    kill -TERM "$pid" 2>/dev/null || return 0
+    wait_until 3 gone "$pid" || kill -KILL "$pid" 2>/dev/null
+}
+E2E_CLEANUPS+=(stop_pulse)
+
+# A private sound server: its socket, state and pid file are in this run's runtime directory,
+# and no client reaches another server, nor starts one, nor an ALSA device.
+timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n \
+    --use-pid-file=yes --log-target="file:$WORK/pulse.log" \
+    --load="module-native-protocol-unix auth-anonymous=1 socket=$socket" \
+    --load="module-null-sink sink_name=nullsink rate=44100" \
+    --load=module-always-sink ||
+    { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "cannot start pulseaudio"; }
+export PULSE_SERVER="unix:$socket"
+: >"$WORK/empty-alsa.conf"
+export ALSA_CONFIG_PATH="$WORK/empty-alsa.conf"
+wait_until 10 pactl info >/dev/null 2>&1 ||
+    { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "pulseaudio does not answer"; }
+pactl set-default-sink nullsink
+
+# A silent stream keeps the sink running with a short latency: otherwise the sink works in
+# blocks of up to 2 s, which would blur when sounds start and end.
+pacat --latency-msec=20 /dev/zero &
+E2E_PIDS+=("$!")
+recording="$WORK/recording.raw"
+parec -d nullsink.monitor --format=s16le --rate="$rate" --channels=1 --latency-msec=20 \
+    >"$recording" &
+E2E_PIDS+=("$!")
+recorder=$!
+wait_until 10 test -s "$recording" || fail "nothing is recorded from the null sink"
+
+# The program runs on input kept open here.
+prog="$WORK/program"
+e2e_install "$prog"
+mkfifo "$WORK/in"
+env PATH="$PROGRAM_PATH" "$prog/tallowick" --terminal <"$WORK/in" >"$WORK/out" 2>"$WORK/err" &
+E2E_PIDS+=("$!")
+program=$!
+exec 3>"$WORK/in"
+
+show_all() {
+    show_file "standard output" "$WORK/out"
+    show_file "standard error" "$WORK/err"
+}
+
+# Where lines were typed, in samples of the recording, and when, on the wall clock.
+declare help_at help_stop_at chime_set_at chime_stop_at typed_at _ignored
+
+# Types line $1 and puts the position of that moment in the recording, in samples, in $2. The
+# wall clock of that moment goes to `typed_at`.
+type_line() {
+    local size
+    typed_at=$EPOCHREALTIME
+    printf '%s\n' "$1" >&3
+    size=$(stat -c %s "$recording")
+    printf -v "$2" '%s' $((size / 2))
+}
+
+# Returns when the wall clock is between $1 and $2 ms into a second; fails after 3 s.
+wait_for_ms_in_second() {
+    local i us
+    for ((i = 0; i < 300; ++i)); do
+        us=${EPOCHREALTIME#*.}
+        ((10#$us >= $1 * 1000 && 10#$us < $2 * 1000)) && return 0
+        sleep 0.01
+    done
+    fail "the wall clock does not seem to advance"
+}
+
+# Succeeds when the program has written $1 lines.
+output_lines() {
+    (($(wc -l <"$WORK/out") >= $1))
+}
+
+# The program is up, with its voice, once it answers.
+type_line stop _ignored
+wait_until 10 output_lines 1 || { show_all; fail "the program did not answer within 10 s"; }
+if grep -qi 'speech is off\|not be spoken\|not be heard' "$WORK/err"; then
+    show_all
+    fail "the program found no voice or no sound on the PulseAudio server"
+fi
+
+# 1. The first help page, for 8 seconds.
+type_line help help_at
+wait_until 5 output_lines 2 || { show_all; fail "'help' was not answered"; }
+sleep 8
+type_line stop help_stop_at
+
+# 2. The chime, after a moment of quiet. "in 1 s" is typed early in a second, so that the
+#    next second boundary, where the first ring belongs, is most of a second away; "stop" is
+#    typed about 0.3 s into a second, so that the last ring is sure to have started and the
+#    next one would be 0.7 s away.
+sleep 1
+wait_for_ms_in_second 50 200
+type_line 'in 1 s' chime_set_at
+set_in_second=${typed_at#*.}
+type_line stop _ignored
+wait_until 5 output_lines 4 || { show_all; fail "'in 1 s' was not answered"; }
+sleep 3.5
+wait_for_ms_in_second 250 400
+type_line stop chime_stop_at
+sleep 2
+type_line exit _ignored
+wait_until 5 gone "$program" || { show_all; fail "'exit' did not end the program"; }
+kill -TERM "$recorder"
+wait "$recorder" 2>/dev/null || true
+
+help=$(sed -n 2p "$WORK/out")
+[[ $help == "To exit the program type EXIT."* ]] ||
+    { show_all; fail "'help' was not answered with the first help page"; }
+printf '\n%s\n\nAlarm number 1 set for  1  second \n\n\n' "$help" | cmp -s - "$WORK/out" ||
+    { show_all; fail "the program did not answer as expected"; }
+
+status=0
+python3 - "$recording" "$rate" "$help_at" "$help_stop_at" "$chime_set_at" "$chime_stop_at" \
+    "0.$set_in_second" \
+    <<'PYTHON' || status=$?
+"""Checks the recording; prints what it measured, and the reasons when a check fails."""
+import array
+import math
+import operator
+import sys
+
+path = sys.argv[1]
+rate = int(sys.argv[2])
+help_at, help_stop_at, chime_set_at, chime_stop_at = (int(v) for v in sys.argv[3:7])
+set_in_second = float(sys.argv[7])  # how far into a second of the wall clock "in 1 s" came
+
+samples = array.array("h")
+with open(path, "rb") as f:
+    samples.frombytes(f.read())
+if sys.byteorder != "little":
+    samples.byteswap()
+total = len(samples)
+failures = []
+
+
+def seconds(n):
+    return n / rate
+
+
+def check(ok, message):
+    print(("ok:   " if ok else "FAIL: ") + message, file=sys.stderr)
+    if not ok:
+        failures.append(message)
+
+
+# Loudness in blocks of 20 ms, as the RMS relative to full scale.
+BLOCK = rate // 50
+
+
+def loudness(start, end):
+    out = []
+    for b in range(max(0, start), min(end, total) - BLOCK + 1, BLOCK):
+        block = samples[b:b + BLOCK]
+        out.append(math.sqrt(sum(x * x for x in block) / BLOCK) / 32768)
+    return out
+
+
+SILENT = 10 ** (-60 / 20)  # -60 dBFS: the null sink is digital silence when nothing plays
+
+if total < chime_stop_at + rate:
+    check(False, "the recording is %.1f s long, shorter than the test" % seconds(total))
+    sys.exit(1)
+
+# 1. Speech: at least 5 s of sound in the 8 s after "help", starting within 1.5 s of it, and
+#    quiet within 1.5 s of "stop".
+help_blocks = loudness(help_at, help_stop_at)
+heard = [i for i, v in enumerate(help_blocks) if v > SILENT]
+spoken = len(heard) * BLOCK / rate
+check(spoken >= 5.0, "after 'help', %.2f s of sound in %.2f s (at least 5 s wanted)"
+      % (spoken, seconds(help_stop_at - help_at)))
+if heard:
+    start = heard[0] * BLOCK / rate
+    check(start <= 1.5, "speech started %.2f s after 'help' (at most 1.5 s wanted)" % start)
+after_stop = loudness(help_stop_at, chime_set_at)
+loud = [i for i, v in enumerate(after_stop) if v > SILENT]
+quiet_after = (loud[-1] + 1) * BLOCK / rate if loud else 0.0
+check(quiet_after <= 1.5 and len(after_stop) * BLOCK / rate - quiet_after >= 0.2,
+      "speech fell silent %.2f s after 'stop' (at most 1.5 s wanted)" % quiet_after)
+
+# 2. The chime. Hann-windowed single-frequency DFTs (32 ms windows, every 10 ms) give the
+#    amplitude of each note; the alert's notes (A5, E6) tell the fallback sound apart.
+N = 512
+HOP = rate // 100
+hann = [0.5 - 0.5 * math.cos(2 * math.pi * n / N) for n in range(N)]
+norm = 2 / sum(hann) / 32768
+
+
+def tables(freq):
+    w = 2 * math.pi * freq / rate
+    return ([h * math.cos(w * n) for n, h in enumerate(hann)],
+            [h * math.sin(w * n) for n, h in enumerate(hann)])
+
+
+NOTES = {"C6": 1046.50, "G6": 1567.98, "A5": 880.0, "E6": 1318.51}
+TABLES = {name: tables(f) for name, f in NOTES.items()}
+
+
+def amplitudes(start, end):
+    """Per window from `start`: note -> amplitude (1 = a full-scale sine)."""
+    out = {name: [] for name in NOTES}
+    for b in range(start, min(end, total) - N + 1, HOP):
+        window = samples[b:b + N]
+        for name, (c, s) in TABLES.items():
+            re = sum(map(operator.mul, c, window))
+            im = sum(map(operator.mul, s, window))
+            out[name].append(math.hypot(re, im) * norm)
+    return out
+
+
+first = chime_set_at
+amp = amplitudes(first, total)
+c6, g6, a5 = amp["C6"], amp["G6"], amp["A5"]
+
+
+def at(window):
+    """Seconds after "in 1 s" of the middle of window `window`."""
+    return (window * HOP + N / 2) / rate
+
+
+ON = 10 ** (-30 / 20)  # a ring's C6 starts well above -30 dBFS
+onsets = []
+for k in range(len(c6)):
+    if c6[k] < ON or (onsets and at(k) - at(onsets[-1]) < 0.4):
+        continue
+    # A ring starts where C6 rises to four times its level of the 120 ms before.
+    if c6[k] >= 4 * min(c6[max(0, k - 12):k] or [0.0]):
+        onsets.append(k)
+
+set_to_stop = seconds(chime_stop_at - chime_set_at)
+times = [at(k) for k in onsets]
+print("rings at %s s after 'in 1 s'; 'stop' at %.2f s"
+      % (", ".join("%.2f" % t for t in times), set_to_stop), file=sys.stderr)
+
+# The first ring belongs to the next second boundary of the wall clock; 0.5 s is left for the
+# latency of the sound output.
+boundary = 1 - set_in_second
+check(bool(times) and times[0] <= boundary + 0.5,
+      "the first ring came %s after 'in 1 s', which was typed %.2f s before the next second"
+      " began (at most %.2f s wanted)"
+      % ("%.2f s" % times[0] if times else "never", boundary, boundary + 0.5))
+rings = [t for t in times if t <= set_to_stop + 0.3]
+check(len(rings) >= 3, "%d rings before 'stop' (at least 3 wanted)" % len(rings))
+gaps = [b - a for a, b in zip(rings, rings[1:])]
+check(all(0.6 <= g <= 1.4 for g in gaps),
+      "the rings came every %s s (every second wanted)" % ", ".join("%.2f" % g for g in gaps))
+check(bool(rings) and rings[-1] >= set_to_stop - 1.4,
+      "the last ring before 'stop' came %.2f s before it (the chime must ring until 'stop')"
+      % (set_to_stop - rings[-1] if rings else float("inf")))
+late = [t for t in times if t > set_to_stop + 0.3]
+check(not late, "no ring started after 'stop'" +
+      (" (rings at %s s)" % ", ".join("%.2f" % t for t in late) if late else ""))
+
+# Each ring is the chime: C6, then G6 about 0.16 s later, and not the alert's A5.
+for k in onsets:
+    c6_peak = max(c6[k:k + 8])
+    g6_peak = max(g6[k + 10:k + 30] or [0.0])
+    a5_peak = max(a5[k:k + 20] or [0.0])
+    check(g6_peak >= 0.25 * c6_peak and a5_peak <= 0.1 * c6_peak,
+          "the ring at %.2f s is the chime (C6 %.3f, then G6 %.3f; A5 %.3f)"
+          % (at(k), c6_peak, g6_peak, a5_peak))
+
+# Silence within 1.2 s of "stop", to the end of the recording.
+tail = loudness(chime_stop_at, total)
+loud = [i for i, v in enumerate(tail) if v > SILENT]
+silent_after = (loud[-1] + 1) * BLOCK / rate if loud else 0.0
+check(silent_after <= 1.2 and len(tail) * BLOCK / rate - silent_after >= 0.5,
+      "the sound fell silent %.2f s after 'stop' (at most 1.2 s wanted)" % silent_after)
+
+sys.exit(1 if failures else 0)
+PYTHON
+((status == 0)) || fail "what was heard was not as expected (see above)"
+echo "speech and chime were heard as expected"

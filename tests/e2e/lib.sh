@@ -1,0 +1,179 @@
+# shellcheck shell=bash
+# Shared by the end-to-end test scripts; sourced, never run on its own.
+#
+# Every test runs a fresh copy of the built program (tallowick and its wave files) in a
+# temporary directory, because the program keeps settings.ini, temp.bat and its instance lock
+# beside its own executable. The temporary directory and every process started from it are
+# removed when the script ends, however it ends.
+#
+# After `e2e_start "$@"`:
+#   BUILT_DIR     the directory of the built program (the script's first argument)
+#   WORK          the temporary directory of this run
+#   PROGRAM_PATH  the PATH to start the program with: env PATH="$PROGRAM_PATH" "$prog/tallowick"
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+skip() {
+    echo "SKIP: $*" >&2
+    exit 77
+}
+
+note() {
+    echo "$*" >&2
+}
+
+# Commands run by the exit trap, in order, after it killed the background processes and before
+# the temporary directory goes.
+E2E_CLEANUPS=()
+# Background processes started by the script; killed by the exit trap.
+E2E_PIDS=()
+
+e2e_cleanup() {
+    local status=$? fn pid
+    set +e
+    {
+        for pid in "${E2E_PIDS[@]}"; do
+            kill -KILL "$pid"
+        done
+        for pid in "${E2E_PIDS[@]}"; do
+            wait "$pid"
+        done
+    } 2>/dev/null
+    for fn in "${E2E_CLEANUPS[@]}"; do
+        "$fn"
+    done
+    if [[ -n "${WORK:-}" && -d "$WORK" ]]; then
+        e2e_kill_strays
+        if [[ -e "$WORK/guard.log" ]]; then
+            echo "FAIL: the program tried to run a command that acts on the machine:" >&2
+            sed 's/^/    /' "$WORK/guard.log" >&2
+            status=1
+        fi
+        rm -rf -- "$WORK"
+    fi
+    exit "$status"
+}
+
+# Kills, one by one by process id, whatever still runs from the temporary directory: a copy of
+# the program, or a script it started detached (such as temp.bat) that is not our child.
+e2e_kill_strays() {
+    local proc pid cmdline
+    for proc in /proc/[0-9]*; do
+        pid=${proc#/proc/}
+        [[ $pid != "$$" && $pid != "$BASHPID" ]] || continue
+        { cmdline=$(<"$proc/cmdline"); } 2>/dev/null || continue
+        if [[ $cmdline == *"$WORK/"* ]]; then
+            kill -KILL "$pid" 2>/dev/null
+        fi
+    done
+}
+
+e2e_start() {
+    if (($# < 1)); then
+        echo "usage: $0 PROGRAM_DIR   (the directory of the built tallowick)" >&2
+        exit 2
+    fi
+    BUILT_DIR=$(cd "$1" 2>/dev/null && pwd) || fail "no program directory '$1'"
+    [[ -x "$BUILT_DIR/tallowick" ]] || fail "no executable tallowick in $BUILT_DIR (is it built?)"
+    WORK=$(mktemp -d "${TMPDIR:-/tmp}/tallowick-e2e.XXXXXXXX")
+    trap e2e_cleanup EXIT
+    trap 'exit 129' HUP
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+
+    # A private home and runtime directory, so that nothing the program or its libraries write
+    # lands in the user's own, and nothing there changes what the test sees.
+    mkdir -m 700 "$WORK/home" "$WORK/run"
+    export HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/run"
+    unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME
+    export LC_ALL=C.UTF-8
+
+    # The PATH that the program gets: only stand-ins that refuse to act on the machine and note
+    # that they were called, so that no mistake in the program (or a test) can power anything
+    # off. The program itself needs no PATH: it is always started by its full path.
+    mkdir "$WORK/guard"
+    local name
+    for name in sleep systemctl shutdown poweroff halt reboot loginctl; do
+        cat >"$WORK/guard/$name" <<EOF
+#!/bin/sh
+printf '%s\n' "\$0 \$*" >>'$WORK/guard.log'
+exit 1
+EOF
+        chmod 755 "$WORK/guard/$name"
+    done
+    # shellcheck disable=SC2034  # used by the scripts that source this file
+    PROGRAM_PATH="$WORK/guard"
+}
+
+# Makes every program started from here on mute: no sound server (nor one started on demand)
+# and no ALSA device for the voice, a silent SDL driver for the alarms. The program then reports
+# the missing voice on standard error and carries on; what it would say is still written to
+# standard output.
+e2e_mute() {
+    export PULSE_SERVER="unix:$WORK/run/no-sound-server"
+    : >"$WORK/empty-alsa.conf"
+    export ALSA_CONFIG_PATH="$WORK/empty-alsa.conf"
+    export SDL_AUDIODRIVER=dummy
+}
+
+# Copies the program and its sounds into the new directory $1 and prints nothing.
+e2e_install() {
+    local dest=$1 f
+    mkdir -p "$dest"
+    cp -- "$BUILT_DIR/tallowick" "$dest/"
+    for f in chime.wav windup.wav deepbell.wav alert.wav; do
+        [[ -f "$BUILT_DIR/$f" ]] || fail "$f is missing from $BUILT_DIR (are the sounds built?)"
+        cp -- "$BUILT_DIR/$f" "$dest/"
+    done
+}
+
+# The wall clock in microseconds since the epoch, into the variable named $1.
+clock_us() {
+    printf -v "$1" '%s' "${EPOCHREALTIME/./}"
+}
+
+# Seconds, with up to six decimals, as microseconds, into the variable named $1.
+seconds_to_us() {
+    local int=${2%%.*} frac=
+    [[ $2 == *.* ]] && frac=${2#*.}
+    frac="${frac}000000"
+    printf -v "$1" '%s' $((10#${int:-0} * 1000000 + 10#${frac:0:6}))
+}
+
+# Polls every 20 ms, for at most $1 seconds, until the command after it succeeds; returns 1
+# when it never did.
+wait_until() {
+    local limit deadline now
+    seconds_to_us limit "$1"
+    shift
+    clock_us now
+    deadline=$((now + limit))
+    until "$@"; do
+        clock_us now
+        ((now <= deadline)) || return 1
+        sleep 0.02
+    done
+}
+
+# Succeeds when process $1 no longer runs.
+gone() {
+    ! kill -0 "$1" 2>/dev/null
+}
+
+# Succeeds when file $1 holds a line that is exactly $2.
+has_line() {
+    [[ -f "$1" ]] && grep -qxF -- "$2" "$1"
+}
+
+# Prints file $2 indented under the heading $1, or says it is empty.
+show_file() {
+    if [[ -s "$2" ]]; then
+        echo "$1:" >&2
+        sed 's/^/    /' "$2" >&2
+    else
+        echo "$1: (empty)" >&2
+    fi
+}
