@@ -72,13 +72,13 @@ ReadResult PosixFiles::read(const std::string& path, std::string& contents) {
 }
 
 bool PosixFiles::replace(const std::string& path, const std::string& contents, int mode) {
-    std::string temp = path + ".XXXXXX";
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    // One fixed temporary name: one program per directory writes it, and a save cut short by
+    // a crash leaves at most this one file behind, which the next save reuses.
+    const std::string temp = path + ".tmp";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                          static_cast<mode_t>(mode));
     if (fd < 0)
         return false;
-    temp = name.data();
     const bool written =
         ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && writeAll(fd, contents) && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {

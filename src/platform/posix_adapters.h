@@ -15,9 +15,9 @@ class SystemClock final : public Clock {
     WallTime now() override;
 };
 
-// Files on the local file system. replace() writes a temporary file beside the target, flushes
-// it to disk, renames it over the target and flushes the directory, so that a crash or a power
-// cut leaves the old file or the new one, never a torn one.
+// Files on the local file system. replace() writes the temporary file `path`.tmp beside the
+// target, flushes it to disk, renames it over the target and flushes the directory, so that a
+// crash or a power cut leaves the old file or the new one, never a torn one.
 class PosixFiles final : public Files {
   public:
     ReadResult read(const std::string& path, std::string& contents) override;
