@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
+#include "platform/posix_adapters.h"
 
 namespace tallowick {
 namespace {

@@ -6,25 +6,14 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "platform/posix_adapters.h"
+
 namespace tallowick {
 namespace {
 
 constexpr const char* kPrompt = "> ";
 
 }  // namespace
-
-bool writeAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 void EchoingVoice::say(const std::string& text) {
     writeAll(outFd_, text + "\n");

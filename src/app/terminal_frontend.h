@@ -21,9 +21,6 @@ class EchoingVoice final : public Voice {
     int outFd_;
 };
 
-// Writes all of `text` to `fd`; false when it could not.
-bool writeAll(int fd, const std::string& text);
-
 // The program without a window: reads typed lines from `inFd`, one per line (a CR before the
 // LF is dropped), and handles each as Enter in the entry box does; ticks on every second. In
 // an interactive terminal it shows a prompt after each answer and nothing else, so that a

@@ -1,4 +1,5 @@
 #include "platform/espeak_voice.h"
+#include "platform/audio_support.h"
 
 #include <alsa/asoundlib.h>
 #include <espeak-ng/espeak_ng.h>
@@ -21,18 +22,6 @@ enum class EngineUse { none, speaking, rendering, spent };
 
 std::mutex engineMutex;
 EngineUse engineUse = EngineUse::none;
-
-void swallowAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
-
-// One line for standard error, whatever the engine or a library put in `text`.
-std::string oneLine(std::string text) {
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return text;
-}
 
 std::string engineMessage(espeak_ng_STATUS status) {
     char buffer[256] = {};
@@ -135,7 +124,7 @@ std::unique_ptr<EspeakVoice> EspeakVoice::create(std::string& error) {
         error = "tallowick: the speech engine is already taken in this process; speech is off";
         return nullptr;
     }
-    snd_lib_error_set_handler(&swallowAlsaMessage);
+    silenceAlsaMessages();
     if (!audioOutputAvailable()) {
         error = "tallowick: no audio output found; speech is off";
         return nullptr;

@@ -16,19 +16,6 @@ extern char** environ;
 namespace tallowick {
 namespace {
 
-bool writeAll(int fd, const std::string& contents) {
-    size_t done = 0;
-    while (done < contents.size()) {
-        const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 std::string directoryOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos)
@@ -166,6 +153,19 @@ bool PosixShell::runScript(const std::string& scriptPath) {
 void StderrDiagnostics::report(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
+}
+
+bool writeAll(int fd, const std::string& contents) {
+    size_t done = 0;
+    while (done < contents.size()) {
+        const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 std::string executableDirectory() {

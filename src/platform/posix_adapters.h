@@ -37,6 +37,9 @@ class StderrDiagnostics final : public Diagnostics {
     void report(const std::string& line) override;
 };
 
+// Writes all of `contents` to `fd`, going on after interruptions; false when it could not.
+bool writeAll(int fd, const std::string& contents);
+
 // The directory that holds the running executable, without a trailing slash; empty when it
 // cannot be found.
 std::string executableDirectory();

@@ -1,8 +1,8 @@
 #include "platform/sdl_sound_player.h"
+#include "platform/audio_support.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
-#include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,17 +24,6 @@ constexpr int channel = 0;
 constexpr std::size_t maxCached = 8;
 
 std::atomic<bool> playerExists{false};
-
-void swallowAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
-
-std::string oneLine(std::string text) {
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return text;
-}
 
 std::int64_t nanoseconds(const timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
@@ -103,7 +92,7 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const std::string& progra
         error = "tallowick: a sound player is already open; sounds are off";
         return nullptr;
     }
-    snd_lib_error_set_handler(&swallowAlsaMessage);
+    silenceAlsaMessages();
     // SDL is only the sound here: it must not take over SIGINT and SIGTERM from the program.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // By default SDL plays a cut-off wave file as far as it goes; such a file is damaged, and the
