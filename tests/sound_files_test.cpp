@@ -1,7 +1,7 @@
 // Checks the alarm sounds the build synthesises into the program directory: that each one is a
 // well-formed 16-bit mono 44.1 kHz WAVE file the player will accept, of the intended length, at
-// the intended level, free of clicks and DC, and that the sounds have the character they are
-// meant to have. Also checks the WAVE reader these tests rely on.
+// the intended level, free of clicks and DC, and that the four differ. Also checks the WAVE reader
+// these tests rely on.
 
 #include <gtest/gtest.h>
 
@@ -75,46 +75,6 @@ int peak(std::span<const std::int16_t> s) {
 
 double dbfs(double amplitude) {
     return 20.0 * std::log10(amplitude / kFullScale);
-}
-
-// Counts hammer strikes: moments where the energy of the sample-to-sample difference (which
-// weights the bright attack of a strike over the ringing fundamental) jumps to at least twice
-// its lowest level in the preceding 20 ms. Strikes closer than 20 ms count once.
-int count_strikes(std::span<const std::int16_t> s) {
-    std::vector<double> energy;  // per 2 ms frame
-    for (std::size_t at = 1; at + kTwoMs <= s.size(); at += kTwoMs) {
-        double sum = 0.0;
-        for (std::size_t i = at; i < at + kTwoMs; ++i) {
-            const double d = static_cast<double>(s[i]) - s[i - 1];
-            sum += d * d;
-        }
-        energy.push_back(std::sqrt(sum / kTwoMs));
-    }
-    constexpr std::size_t kLookBack = 10;  // frames, 20 ms
-    int strikes = 0;
-    std::size_t last = 0;
-    for (std::size_t i = 0; i < energy.size(); ++i) {
-        const std::size_t from = i >= kLookBack ? i - kLookBack : 0;
-        const double before =
-            i == 0 ? 0.0 : *std::min_element(energy.begin() + from, energy.begin() + i);
-        const bool rested = strikes == 0 || i - last >= kLookBack;
-        if (energy[i] > 0.01 * kFullScale && energy[i] > 2.0 * before && rested) {
-            ++strikes;
-            last = i;
-        }
-    }
-    return strikes;
-}
-
-// Zero crossings per second: a rough measure of where a sound's energy sits in frequency.
-double crossings_per_second(std::span<const std::int16_t> s) {
-    int crossings = 0;
-    for (std::size_t i = 1; i < s.size(); ++i) {
-        if ((s[i - 1] < 0) != (s[i] < 0)) {
-            ++crossings;
-        }
-    }
-    return crossings * static_cast<double>(kRate) / static_cast<double>(s.size());
 }
 
 class SoundFileTest : public testing::TestWithParam<SoundCase> {
@@ -214,38 +174,6 @@ TEST(AlarmSoundCharacter, AllFourSoundsDiffer) {
             EXPECT_NE(sounds[a], sounds[b]) << kSounds[a].file << " and " << kSounds[b].file;
         }
     }
-}
-
-TEST(AlarmSoundCharacter, WindupRingsWithRapidHammerStrikes) {
-    const std::vector<std::int16_t> s = load("windup.wav");
-    ASSERT_FALSE(s.empty());
-    const double seconds = static_cast<double>(s.size()) / kRate;
-    const double per_second = count_strikes(s) / seconds;
-    EXPECT_GE(per_second, 15.0);
-    EXPECT_LE(per_second, 25.0);
-}
-
-TEST(AlarmSoundCharacter, ChimeHasDiedAwayBeforeItsFadeOut) {
-    // Restarted every second, the chime must sound complete rather than cut off: 200 ms before
-    // its end it should be well below its loudest.
-    const std::vector<std::int16_t> s = load("chime.wav");
-    ASSERT_GT(s.size(), kRate / 2);
-    const std::size_t window = kRate / 10;
-    double loudest = 0.0;
-    for (std::size_t at = 0; at + window <= s.size(); at += window / 10) {
-        loudest = std::max(loudest, rms(std::span(s).subspan(at, window)));
-    }
-    const double late = rms(std::span(s).subspan(s.size() - 3 * window, window));
-    EXPECT_LT(late, loudest * std::pow(10.0, -12.0 / 20.0));
-}
-
-TEST(AlarmSoundCharacter, DeepBellIsLowPitched) {
-    // A bell around 200 Hz with its hum an octave below crosses zero a few hundred times a
-    // second; the bright sounds cross thousands of times.
-    const std::vector<std::int16_t> s = load("deepbell.wav");
-    ASSERT_FALSE(s.empty());
-    EXPECT_LT(crossings_per_second(s), 800.0);
-    EXPECT_GT(crossings_per_second(load("chime.wav")), 1500.0);
 }
 
 // The reader above must itself reject broken files and find the samples wherever they are.

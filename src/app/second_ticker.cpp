@@ -21,10 +21,10 @@ bool SecondTicker::start() {
 bool SecondTicker::armForNextSecond() {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    itimerspec spec{};
-    spec.it_value.tv_sec = now.tv_sec + 1;
-    spec.it_value.tv_nsec = 0;
-    return ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &spec, nullptr) == 0;
+    itimerspec expiry{};
+    expiry.it_value.tv_sec = now.tv_sec + 1;
+    expiry.it_value.tv_nsec = 0;
+    return ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) == 0;
 }
 
 bool SecondTicker::due() {

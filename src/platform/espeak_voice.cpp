@@ -34,10 +34,10 @@ std::string engineMessage(espeak_ng_STATUS status) {
 // same order first lets the program say once that there is no sound, instead of starting an
 // engine that complains each time it speaks.
 bool audioOutputAvailable() {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, 22050, 1};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, 22050, 1};
     int pulseError = 0;
     if (pa_simple* stream = pa_simple_new(nullptr, "tallowick", PA_STREAM_PLAYBACK, nullptr,
-                                          "probe", &spec, nullptr, nullptr, &pulseError)) {
+                                          "probe", &format, nullptr, nullptr, &pulseError)) {
         pa_simple_free(stream);
         return true;
     }
