@@ -14,16 +14,20 @@ std::string shutdownScript(long long seconds) {
 void scheduleShutdown(CommandContext& c) {
     c.handled = 1;
     const DurationPhrase phrase = DurationPhrase::split(dropCharacters(c.entry, 8));
+    if (!phrase.valid()) {
+        c.handled = 0;
+        return;
+    }
     // sleep takes whole seconds: a fraction is rounded up, so the computer never goes down
-    // before the time the user asked for. Beyond the calendar's last day is no duration at all.
-    const double total = phrase.valid() ? std::ceil(phrase.totalSeconds()) : 0;
-    if (!phrase.valid() || !c.now().plusSeconds(static_cast<long long>(std::fmin(total, 1e15)))) {
+    // before the time asked for. A delay past the calendar's last day is no duration at all.
+    const long long seconds =
+        static_cast<long long>(std::fmin(std::ceil(phrase.totalSeconds()), 1e15));
+    if (!c.now().plusSeconds(seconds)) {
         c.handled = 0;
         return;
     }
     const std::string path = c.programDir + "/temp.bat";
-    if (!c.files.replace(path, shutdownScript(static_cast<long long>(total)), 0600) ||
-        !c.shell.runScript(path)) {
+    if (!c.files.replace(path, shutdownScript(seconds), 0600) || !c.shell.runScript(path)) {
         c.reply = "The shutdown could not be scheduled.";
         return;
     }
