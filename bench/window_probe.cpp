@@ -19,8 +19,7 @@ namespace {
 // program's own top-level window is the one mapped on the root.
 bool titled(Display* display, Window window, const char* title) {
     char* name = nullptr;
-    if (!XFetchName(display, window, &name) || !name)
-        return false;
+    if (!XFetchName(display, window, &name) || !name) return false;
     const bool match = std::strcmp(name, title) == 0;
     XFree(name);
     return match;
@@ -52,10 +51,8 @@ int main(int argc, char** argv) {
     for (;;) {
         XEvent event;
         XNextEvent(display, &event);
-        if (event.type != MapNotify)
-            continue;
-        if (titled(display, event.xmap.window, argv[1]))
-            break;
+        if (event.type != MapNotify) continue;
+        if (titled(display, event.xmap.window, argv[1])) break;
     }
     const double ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();

@@ -14,8 +14,7 @@ using namespace tallowick;
 namespace {
 
 void check(bool condition) {
-    if (!condition)
-        std::abort();
+    if (!condition) std::abort();
 }
 
 Order randomOrder(FuzzedDataProvider& data) {
@@ -32,8 +31,7 @@ Order randomOrder(FuzzedDataProvider& data) {
     // The settings file keeps one value per line: no value may hold a line end.
     for (std::string* text : {&order.description, &order.soundFile}) {
         for (char& c : *text) {
-            if (c == '\n')
-                c = ' ';
+            if (c == '\n') c = ' ';
         }
     }
     return order;
@@ -48,8 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         data.ConsumeIntegralInRange<int64_t>(0, DateTime::latest().secondsSinceEpoch()));
     OrderTable table;
     const int count = data.ConsumeIntegralInRange(0, 50);
-    for (int i = 0; i < count; ++i)
-        table.append(randomOrder(data));
+    for (int i = 0; i < count; ++i) table.append(randomOrder(data));
     rig.files.files[Rig::kSettings] = formatSettings(table);
     rig.core.load();
     check(rig.core.table() == table);
@@ -58,8 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         if (data.ConsumeBool())
             rig.clock.advance(data.ConsumeIntegralInRange<int64_t>(-100000, 100000));
         const std::string line = data.ConsumeRandomLengthString(200);
-        if (rig.core.line(line) == Core::LineResult::exit)
-            continue;
+        if (rig.core.line(line) == Core::LineResult::exit) continue;
         const int n = rig.core.table().orderCount();
         check(n >= 0 && n <= OrderTable::kCapacity);
         const ParsedSettings reread = parseSettings(rig.files.files[Rig::kSettings]);

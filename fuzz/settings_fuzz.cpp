@@ -11,8 +11,7 @@ using namespace tallowick;
 namespace {
 
 void check(bool condition) {
-    if (!condition)
-        std::abort();
+    if (!condition) std::abort();
 }
 
 }  // namespace

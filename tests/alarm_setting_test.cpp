@@ -71,8 +71,7 @@ TEST(AlarmSettingTest, TheResultCodesTellTheCommandsApart) {
 
 TEST(AlarmSettingTest, AFullTableTakesNoMoreOrdersAndSaysSo) {
     Rig rig;
-    for (int i = 0; i < 50; ++i)
-        rig.type(i % 2 ? "mark" : "in 5 m");
+    for (int i = 0; i < 50; ++i) rig.type(i % 2 ? "mark" : "in 5 m");
     ASSERT_EQ(rig.count(), 50);
     const OrderTable before = rig.core.table();
     const std::string saved = rig.files.files[Rig::kSettings];

@@ -71,8 +71,7 @@ TEST_F(TickTest, AMarkInItsFirstSecondIsRedOnGreen) {
 }
 
 TEST_F(TickTest, RowsBelowThePanelAreStillDrawn) {
-    for (int i = 0; i < 20; ++i)
-        rig.type("mark");
+    for (int i = 0; i < 20; ++i) rig.type("mark");
     const std::vector<std::string> calls = tick();
     EXPECT_EQ(calls.size(), 100u);
     EXPECT_EQ(calls[95], "color 0 255 0");

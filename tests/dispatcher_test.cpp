@@ -52,8 +52,7 @@ TEST(DispatcherTest, ADamagedSettingsFileIsToldAtStartByVoiceAndOnStderr) {
 TEST(DispatcherTest, AnyLineEndsInAReplyAndAConsistentTable) {
     std::string longLine(100000, '7');
     std::string control;
-    for (int c = 0; c < 32; ++c)
-        control += static_cast<char>(c);
+    for (int c = 0; c < 32; ++c) control += static_cast<char>(c);
     const std::string lines[] = {
         "in " + longLine + " s",
         "in " + longLine + "." + longLine + " m",

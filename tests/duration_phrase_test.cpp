@@ -52,8 +52,7 @@ TEST(DurationPhraseTest, SplitsTestsAndEchoesEveryKnownPhrase) {
     for (const Row& row : kRows) {
         const DurationPhrase phrase = DurationPhrase::split(std::string_view(row.line).substr(2));
         ASSERT_EQ(phrase.valid(), row.valid) << row.line;
-        if (!row.valid)
-            continue;
+        if (!row.valid) continue;
         EXPECT_EQ(phrase.echo(""), row.echo) << row.line;
         EXPECT_DOUBLE_EQ(phrase.totalSeconds(), row.total) << row.line;
     }

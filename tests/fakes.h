@@ -88,27 +88,22 @@ class MemoryFiles final : public Files {
     int replaces = 0;
 
     ReadResult read(const std::string& path, std::string& contents) override {
-        if (readsFail)
-            return ReadResult::failed;
+        if (readsFail) return ReadResult::failed;
         auto it = files.find(path);
-        if (it == files.end())
-            return ReadResult::missing;
+        if (it == files.end()) return ReadResult::missing;
         contents = it->second;
         return ReadResult::ok;
     }
     bool replace(const std::string& path, const std::string& contents, int mode) override {
         ++replaces;
-        if (writesFail)
-            return false;
+        if (writesFail) return false;
         files[path] = contents;
         modes[path] = mode;
         return true;
     }
     CreateResult createNew(const std::string& path, const std::string& contents) override {
-        if (writesFail)
-            return CreateResult::failed;
-        if (files.count(path))
-            return CreateResult::exists;
+        if (writesFail) return CreateResult::failed;
+        if (files.count(path)) return CreateResult::exists;
         files[path] = contents;
         return CreateResult::ok;
     }

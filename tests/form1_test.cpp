@@ -31,8 +31,7 @@ class Form1Test : public QObject {
         int count(int top, QColor color) const {
             int n = 0;
             for (int y = top + 1; y < top + 18; ++y) {
-                for (int x = 0; x < 161; ++x)
-                    n += pixel(x, y) == color;
+                for (int x = 0; x < 161; ++x) n += pixel(x, y) == color;
             }
             return n;
         }
@@ -110,8 +109,7 @@ class Form1Test : public QObject {
         // Below the last row the panel is untouched.
         QCOMPARE(w.count(60, white), 161 * 17);
         // Text starts 2 pixels in.
-        for (int y = 1; y < 17; ++y)
-            QCOMPARE(w.pixel(0, y), white);
+        for (int y = 1; y < 17; ++y) QCOMPARE(w.pixel(0, y), white);
     }
 
     void removingOrdersClearsThePanelUntilTheNextTick() {

@@ -48,8 +48,7 @@ TEST(NumberTest, TheUsersLocaleDoesNotChangeTheDecimalPoint) {
             break;
         }
     }
-    if (!german)
-        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    if (!german) GTEST_SKIP() << "no locale with a decimal comma is installed";
     EXPECT_EQ(readNumber("1.5"), 1.5);
     EXPECT_FALSE(readNumber("1,5").has_value());
     std::setlocale(LC_ALL, "C");

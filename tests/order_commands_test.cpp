@@ -89,8 +89,7 @@ TEST(RemovingTest, StopRemovesExactlyTheSoundingOrders) {
 
 TEST(RemovingTest, AFullTableLosesItsLastOrderLikeAnyOther) {
     Rig rig;
-    for (int i = 0; i < 49; ++i)
-        rig.type("mark");
+    for (int i = 0; i < 49; ++i) rig.type("mark");
     rig.type("in 1 s");
     rig.clock.advance(1);
     rig.core.tick();

@@ -44,8 +44,7 @@ TEST_F(PosixFilesTest, ReplaceWritesTheWholeFileWithItsModeAndLeavesNoTemporaryF
 
 TEST_F(PosixFilesTest, ReplaceInADirectoryThatCannotBeWrittenFailsAndKeepsTheOldFile) {
     ASSERT_TRUE(files.replace(path("settings.ini"), "old", 0644));
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only directories";
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_FALSE(files.replace(path("settings.ini"), "new", 0644));
     std::string read;

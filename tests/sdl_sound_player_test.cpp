@@ -134,8 +134,7 @@ TEST_F(SdlSoundPlayerTest, RealWaveIsDecodedAndPlays) {
 TEST_F(SdlSoundPlayerTest, AnythingButAWholeWaveFilePlaysTheDefaultAlert) {
     const std::string whole = waveBytes(22050);
     std::string garbage;
-    for (int i = 0; i < 4096; ++i)
-        garbage.push_back(static_cast<char>((i * 7919) % 251));
+    for (int i = 0; i < 4096; ++i) garbage.push_back(static_cast<char>((i * 7919) % 251));
     const std::pair<const char*, std::string> files[] = {
         {"empty.wav", ""},
         {"cut.wav", whole.substr(0, whole.size() / 2)},

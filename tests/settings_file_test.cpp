@@ -45,8 +45,7 @@ TEST(SettingsFileTest, ReadsLineFeedsAloneAndAMissingLastLineEnd) {
     std::string bytes = kSampleBytes;
     std::string unix;
     for (char c : bytes) {
-        if (c != '\r')
-            unix += c;
+        if (c != '\r') unix += c;
     }
     unix.pop_back();
     const ParsedSettings parsed = parseSettings(unix);
@@ -86,8 +85,7 @@ TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
 
 TEST(SettingsFileTest, ACountAbove50LoadsTheFirst50CompleteOrders) {
     std::string bytes = " 51 \r\n";
-    for (int i = 0; i < 51; ++i)
-        bytes += "mark\r\n12/6/2026\r\n 0 \r\n\r\n 0 \r\n";
+    for (int i = 0; i < 51; ++i) bytes += "mark\r\n12/6/2026\r\n 0 \r\n\r\n 0 \r\n";
     const ParsedSettings parsed = parseSettings(bytes);
     EXPECT_TRUE(parsed.damaged);
     EXPECT_EQ(parsed.table.orderCount(), 50);

@@ -25,8 +25,7 @@ TEST(TextTest, LowerCasesEveryScriptAndKeepsBrokenBytes) {
         {std::string("A\0B", 3), std::string("a\0b", 3)},
         {"日本 ÅNGSTRÖM", "日本 ångström"},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(lowerCase(row.in), row.out) << row.in;
+    for (const Row& row : rows) EXPECT_EQ(lowerCase(row.in), row.out) << row.in;
 }
 
 TEST(TextTest, CountsAndCutsCharactersNotBytes) {

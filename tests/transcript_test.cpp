@@ -40,12 +40,10 @@ std::string replay(const std::string& expected) {
             out += "* play " + rig.player.played[soundsSeen] + "|\n";
         }
         for (const auto& [path, text] : rig.files.files) {
-            if (path == Rig::kSettings || filesSeen[path] == text)
-                continue;
+            if (path == Rig::kSettings || filesSeen[path] == text) continue;
             filesSeen[path] = text;
             std::string shown;
-            for (char c : text)
-                shown += c == '\n' ? std::string("\\n") : std::string(1, c);
+            for (char c : text) shown += c == '\n' ? std::string("\\n") : std::string(1, c);
             out += "= " + path.substr(path.rfind('/') + 1) + ": " + shown + "|\n";
         }
         for (; scriptsSeen < rig.shell.scripts.size(); ++scriptsSeen) {
@@ -84,8 +82,7 @@ std::string replay(const std::string& expected) {
 TEST(TranscriptTest, EverySessionSoundsAsWritten) {
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(TRANSCRIPTS_DIR)) {
-        if (entry.path().extension() != ".txt")
-            continue;
+        if (entry.path().extension() != ".txt") continue;
         ++files;
         std::ifstream file(entry.path(), std::ios::binary);
         std::stringstream text;

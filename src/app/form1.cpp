@@ -60,8 +60,7 @@ void Form1::Form_Load() {
 }
 
 bool Form1::Text1_KeyDown(int keyCode, Qt::KeyboardModifiers) {
-    if (keyCode != Qt::Key_Return && keyCode != Qt::Key_Enter)
-        return false;
+    if (keyCode != Qt::Key_Return && keyCode != Qt::Key_Enter) return false;
     const QByteArray typed = Text1->text().toUtf8();
     if (core_.line(std::string_view(typed.constData(), static_cast<size_t>(typed.size()))) ==
         Core::LineResult::exit) {

@@ -19,8 +19,7 @@ int openLockFile(const std::string& path) {
 }  // namespace
 
 InstanceLock::~InstanceLock() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ >= 0) ::close(fd_);
 }
 
 InstanceLock::Result InstanceLock::acquire(const std::string& programDir) {
@@ -32,11 +31,9 @@ InstanceLock::Result InstanceLock::acquire(const std::string& programDir) {
         const size_t hash = std::hash<std::string>{}(programDir);
         fd_ = openLockFile(base + "/tallowick-" + uid + "-" + std::to_string(hash) + ".lock");
     }
-    if (fd_ < 0)
-        return Result::unavailable;
+    if (fd_ < 0) return Result::unavailable;
     while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EINTR)
-            continue;
+        if (errno == EINTR) continue;
         const bool held = errno == EWOULDBLOCK;
         ::close(fd_);
         fd_ = -1;

@@ -40,8 +40,7 @@ constexpr const char* kUsage =
 bool hasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
-        if (value && *value)
-            return true;
+        if (value && *value) return true;
     }
     return false;
 }
@@ -93,8 +92,7 @@ int runInTerminal(const std::string& programDir) {
     Core core(Seams{clock, voice, *outputs.player, panel, shell, files, diagnostics}, programDir);
     core.load();
     SecondTicker ticker;
-    if (!ticker.start())
-        diagnostics.report("tallowick: no timerfd; ticking every 1000 ms");
+    if (!ticker.start()) diagnostics.report("tallowick: no timerfd; ticking every 1000 ms");
     TerminalOptions options;
     options.interactive = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
     runTerminal(core, ticker, options);
@@ -129,8 +127,7 @@ int main(int argc, char** argv) {
     }
     // A second start ends here, silently, before it creates, reads or shows anything.
     InstanceLock lock;
-    if (lock.acquire(programDir) == InstanceLock::Result::heldElsewhere)
-        return 0;
+    if (lock.acquire(programDir) == InstanceLock::Result::heldElsewhere) return 0;
 
     if (!terminal && !hasDisplay()) {
         std::fprintf(stderr, "tallowick: no graphical display; starting in the terminal\n");

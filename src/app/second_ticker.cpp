@@ -9,8 +9,7 @@
 namespace tallowick {
 
 SecondTicker::~SecondTicker() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (fd_ >= 0) ::close(fd_);
 }
 
 bool SecondTicker::start() {
@@ -24,7 +23,8 @@ bool SecondTicker::armForNextSecond() {
     itimerspec expiry{};
     expiry.it_value.tv_sec = now.tv_sec + 1;
     expiry.it_value.tv_nsec = 0;
-    return ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) == 0;
+    return ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) ==
+           0;
 }
 
 bool SecondTicker::due() {
@@ -32,13 +32,11 @@ bool SecondTicker::due() {
     const ssize_t n = ::read(fd_, &expirations, sizeof expirations);
     // ECANCELED: the clock was set (or the machine woke up and it jumped): tick at once.
     const bool expired = n == sizeof expirations || (n < 0 && errno == ECANCELED);
-    if (n < 0 && errno == EAGAIN)
-        return false;
+    if (n < 0 && errno == EAGAIN) return false;
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     armForNextSecond();
-    if (!expired || now.tv_sec == lastTickSecond_)
-        return false;
+    if (!expired || now.tv_sec == lastTickSecond_) return false;
     lastTickSecond_ = now.tv_sec;
     return true;
 }

@@ -12,8 +12,7 @@ void SecondTimer::start() {
     if (!notifier_ && ticker_.start()) {
         notifier_ = std::make_unique<QSocketNotifier>(ticker_.fd(), QSocketNotifier::Read);
         connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
-            if (ticker_.due() && active_)
-                emit timeout();
+            if (ticker_.due() && active_) emit timeout();
         });
     }
     if (notifier_) {

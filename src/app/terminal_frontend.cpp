@@ -26,20 +26,16 @@ void EchoingVoice::queue(const std::string& text) {
 }
 
 void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& options) {
-    if (options.interactive)
-        writeAll(options.outFd, kPrompt);
+    if (options.interactive) writeAll(options.outFd, kPrompt);
     std::string pending;
     // Handles every whole line in `pending`; false when "exit" ended the program.
     auto handleLines = [&]() {
         size_t start = 0;
         for (size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1) {
             std::string_view line(pending.data() + start, end - start);
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
-            if (core.line(line) == Core::LineResult::exit)
-                return false;
-            if (options.interactive)
-                writeAll(options.outFd, kPrompt);
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            if (core.line(line) == Core::LineResult::exit) return false;
+            if (options.interactive) writeAll(options.outFd, kPrompt);
         }
         pending.erase(0, start);
         return true;
@@ -49,16 +45,14 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
     const nfds_t watched = ticker.fd() >= 0 ? 2 : 1;
     for (;;) {
         const int ready = ::poll(fds, watched, ticker.fd() >= 0 ? -1 : 1000);
-        if (ready < 0 && errno != EINTR)
-            return;
+        if (ready < 0 && errno != EINTR) return;
         if (ready == 0 || (watched == 2 && (fds[1].revents & POLLIN) && ticker.due())) {
             core.tick();
         }
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             char buffer[65536];
             const ssize_t n = ::read(options.inFd, buffer, sizeof buffer);
-            if (n < 0 && (errno == EINTR || errno == EAGAIN))
-                continue;
+            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
             if (n <= 0) {
                 // The end of input ends the program; a last line without a line end still
                 // counts as typed.
@@ -69,8 +63,7 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
                 return;
             }
             pending.append(buffer, static_cast<size_t>(n));
-            if (!handleLines())
-                return;
+            if (!handleLines()) return;
         }
     }
 }

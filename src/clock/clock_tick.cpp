@@ -18,8 +18,7 @@ void clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelCanvas
             // periodic one a full period after the tick that rang it; missed periods are not
             // made up. A period that would run past the calendar's end holds at its last second.
             order.due = DateTime::fromWallTime(clock.now()).plusSecondsClamped(order.period);
-            if (order.period > 0)
-                order.sounding = 0;
+            if (order.period > 0) order.sounding = 0;
         }
         OrderPanel::drawRow(canvas, i, order.isMark(), s, wording.shortText);
     }

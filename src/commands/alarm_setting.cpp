@@ -24,8 +24,7 @@ void appendAlarm(CommandContext& c, Order order, const std::string& replyTail) {
 // fraction dropped. nullopt otherwise.
 std::optional<int> readClockField(std::string_view field, int highest) {
     const std::optional<double> value = readNumber(field);
-    if (!value || *value < 0 || *value > highest)
-        return std::nullopt;
+    if (!value || *value < 0 || *value > highest) return std::nullopt;
     return static_cast<int>(*value);
 }
 
@@ -60,8 +59,7 @@ void clockTimeAlarm(CommandContext& c) {
     const std::string_view minuteField = firstCharacters(tail, 2);
     std::string_view marker = lastCharacters(tail, 2);
     // Nothing after the two minute characters: the morning is meant.
-    if (marker == minuteField && marker != "am")
-        marker = "am";
+    if (marker == minuteField && marker != "am") marker = "am";
 
     const std::optional<int> typedHour = readClockField(hourField, 23);
     const std::optional<int> minute = readClockField(minuteField, 59);
@@ -70,10 +68,8 @@ void clockTimeAlarm(CommandContext& c) {
         return;
     }
     int hour = *typedHour;
-    if (marker == "pm" && hour < 12)
-        hour += 12;
-    if (marker == "am" && hour == 12)
-        hour = 0;  // twelve in the morning is the hour after midnight
+    if (marker == "pm" && hour < 12) hour += 12;
+    if (marker == "am" && hour == 12) hour = 0;  // twelve in the morning is the hour after midnight
 
     const DateTime now = c.now();
     const WallTime today = now.wallTime();
@@ -89,8 +85,7 @@ void clockTimeAlarm(CommandContext& c) {
     }
     std::string timeEcho(timeText);
     const std::string_view lastTwo = lastCharacters(timeText, 2);
-    if (lastTwo != "am" && lastTwo != "pm")
-        timeEcho += " a m";
+    if (lastTwo != "am" && lastTwo != "pm") timeEcho += " a m";
     appendAlarm(c, Order{c.entry, *due, 0, "windup.wav", 0}, timeEcho + daySuffix);
 }
 

@@ -43,8 +43,7 @@ void setAlarmSound(CommandContext& c) {
         return;
     }
     std::string fileName(rest.substr(at + 2));
-    if (lastCharacters(fileName, 4) != ".wav")
-        fileName += ".wav";
+    if (lastCharacters(fileName, 4) != ".wav") fileName += ".wav";
     c.table.at(number.position()).soundFile = fileName;
     c.reply = "Alarm " + number.text() + ", set to " + fileName;
 }

@@ -17,31 +17,25 @@ Core::Core(const Seams& seams, std::string programDir)
 
 void Core::load() {
     const LoadOutcome outcome = store_.load(table_);
-    if (!outcome.spokenNotice.empty())
-        seams_.voice.say(outcome.spokenNotice);
+    if (!outcome.spokenNotice.empty()) seams_.voice.say(outcome.spokenNotice);
 }
 
 Core::LineResult Core::line(std::string_view typed) {
     // A one-line entry holds no line end; one that slipped in would split the settings file.
     std::string entry = lowerCase(typed);
     for (char& ch : entry) {
-        if (ch == '\n')
-            ch = ' ';
+        if (ch == '\n') ch = ' ';
     }
     CommandContext c(std::move(entry), table_, seams_.clock, seams_.voice, seams_.panel,
                      seams_.shell, seams_.files, programDir_);
     dispatch(c);
-    if (c.exitRequested)
-        return LineResult::exit;
+    if (c.exitRequested) return LineResult::exit;
 
-    if (c.handled == 0)
-        c.reply = kIncorrectEntryReply;
+    if (c.handled == 0) c.reply = kIncorrectEntryReply;
     const bool wasFailing = saveFailing_;
     const bool saved = save();
-    if (!(c.listed && c.reply.empty()))
-        sayit(c.reply);
-    if (!saved && !wasFailing)
-        seams_.voice.queue(kNotSavedNotice);
+    if (!(c.listed && c.reply.empty())) sayit(c.reply);
+    if (!saved && !wasFailing) seams_.voice.queue(kNotSavedNotice);
     return LineResult::keepRunning;
 }
 

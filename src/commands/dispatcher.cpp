@@ -52,10 +52,8 @@ constexpr Route kRoutes[] = {
 
 bool holds(const Route& route, std::string_view entry) {
     for (std::string_view word : route.words) {
-        if (word.empty())
-            continue;
-        if (route.prefix ? entry.starts_with(word) : entry == word)
-            return true;
+        if (word.empty()) continue;
+        if (route.prefix ? entry.starts_with(word) : entry == word) return true;
     }
     return false;
 }

@@ -26,8 +26,7 @@ DurationPhrase DurationPhrase::split(std::string_view text) {
     DurationPhrase phrase;
     for (int u = 0; u < kUnits; ++u) {
         const size_t at = text.find(kUnitInfo[u].letter);
-        if (at == std::string_view::npos)
-            continue;
+        if (at == std::string_view::npos) continue;
         Amount& amount = phrase.amounts_[static_cast<size_t>(u)];
         amount.present = true;
         amount.piece = std::string(text.substr(0, at));
@@ -42,8 +41,7 @@ DurationPhrase DurationPhrase::split(std::string_view text) {
 bool DurationPhrase::valid() const {
     bool anyAboveZero = false;
     for (const Amount& amount : amounts_) {
-        if (!amount.number || amount.value < 0 || !std::isfinite(amount.value))
-            return false;
+        if (!amount.number || amount.value < 0 || !std::isfinite(amount.value)) return false;
         anyAboveZero = anyAboveZero || amount.value > 0;
     }
     // The amounts are finite, but their sum in seconds may still not be.
@@ -53,13 +51,11 @@ bool DurationPhrase::valid() const {
 std::string DurationPhrase::echo(std::string start) const {
     for (int u = 0; u < kUnits; ++u) {
         const Amount& amount = amounts_[static_cast<size_t>(u)];
-        if (amount.present && amount.value == 1)
-            start += amount.piece + kUnitInfo[u].singular;
+        if (amount.present && amount.value == 1) start += amount.piece + kUnitInfo[u].singular;
     }
     for (int u = 0; u < kUnits; ++u) {
         const Amount& amount = amounts_[static_cast<size_t>(u)];
-        if (amount.present && amount.value > 1)
-            start += amount.piece + kUnitInfo[u].plural;
+        if (amount.present && amount.value > 1) start += amount.piece + kUnitInfo[u].plural;
     }
     return start;
 }

@@ -12,19 +12,15 @@ std::string orderSentence(CommandContext& c, int i) {
     const std::string wording = tellmeorder(c.table, i, c.clock);
     const Order& order = c.table.at(i);
     const std::string number = std::to_string(i);
-    if (order.isMark())
-        return "Mark " + number + " has been going " + wording + ".   ";
-    if (order.sounding == 0)
-        return "Order " + number + " will alarm in " + wording + ".   ";
-    if (order.sounding == 1)
-        return "Order " + number + " is currently sounding.   ";
+    if (order.isMark()) return "Mark " + number + " has been going " + wording + ".   ";
+    if (order.sounding == 0) return "Order " + number + " will alarm in " + wording + ".   ";
+    if (order.sounding == 1) return "Order " + number + " is currently sounding.   ";
     return "";
 }
 
 // Speaks the sentence of order `i` when it is a mark; tells whether it was one.
 bool speakMarkSentence(CommandContext& c, int i) {
-    if (!c.table.at(i).isMark())
-        return false;
+    if (!c.table.at(i).isMark()) return false;
     c.speakListingSentence(orderSentence(c, i));
     return true;
 }
@@ -45,17 +41,14 @@ void sayMarks(CommandContext& c) {
     c.handled = 1;
     c.listed = true;
     bool spoken = false;
-    for (int i = 1; i <= c.table.orderCount(); ++i)
-        spoken = speakMarkSentence(c, i) || spoken;
+    for (int i = 1; i <= c.table.orderCount(); ++i) spoken = speakMarkSentence(c, i) || spoken;
     c.reply = spoken ? "" : "There are no time marks";
 }
 
 void sayMark(CommandContext& c) {
     std::string_view rest = c.entry;
-    if (firstCharacters(rest, 7) == "saymark")
-        rest = dropCharacters(rest, 7);
-    if (firstCharacters(rest, 8) == "say mark")
-        rest = dropCharacters(rest, 8);
+    if (firstCharacters(rest, 7) == "saymark") rest = dropCharacters(rest, 7);
+    if (firstCharacters(rest, 8) == "say mark") rest = dropCharacters(rest, 8);
     c.handled = 1;
     const std::optional<OrderNumber> n = readOrderNumber(rest);
     if (!n) {
@@ -76,8 +69,7 @@ void listOrders(CommandContext& c) {
     bool listed = false;
     for (int i = 1; i <= c.table.orderCount(); ++i) {
         const std::string sentence = orderSentence(c, i);
-        if (sentence.empty())
-            continue;
+        if (sentence.empty()) continue;
         c.speakListingSentence(sentence);
         listed = true;
     }

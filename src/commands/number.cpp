@@ -19,10 +19,8 @@ bool isDigit(char c) {
 
 std::optional<double> readNumber(std::string_view text) {
     size_t begin = 0, end = text.size();
-    while (begin < end && text[begin] == ' ')
-        ++begin;
-    while (end > begin && text[end - 1] == ' ')
-        --end;
+    while (begin < end && text[begin] == ' ') ++begin;
+    while (end > begin && text[end - 1] == ' ') --end;
     std::string_view number = text.substr(begin, end - begin);
 
     size_t i = 0;
@@ -42,20 +40,15 @@ std::optional<double> readNumber(std::string_view text) {
             break;
         }
     }
-    if (digits == 0)
-        return std::nullopt;
+    if (digits == 0) return std::nullopt;
     if (i < number.size() && (number[i] == 'e' || number[i] == 'E')) {
         ++i;
-        if (i < number.size() && (number[i] == '+' || number[i] == '-'))
-            ++i;
+        if (i < number.size() && (number[i] == '+' || number[i] == '-')) ++i;
         const size_t exponentStart = i;
-        while (i < number.size() && isDigit(number[i]))
-            ++i;
-        if (i == exponentStart)
-            return std::nullopt;
+        while (i < number.size() && isDigit(number[i])) ++i;
+        if (i == exponentStart) return std::nullopt;
     }
-    if (i != number.size())
-        return std::nullopt;
+    if (i != number.size()) return std::nullopt;
 
     // strtod_l under the C locale reads a full stop as the decimal point whatever the user's
     // locale is; the text was checked against the rule above, so it sees nothing but that form.
@@ -67,8 +60,7 @@ std::optional<double> readNumber(std::string_view text) {
 }
 
 std::string OrderNumber::text() const {
-    if (std::isinf(value))
-        return value < 0 ? "-infinity" : "infinity";
+    if (std::isinf(value)) return value < 0 ? "-infinity" : "infinity";
     char buffer[400];
     std::snprintf(buffer, sizeof buffer, "%.0f", value == 0 ? 0.0 : value);
     return buffer;
@@ -76,8 +68,7 @@ std::string OrderNumber::text() const {
 
 std::optional<OrderNumber> readOrderNumber(std::string_view text) {
     const std::optional<double> value = readNumber(text);
-    if (!value)
-        return std::nullopt;
+    if (!value) return std::nullopt;
     return OrderNumber{std::floor(*value)};
 }
 

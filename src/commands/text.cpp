@@ -38,15 +38,12 @@ size_t decode(std::string_view text, char32_t& cp) {
     } else {
         return 0;
     }
-    if (text.size() < length)
-        return 0;
+    if (text.size() < length) return 0;
     for (size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80)
-            return 0;
+        if ((byte(i) & 0xC0) != 0x80) return 0;
         cp = (cp << 6) | (byte(i) & 0x3Fu);
     }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
     return length;
 }
 
@@ -76,15 +73,12 @@ void encode(char32_t cp, std::string& out) {
 }
 
 char32_t lower(char32_t cp) {
-    if (cp < 0x80)
-        return cp >= 'A' && cp <= 'Z' ? cp + 32 : cp;
+    if (cp < 0x80) return cp >= 'A' && cp <= 'Z' ? cp + 32 : cp;
     const auto* run = std::upper_bound(std::begin(kLowerRuns), std::end(kLowerRuns), cp,
                                        [](char32_t c, const LowerRun& r) { return c < r.first; });
-    if (run == std::begin(kLowerRuns))
-        return cp;
+    if (run == std::begin(kLowerRuns)) return cp;
     --run;
-    if (cp > run->last || (cp - run->first) % static_cast<char32_t>(run->stride) != 0)
-        return cp;
+    if (cp > run->last || (cp - run->first) % static_cast<char32_t>(run->stride) != 0) return cp;
     return static_cast<char32_t>(static_cast<int32_t>(cp) + run->delta);
 }
 
@@ -109,8 +103,7 @@ std::string lowerCase(std::string_view text) {
 
 size_t characterCount(std::string_view text) {
     size_t count = 0;
-    for (; !text.empty(); ++count)
-        text.remove_prefix(characterLength(text));
+    for (; !text.empty(); ++count) text.remove_prefix(characterLength(text));
     return count;
 }
 

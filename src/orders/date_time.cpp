@@ -47,8 +47,7 @@ struct Reader {
     size_t pos = 0;
 
     void skipBlanks() {
-        while (pos < text.size() && text[pos] == ' ')
-            ++pos;
+        while (pos < text.size() && text[pos] == ' ') ++pos;
     }
     bool number(int& value, size_t maxDigits) {
         size_t start = pos;
@@ -68,14 +67,11 @@ struct Reader {
         return false;
     }
     bool letters(std::string_view word) {
-        if (text.size() - pos < word.size())
-            return false;
+        if (text.size() - pos < word.size()) return false;
         for (size_t i = 0; i < word.size(); ++i) {
             char c = text[pos + i];
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-            if (c != word[i])
-                return false;
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != word[i]) return false;
         }
         pos += word.size();
         return true;
@@ -86,8 +82,7 @@ struct Reader {
 }  // namespace
 
 DateTime DateTime::fromWallTime(const WallTime& t) {
-    if (auto made = make(t.year, t.month, t.day, t.hour, t.minute, t.second))
-        return *made;
+    if (auto made = make(t.year, t.month, t.day, t.hour, t.minute, t.second)) return *made;
     // A clock outside the calendar's span (or reading a leap second as 60) is held to the span.
     int year = t.year < 1 ? 1 : (t.year > 9999 ? 9999 : t.year);
     int month = t.month < 1 ? 1 : (t.month > 12 ? 12 : t.month);
@@ -125,14 +120,12 @@ WallTime DateTime::wallTime() const {
 }
 
 DateTime DateTime::plusSecondsClamped(int64_t delta) const {
-    if (delta >= 0)
-        return DateTime(delta > kLatest - seconds_ ? kLatest : seconds_ + delta);
+    if (delta >= 0) return DateTime(delta > kLatest - seconds_ ? kLatest : seconds_ + delta);
     return DateTime(delta < -seconds_ ? 0 : seconds_ + delta);
 }
 
 std::optional<DateTime> DateTime::plusSeconds(int64_t delta) const {
-    if (delta > kLatest - seconds_ || delta < -seconds_)
-        return std::nullopt;
+    if (delta > kLatest - seconds_ || delta < -seconds_) return std::nullopt;
     return DateTime(seconds_ + delta);
 }
 
@@ -153,30 +146,23 @@ std::optional<DateTime> DateTime::fromSettingsText(std::string_view text) {
     Reader r{text};
     int month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0;
     r.skipBlanks();
-    if (!r.number(month, 2))
-        return std::nullopt;
+    if (!r.number(month, 2)) return std::nullopt;
     const char separator = r.pos < text.size() ? text[r.pos] : '\0';
-    if (separator != '/' && separator != '-')
-        return std::nullopt;
+    if (separator != '/' && separator != '-') return std::nullopt;
     ++r.pos;
-    if (!r.number(day, 2) || !r.character(separator) || !r.number(year, 4))
-        return std::nullopt;
+    if (!r.number(day, 2) || !r.character(separator) || !r.number(year, 4)) return std::nullopt;
     r.skipBlanks();
     if (!r.atEnd()) {
-        if (!r.number(hour, 2) || !r.character(':') || !r.number(minute, 2))
-            return std::nullopt;
-        if (r.character(':') && !r.number(second, 2))
-            return std::nullopt;
+        if (!r.number(hour, 2) || !r.character(':') || !r.number(minute, 2)) return std::nullopt;
+        if (r.character(':') && !r.number(second, 2)) return std::nullopt;
         r.skipBlanks();
         if (r.letters("am") || r.letters("pm")) {
             const bool pm = text[r.pos - 2] == 'p' || text[r.pos - 2] == 'P';
             // The 12-hour rule; an hour of 13 to 23 keeps its value whatever the marker says.
-            if (hour <= 12)
-                hour = hour % 12 + (pm ? 12 : 0);
+            if (hour <= 12) hour = hour % 12 + (pm ? 12 : 0);
         }
         r.skipBlanks();
-        if (!r.atEnd())
-            return std::nullopt;
+        if (!r.atEnd()) return std::nullopt;
     }
     return make(year, month, day, hour, minute, second);
 }

@@ -16,8 +16,7 @@ const Order& OrderTable::at(int position) const {
 }
 
 int OrderTable::append(Order order) {
-    if (full())
-        return 0;
+    if (full()) return 0;
     orders_[static_cast<size_t>(orderCount_)] = std::move(order);
     return ++orderCount_;
 }
@@ -31,11 +30,9 @@ void OrderTable::removeAt(int position) {
 }
 
 bool operator==(const OrderTable& a, const OrderTable& b) {
-    if (a.orderCount_ != b.orderCount_)
-        return false;
+    if (a.orderCount_ != b.orderCount_) return false;
     for (int i = 1; i <= a.orderCount_; ++i) {
-        if (!(a.at(i) == b.at(i)))
-            return false;
+        if (!(a.at(i) == b.at(i))) return false;
     }
     return true;
 }

@@ -26,8 +26,7 @@ std::vector<std::string_view> splitLines(std::string_view bytes) {
     while (start < bytes.size()) {
         size_t end = bytes.find('\n', start);
         const size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
-        if (end == std::string_view::npos)
-            end = bytes.size();
+        if (end == std::string_view::npos) end = bytes.size();
         std::string_view line = bytes.substr(start, end - start);
         if (next != start + line.size() && !line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
@@ -55,14 +54,10 @@ std::string formatSettings(const OrderTable& table) {
 }
 
 bool parseSettingsNumber(std::string_view text, int64_t& value) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    if (text.empty())
-        return false;
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return false;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     return error == std::errc() && end == text.data() + text.size();
 }
@@ -80,8 +75,7 @@ ParsedSettings parseSettings(std::string_view bytes) {
     if (lines.empty() || !parseSettingsNumber(lines[0], count)) {
         return damage(1, "the order count is not a number");
     }
-    if (count < 0)
-        return damage(1, "the order count is below 0");
+    if (count < 0) return damage(1, "the order count is below 0");
     const bool tooMany = count > OrderTable::kCapacity;
     const int wanted = tooMany ? OrderTable::kCapacity : static_cast<int>(count);
 
@@ -93,8 +87,7 @@ ParsedSettings parseSettings(std::string_view bytes) {
         Order order;
         order.description = std::string(lines[first]);
         auto due = DateTime::fromSettingsText(lines[first + 1]);
-        if (!due)
-            return damage(first + 2, "the due of order " + std::to_string(i) + " is no date");
+        if (!due) return damage(first + 2, "the due of order " + std::to_string(i) + " is no date");
         order.due = *due;
         if (!parseSettingsNumber(lines[first + 2], order.period)) {
             return damage(first + 3,
@@ -107,8 +100,7 @@ ParsedSettings parseSettings(std::string_view bytes) {
         }
         result.table.append(std::move(order));
     }
-    if (tooMany)
-        return damage(1, "the order count " + std::to_string(count) + " is above 50");
+    if (tooMany) return damage(1, "the order count " + std::to_string(count) + " is above 50");
     return result;
 }
 
@@ -144,8 +136,7 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
 
     ParsedSettings parsed = parseSettings(bytes);
     table = std::move(parsed.table);
-    if (!parsed.damaged)
-        return outcome;
+    if (!parsed.damaged) return outcome;
 
     outcome.damaged = true;
     std::string keptAs;
@@ -153,10 +144,8 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
         const std::string name =
             std::string(kFileName) + ".bad" + (n == 1 ? "" : std::to_string(n));
         const CreateResult created = files_.createNew(programDir_ + "/" + name, bytes);
-        if (created == CreateResult::ok)
-            keptAs = name;
-        if (created == CreateResult::failed)
-            break;
+        if (created == CreateResult::ok) keptAs = name;
+        if (created == CreateResult::failed) break;
     }
     const std::string loaded =
         std::to_string(table.orderCount()) + (table.orderCount() == 1 ? " order" : " orders");
@@ -179,8 +168,7 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
 }
 
 bool SettingsStore::save(const OrderTable& table) {
-    if (holdBackSaves_)
-        return false;
+    if (holdBackSaves_) return false;
     return files_.replace(path_, formatSettings(table), 0644);
 }
 

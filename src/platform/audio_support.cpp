@@ -15,8 +15,7 @@ void silenceAlsaMessages() {
 
 std::string oneLine(std::string text) {
     for (char& c : text) {
-        if (c == '\n' || c == '\r')
-            c = ' ';
+        if (c == '\n' || c == '\r') c = ' ';
     }
     return text;
 }

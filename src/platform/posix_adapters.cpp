@@ -18,8 +18,7 @@ namespace {
 
 std::string directoryOf(const std::string& path) {
     const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
+    if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -40,18 +39,14 @@ WallTime SystemClock::now() {
 ReadResult PosixFiles::read(const std::string& path, std::string& contents) {
     contents.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? ReadResult::missing : ReadResult::failed;
+    if (fd < 0) return errno == ENOENT ? ReadResult::missing : ReadResult::failed;
     char buffer[65536];
     ReadResult result = ReadResult::ok;
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            result = ReadResult::failed;
-        if (n <= 0)
-            break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) result = ReadResult::failed;
+        if (n <= 0) break;
         contents.append(buffer, static_cast<size_t>(n));
     }
     ::close(fd);
@@ -64,8 +59,7 @@ bool PosixFiles::replace(const std::string& path, const std::string& contents, i
     const std::string temp = path + ".tmp";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
                           static_cast<mode_t>(mode));
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     const bool written =
         ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && writeAll(fd, contents) && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
@@ -83,8 +77,7 @@ bool PosixFiles::replace(const std::string& path, const std::string& contents, i
 
 CreateResult PosixFiles::createNew(const std::string& path, const std::string& contents) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return errno == EEXIST ? CreateResult::exists : CreateResult::failed;
+    if (fd < 0) return errno == EEXIST ? CreateResult::exists : CreateResult::failed;
     const bool written = writeAll(fd, contents) && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !written) {
         ::unlink(path.c_str());
@@ -99,8 +92,7 @@ bool PosixShell::runScript(const std::string& scriptPath) {
     std::string shell = "/bin/sh";
     std::vector<char*> argv{shell.data(), const_cast<char*>(scriptPath.c_str()), nullptr};
     int report[2];  // the grandchild writes its errno here when exec fails
-    if (::pipe2(report, O_CLOEXEC) != 0)
-        return false;
+    if (::pipe2(report, O_CLOEXEC) != 0) return false;
 
     // Two forks: the script runs as a grandchild in a session of its own, so that it outlives
     // the program and its terminal, and the program never has to reap it.
@@ -112,19 +104,15 @@ bool PosixShell::runScript(const std::string& scriptPath) {
     }
     if (child == 0) {
         ::close(report[0]);
-        if (::setsid() < 0)
-            ::_exit(127);
+        if (::setsid() < 0) ::_exit(127);
         const pid_t grandchild = ::fork();
-        if (grandchild != 0)
-            ::_exit(grandchild < 0 ? 127 : 0);
+        if (grandchild != 0) ::_exit(grandchild < 0 ? 127 : 0);
         const int null = ::open("/dev/null", O_RDWR);
-        if (null < 0)
-            ::_exit(127);
+        if (null < 0) ::_exit(127);
         ::dup2(null, 0);
         ::dup2(null, 1);
         ::dup2(null, 2);
-        if (null > 2)
-            ::close(null);
+        if (null > 2) ::close(null);
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -159,10 +147,8 @@ bool writeAll(int fd, const std::string& contents) {
     size_t done = 0;
     while (done < contents.size()) {
         const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
         done += static_cast<size_t>(n);
     }
     return true;
@@ -171,8 +157,7 @@ bool writeAll(int fd, const std::string& contents) {
 std::string executableDirectory() {
     std::vector<char> buffer(4096);
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    if (n <= 0)
-        return {};
+    if (n <= 0) return {};
     return directoryOf(std::string(buffer.data(), static_cast<size_t>(n)));
 }
 

@@ -20,8 +20,7 @@ QFont QtPanelCanvas::rowFont(int rowHeight) {
     // About 12 points, but never taller than a row, whatever fonts the machine has.
     for (int pixels = 16; pixels > 6; --pixels) {
         font.setPixelSize(pixels);
-        if (QFontMetrics(font).height() <= rowHeight)
-            break;
+        if (QFontMetrics(font).height() <= rowHeight) break;
     }
     return font;
 }
@@ -35,8 +34,7 @@ void QtPanelCanvas::fillBox(int x1, int y1, int x2, int y2) {
     QPainter painter(&image_);
     painter.fillRect(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized(), color_);
     painter.end();
-    if (changed_)
-        changed_();
+    if (changed_) changed_();
 }
 
 void QtPanelCanvas::setTextPosition(int x, int y) {
@@ -50,14 +48,12 @@ void QtPanelCanvas::writeText(const std::string& text) {
     painter.setPen(color_);
     painter.drawText(textX_, textY_ + QFontMetrics(font_).ascent(), QString::fromStdString(text));
     painter.end();
-    if (changed_)
-        changed_();
+    if (changed_) changed_();
 }
 
 void QtPanelCanvas::clear() {
     image_.fill(Qt::white);
-    if (changed_)
-        changed_();
+    if (changed_) changed_();
 }
 
 }  // namespace tallowick
