@@ -2,8 +2,10 @@
 
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include <thread>
 
 #include <cmath>
 #include <cstdint>
@@ -241,6 +243,28 @@ TEST_F(SdlSoundPlayerTest, ManySoundsInTurnKeepPlaying) {
     }
     player->play("sound0.wav");
     EXPECT_EQ(player->lastStarted().bytes, decodedBytes(441));
+}
+
+TEST(SdlSoundPlayerIdle, TheDeviceClosesWhenIdleAndOpensForTheNextSound) {
+    // The real player keeps its device three seconds; this one a twentieth of a second.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const fs::path dir = fs::temp_directory_path() / ("tallowick-idle-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    writeFile(dir / "chime.wav", waveBytes(44100));
+    std::string error;
+    auto player =
+        SdlSoundPlayer::create(dir.string(), "alert.wav", error, std::chrono::milliseconds(50));
+    ASSERT_NE(player, nullptr) << error;
+    for (int i = 0; i < 200 && player->deviceOpen(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_FALSE(player->deviceOpen());
+    player->play("chime.wav");
+    EXPECT_TRUE(player->deviceOpen());
+    EXPECT_TRUE(player->playing());
+    EXPECT_EQ(player->lastStarted().path, (dir / "chime.wav").string());
+    player.reset();
+    fs::remove_all(dir);
 }
 
 TEST_F(SdlSoundPlayerTest, SecondPlayerIsRefused) {

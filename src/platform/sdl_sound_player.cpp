@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -82,12 +83,57 @@ Mix_Chunk* decodeWave(const std::vector<unsigned char>& bytes) {
 
 }  // namespace
 
-SdlSoundPlayer::SdlSoundPlayer(std::string programDir, std::string defaultSound)
-    : programDir_(std::move(programDir)), defaultSound_(std::move(defaultSound)) {}
+SdlSoundPlayer::SdlSoundPlayer(std::string programDir, std::string defaultSound,
+                               std::chrono::milliseconds idleClose)
+    : programDir_(std::move(programDir)),
+      defaultSound_(std::move(defaultSound)),
+      idleClose_(idleClose),
+      open_(true),
+      lastActive_(std::chrono::steady_clock::now()) {}
+
+bool SdlSoundPlayer::openDevice() {
+    if (open_) return true;
+    // 1024 frames at 44.1 kHz: about 23 ms from play() to sound.
+    if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS, 1024) != 0) {
+        return false;
+    }
+    Mix_AllocateChannels(1);
+    open_ = true;
+    return true;
+}
+
+void SdlSoundPlayer::closeDevice() {
+    if (!open_) return;
+    Mix_HaltChannel(-1);
+    // Decoded sounds are in the format of the device they were decoded for.
+    freeAll();
+    Mix_CloseAudio();
+    open_ = false;
+}
+
+void SdlSoundPlayer::closeWhenIdle() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+        if (!open_) {
+            wake_.wait(lock);
+            continue;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (Mix_Playing(channel) != 0) lastActive_ = now;
+        if (now - lastActive_ >= idleClose_) {
+            closeDevice();
+            continue;
+        }
+        // Wakes a few times while the device is open, never while it is closed.
+        wake_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(
+                                 idleClose_ - (now - lastActive_), std::chrono::seconds(1)));
+    }
+}
 
 std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const std::string& programDir,
                                                        const std::string& defaultSound,
-                                                       std::string& error) {
+                                                       std::string& error,
+                                                       std::chrono::milliseconds idleClose) {
     if (playerExists.exchange(true)) {
         error = "tallowick: a sound player is already open; sounds are off";
         return nullptr;
@@ -104,7 +150,7 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const std::string& progra
         playerExists = false;
         return nullptr;
     }
-    // 1024 frames at 44.1 kHz: about 23 ms from play() to sound.
+    // Opened here once to tell at start whether there is any sound at all.
     if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS, 1024) != 0) {
         error =
             "tallowick: cannot open audio output (" + oneLine(Mix_GetError()) + "); sounds are off";
@@ -115,21 +161,30 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const std::string& progra
     Mix_AllocateChannels(1);
     std::unique_ptr<SdlSoundPlayer> player;
     try {
-        player.reset(new SdlSoundPlayer(programDir, defaultSound));
+        player.reset(new SdlSoundPlayer(programDir, defaultSound, idleClose));
+        player->closer_ = std::thread([p = player.get()] { p->closeWhenIdle(); });
     } catch (...) {
-        Mix_CloseAudio();
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        playerExists = false;
-        error = "tallowick: out of memory opening audio; sounds are off";
+        if (player) {
+            player.reset();  // its destructor closes the audio
+        } else {
+            Mix_CloseAudio();
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            playerExists = false;
+        }
+        error = "tallowick: out of memory or threads opening audio; sounds are off";
         return nullptr;
     }
     return player;
 }
 
 SdlSoundPlayer::~SdlSoundPlayer() {
-    Mix_HaltChannel(-1);
-    freeAll();
-    Mix_CloseAudio();
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (closer_.joinable()) closer_.join();
+    closeDevice();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     playerExists = false;
 }
@@ -142,14 +197,24 @@ std::string SdlSoundPlayer::resolve(const std::string& programDir, const std::st
 }
 
 bool SdlSoundPlayer::playing() const {
-    return Mix_Playing(channel) != 0;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return open_ && Mix_Playing(channel) != 0;
+}
+
+bool SdlSoundPlayer::deviceOpen() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return open_;
 }
 
 void SdlSoundPlayer::play(const std::string& name) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    lastStarted_ = Started{};
+    lastActive_ = std::chrono::steady_clock::now();
+    if (!openDevice()) return;  // the sound server went away: nothing plays this time
+    wake_.notify_all();
     // Halting first means no cached sound is playing while load() replaces or evicts entries.
     // Mix_HaltChannel returns only once the mixer has let go of the channel's sound.
     Mix_HaltChannel(channel);
-    lastStarted_ = Started{};
     try {
         std::string path = resolve(programDir_, name);
         Mix_Chunk* chunk = load(path);

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/sound_player.h"
@@ -16,6 +20,10 @@ namespace tallowick {
 //
 // SDL's audio is one per process: at most one SdlSoundPlayer exists at a time. Call play() from
 // one thread.
+//
+// An open audio device costs CPU all the time (SDL's audio thread keeps feeding silence to the
+// sound server), so the device is closed once nothing has played for `idleClose`, by a thread of
+// the player's own, and opened again by the next play(), which costs about 2 ms.
 class SdlSoundPlayer final : public SoundPlayer {
   public:
     // Wave files larger than this are not played (the default alert plays instead): a sound this
@@ -30,9 +38,9 @@ class SdlSoundPlayer final : public SoundPlayer {
     //
     // Side effect for the whole process, kept for its lifetime: ALSA's own error messages are
     // swallowed from here on, so that a missing sound card does not flood standard error.
-    static std::unique_ptr<SdlSoundPlayer> create(const std::string& programDir,
-                                                  const std::string& defaultSound,
-                                                  std::string& error);
+    static std::unique_ptr<SdlSoundPlayer> create(
+        const std::string& programDir, const std::string& defaultSound, std::string& error,
+        std::chrono::milliseconds idleClose = std::chrono::seconds(3));
 
     // Stops the sound and closes SDL's audio.
     ~SdlSoundPlayer() override;
@@ -57,6 +65,9 @@ class SdlSoundPlayer final : public SoundPlayer {
     // Whether a sound is playing now.
     bool playing() const;
 
+    // Whether the audio device is open now.
+    bool deviceOpen() const;
+
   private:
     // A decoded file, valid while the file keeps its identity, size and times.
     struct Cached {
@@ -69,14 +80,27 @@ class SdlSoundPlayer final : public SoundPlayer {
         Mix_Chunk* chunk = nullptr;
     };
 
-    SdlSoundPlayer(std::string programDir, std::string defaultSound);
+    SdlSoundPlayer(std::string programDir, std::string defaultSound,
+                   std::chrono::milliseconds idleClose);
     Mix_Chunk* load(const std::string& path);
     void freeAll();
+    bool openDevice();   // with mutex_ held
+    void closeDevice();  // with mutex_ held
+    void closeWhenIdle();
 
     std::string programDir_;
     std::string defaultSound_;
     std::vector<Cached> cache_;  // most recently used last
     Started lastStarted_;
+
+    // Guards the device, the cache and the mixer against the closing thread.
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::chrono::milliseconds idleClose_;
+    bool open_ = false;
+    bool stopping_ = false;
+    std::chrono::steady_clock::time_point lastActive_;
+    std::thread closer_;
 };
 
 }  // namespace tallowick
