@@ -112,10 +112,10 @@ std::time_t epochOf(const WallTime& t) {
 // next second.
 bool armFreeRunning(int fd, std::mt19937_64& random) {
     std::uniform_int_distribution<long> phase(1, 999'999'999);
-    itimerspec spec{};
-    spec.it_value.tv_nsec = phase(random);
-    spec.it_interval.tv_sec = 1;
-    return ::timerfd_settime(fd, 0, &spec, nullptr) == 0;
+    itimerspec timer{};
+    timer.it_value.tv_nsec = phase(random);
+    timer.it_interval.tv_sec = 1;
+    return ::timerfd_settime(fd, 0, &timer, nullptr) == 0;
 }
 
 // A Core on the program's SystemClock with one alarm always set, due in the next second. Call
