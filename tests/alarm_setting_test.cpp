@@ -31,24 +31,6 @@ TEST(DurationAlarmTest, TheLastSecondOfTheCalendarIsTheLimit) {
     EXPECT_EQ(rig.reply("in 60 s"), kIncorrect);
 }
 
-TEST(PeriodicAlarmTest, AddsADeepBellThatComesBackEveryPeriod) {
-    Rig rig;
-    EXPECT_EQ(rig.reply("every 5 m"), "Alarm number 1 set for every  5  minutes ");
-    EXPECT_EQ(rig.order(1),
-              (Order{"every 5 m", rig.clock.time.plusSecondsClamped(300), 300, "deepbell.wav", 0}));
-    EXPECT_EQ(rig.reply("EVERY 1h30m"), "Alarm number 2 set for every  1 hour 30 minutes ");
-    EXPECT_EQ(rig.order(2).period, 5400);
-    EXPECT_EQ(rig.reply("every 2 h 1 m"), "Alarm number 3 set for every  1  minute  2  hours ");
-    EXPECT_EQ(rig.order(3).period, 7260);
-    EXPECT_EQ(rig.reply("every 0.5 m"), "Alarm number 4 set for every ");
-    EXPECT_EQ(rig.order(4).period, 30);
-    for (const char* line :
-         {"every", "every 5", "every 0 m", "every -5 m", "every 2 hours", "everyday"}) {
-        EXPECT_EQ(rig.reply(line), kIncorrect) << line;
-    }
-    EXPECT_EQ(rig.count(), 4);
-}
-
 TEST(AlarmSettingTest, TheResultCodesTellTheCommandsApart) {
     struct Row {
         const char* entry;

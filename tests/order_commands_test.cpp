@@ -17,37 +17,6 @@ TEST(MarkTest, AMarkRecordsThePresentSecond) {
     EXPECT_EQ(rig.reply("mark 5"), "Mark number 4 set");
 }
 
-TEST(MarkTest, SayMarksSpeaksEveryMarkInFullAndNothingElse) {
-    Rig rig;
-    rig.type("mark");
-    rig.clock.advance(60);
-    rig.type("in 5 m");
-    rig.type("mark");
-    rig.clock.advance(3725);
-    EXPECT_EQ(rig.type("say marks"),
-              "say:Mark 1 has been going 1 hours 3 minutes 5 seconds.    | "
-              "queue:Mark 3 has been going 1 hours 2 minutes 5 seconds.   ");
-    EXPECT_EQ(rig.type("say mark 3"), "say:Mark 3 has been going 1 hours 2 minutes 5 seconds.   ");
-    EXPECT_EQ(rig.type("saymark2.5"), "say:There are no time marks");
-}
-
-TEST(ListingTest, OrdersSpeaksEachOrderQueuedBehindTheOneBefore) {
-    Rig rig;
-    rig.type("mark");
-    rig.type("in 1 s");
-    rig.type("in 2 h");
-    rig.type("every 1 m");
-    rig.clock.advance(1);
-    rig.core.tick();
-    EXPECT_EQ(rig.type("orders"),
-              "say:Mark 1 has been going 1 seconds.    | "
-              "queue:Order 2 is currently sounding.    | "
-              "queue:Order 3 will alarm in 1 hours 59 minutes 59 seconds.    | "
-              "queue:Order 4 will alarm in 59 seconds.   ");
-    rig.type("delete 1");
-    EXPECT_EQ(rig.type("orders").substr(0, 40), "say:Order 1 is currently sounding.    | ");
-}
-
 TEST(RemovingTest, DeleteRenumbersTheOrdersAfterIt) {
     Rig rig;
     rig.type("in 1 m");
