@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "commands/shutdown.h"
 #include "fakes.h"
 
 namespace tallowick {

@@ -7,9 +7,15 @@
 
 namespace tallowick {
 
+namespace {
+
+// The script's one line: "sleep N && systemctl poweroff" and a line feed. Only the number ever
+// comes from the user; the command names are bare so that PATH finds them.
 std::string shutdownScript(long long seconds) {
     return "sleep " + std::to_string(seconds) + " && systemctl poweroff\n";
 }
+
+}  // namespace
 
 void scheduleShutdown(CommandContext& c) {
     c.handled = 1;

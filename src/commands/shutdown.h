@@ -1,6 +1,5 @@
 #pragma once
 
-#include <string>
 
 #include "commands/command_context.h"
 
@@ -10,9 +9,5 @@ namespace tallowick {
 // directory and starts it detached, so that the computer powers off when the duration has
 // passed, whether or not the program still runs.
 void scheduleShutdown(CommandContext& c);
-
-// The script's one line: "sleep N && systemctl poweroff" and a line feed. Only the number ever
-// comes from the user; the command names are bare so that PATH finds them.
-std::string shutdownScript(long long seconds);
 
 }  // namespace tallowick
