@@ -14,6 +14,7 @@
 
 #include "app/form1.h"
 #include "app/instance_lock.h"
+#include "app/layout.h"
 #include "app/second_ticker.h"
 #include "app/terminal_frontend.h"
 #include "platform/espeak_voice.h"
@@ -51,14 +52,14 @@ struct Outputs {
     std::unique_ptr<Voice> voice;
     std::unique_ptr<SoundPlayer> player;
 
-    Outputs(const std::string& programDir, Diagnostics& diagnostics) {
+    Outputs(const Layout& layout, Diagnostics& diagnostics) {
         std::string error;
         voice = EspeakVoice::create(error);
         if (!voice) {
             diagnostics.report(error);
             voice = std::make_unique<SilentVoice>();
         }
-        player = SdlSoundPlayer::create(programDir, "alert.wav", error);
+        player = SdlSoundPlayer::create(layout.dataDir, "alert.wav", error);
         if (!player) {
             diagnostics.report(error);
             player = std::make_unique<SilentSoundPlayer>();
@@ -66,30 +67,31 @@ struct Outputs {
     }
 };
 
-int runWindow(int argc, char** argv, const std::string& programDir) {
+int runWindow(int argc, char** argv, const Layout& layout) {
     QApplication app(argc, argv);
     StderrDiagnostics diagnostics;
-    Outputs outputs(programDir, diagnostics);
+    Outputs outputs(layout, diagnostics);
     SystemClock clock;
     PosixShell shell;
     PosixFiles files;
-    Form1 window(clock, *outputs.voice, *outputs.player, shell, files, diagnostics, programDir);
+    Form1 window(clock, *outputs.voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
     QObject::connect(&window, &Form1::exitRequested, &app, [] { QApplication::exit(0); });
     window.Form_Load();
     window.show();
     return QApplication::exec();
 }
 
-int runInTerminal(const std::string& programDir) {
+int runInTerminal(const Layout& layout) {
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe must not kill a program holding alarms
     StderrDiagnostics diagnostics;
-    Outputs outputs(programDir, diagnostics);
+    Outputs outputs(layout, diagnostics);
     EchoingVoice voice(*outputs.voice, STDOUT_FILENO);
     SystemClock clock;
     PosixShell shell;
     PosixFiles files;
     NoPanel panel;
-    Core core(Seams{clock, voice, *outputs.player, panel, shell, files, diagnostics}, programDir);
+    Core core(Seams{clock, voice, *outputs.player, panel, shell, files, diagnostics},
+              layout.dataDir);
     core.load();
     SecondTicker ticker;
     if (!ticker.start()) diagnostics.report("tallowick: no timerfd; ticking every 1000 ms");
@@ -125,13 +127,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tallowick: cannot find the program's own directory\n");
         return 1;
     }
+    const Layout layout{false, programDir, programDir, programDir};
     // A second start ends here, silently, before it creates, reads or shows anything.
     InstanceLock lock;
-    if (lock.acquire(programDir) == InstanceLock::Result::heldElsewhere) return 0;
+    if (lock.acquire(layout.dataDir) == InstanceLock::Result::heldElsewhere) return 0;
 
     if (!terminal && !hasDisplay()) {
         std::fprintf(stderr, "tallowick: no graphical display; starting in the terminal\n");
         terminal = true;
     }
-    return terminal ? runInTerminal(programDir) : runWindow(argc, argv, programDir);
+    return terminal ? runInTerminal(layout) : runWindow(argc, argv, layout);
 }
