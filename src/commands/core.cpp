@@ -20,7 +20,33 @@ void Core::load() {
     if (!outcome.spokenNotice.empty()) seams_.voice.say(outcome.spokenNotice);
 }
 
+namespace {
+
+// Whether the orders differ in anything but the passing of time: an alarm re-armed by a tick is
+// the same order.
+bool sameSet(const OrderTable& a, const OrderTable& b) {
+    if (a.orderCount() != b.orderCount()) return false;
+    for (int i = 1; i <= a.orderCount(); ++i) {
+        const Order& x = a.at(i);
+        const Order& y = b.at(i);
+        if (x.description != y.description || x.period != y.period || x.soundFile != y.soundFile ||
+            x.sounding != y.sounding) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void Core::notifyIfChanged(const OrderTable& before) {
+    if (sameSet(before, table_)) return;
+    for (OrderWatcher* watcher : watchers_) watcher->ordersChanged(before, table_);
+}
+
 Core::LineResult Core::line(std::string_view typed) {
+    const OrderTable before = table_;
+    if (typed.size() > kMaxLineBytes) typed = {};  // too long to be a command: rejected below
     // A one-line entry holds no line end; one that slipped in would split the settings file.
     std::string entry = lowerCase(typed);
     for (char& ch : entry) {
@@ -36,6 +62,7 @@ Core::LineResult Core::line(std::string_view typed) {
     const bool saved = save();
     if (!(c.listed && c.reply.empty())) sayit(c.reply);
     if (!saved && !wasFailing) seams_.voice.queue(kNotSavedNotice);
+    notifyIfChanged(before);
     return LineResult::keepRunning;
 }
 
@@ -56,7 +83,13 @@ bool Core::save() {
 }
 
 void Core::tick() {
+    if (watchers_.empty()) {
+        clockTick(table_, seams_.clock, seams_.player, seams_.panel);
+        return;
+    }
+    const OrderTable before = table_;
     clockTick(table_, seams_.clock, seams_.player, seams_.panel);
+    notifyIfChanged(before);
 }
 
 }  // namespace tallowick

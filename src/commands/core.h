@@ -1,13 +1,16 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "orders/order_table.h"
 #include "orders/settings_file.h"
 #include "platform/clock.h"
 #include "platform/diagnostics.h"
 #include "platform/files.h"
+#include "platform/order_watcher.h"
 #include "platform/panel_canvas.h"
 #include "platform/shell.h"
 #include "platform/sound_player.h"
@@ -60,16 +63,27 @@ class Core {
 
     const OrderTable& table() const { return table_; }
 
+    // `watcher` is told of every change to the set of orders from now on; it must outlive the
+    // core.
+    void addWatcher(OrderWatcher& watcher) { watchers_.push_back(&watcher); }
+
+    // A longer typed line is an incorrect entry, whichever front-end it came through.
+    static constexpr std::size_t kMaxLineBytes = 64 * 1024;
+
     static constexpr const char* kIncorrectEntryReply =
         "Incorrect entry, type help to list commands";
     static constexpr const char* kNotSavedNotice = "The orders could not be saved.";
 
   private:
+    // Tells the watchers when the set of orders differs from `before`.
+    void notifyIfChanged(const OrderTable& before);
+
     Seams seams_;
     std::string programDir_;
     OrderTable table_;
     SettingsStore store_;
     bool saveFailing_ = false;  // the last save failed, and that has been told
+    std::vector<OrderWatcher*> watchers_;
 };
 
 }  // namespace tallowick
