@@ -1,9 +1,10 @@
 #include "app/instance_lock.h"
 
 #include <filesystem>
+#include <optional>
 
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,64 +12,44 @@ namespace tallowick {
 namespace {
 
 namespace fs = std::filesystem;
+using Result = InstanceLock::Result;
 
-struct InstanceLockTest : ::testing::Test {
-    std::string dir;
-    void SetUp() override {
-        dir =
-            (fs::temp_directory_path() / ("tallowick-lock-" + std::to_string(::getpid()))).string();
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-};
-
-TEST_F(InstanceLockTest, OneHolderPerDirectory) {
-    InstanceLock first, second, elsewhere;
-    EXPECT_EQ(first.acquire(dir), InstanceLock::Result::acquired);
-    EXPECT_EQ(second.acquire(dir), InstanceLock::Result::heldElsewhere);
-    fs::create_directories(dir + "/other");
-    EXPECT_EQ(elsewhere.acquire(dir + "/other"), InstanceLock::Result::acquired);
-}
-
-TEST_F(InstanceLockTest, ReleasedWhenItsHolderEnds) {
-    {
-        InstanceLock first;
-        ASSERT_EQ(first.acquire(dir), InstanceLock::Result::acquired);
-    }
-    InstanceLock next;
-    EXPECT_EQ(next.acquire(dir), InstanceLock::Result::acquired);
-}
-
-TEST_F(InstanceLockTest, AKilledHolderLeavesNoStaleLock) {
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
+// What acquire() gives in a child process, as another user when `uid` is set.
+Result acquireInChild(const std::string& dir, std::optional<uid_t> uid) {
     const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
     if (child == 0) {
-        InstanceLock held;
-        const char result = held.acquire(dir) == InstanceLock::Result::acquired ? 'y' : 'n';
-        [[maybe_unused]] ssize_t n = ::write(ready[1], &result, 1);
-        ::pause();
-        ::_exit(0);
+        if (uid && (::setgid(*uid) != 0 || ::setuid(*uid) != 0)) ::_exit(9);
+        InstanceLock lock;
+        ::_exit(static_cast<int>(lock.acquire(dir)));
     }
-    char result = 0;
-    ASSERT_EQ(::read(ready[0], &result, 1), 1);
-    ASSERT_EQ(result, 'y');
-    InstanceLock blocked;
-    EXPECT_EQ(blocked.acquire(dir), InstanceLock::Result::heldElsewhere);
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
-    InstanceLock next;
-    EXPECT_EQ(next.acquire(dir), InstanceLock::Result::acquired);
-    ::close(ready[0]);
-    ::close(ready[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return static_cast<Result>(WEXITSTATUS(status));
 }
 
-TEST_F(InstanceLockTest, ADirectoryThatCannotHoldTheLockFallsBackToTheRuntimeDirectory) {
-    InstanceLock first, second;
-    EXPECT_EQ(first.acquire(dir + "/missing"), InstanceLock::Result::acquired);
-    EXPECT_EQ(second.acquire(dir + "/missing"), InstanceLock::Result::heldElsewhere);
+// The lock belongs to the directory: whoever starts second, whatever their umask, stays out, and
+// a directory that cannot hold the lock file is told, never replaced by a lock elsewhere.
+TEST(InstanceLockTest, OneHolderPerDirectoryWhoeverStartsIt) {
+    const fs::path dir = fs::temp_directory_path() / ("tallowick-lock-" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "other");
+    fs::permissions(dir, fs::perms::all);
+    const mode_t oldMask = ::umask(077);
+    {
+        InstanceLock first, second, other, missing;
+        EXPECT_EQ(first.acquire(dir), Result::acquired);
+        EXPECT_EQ(second.acquire(dir), Result::heldElsewhere);
+        EXPECT_EQ(acquireInChild(dir, std::nullopt), Result::heldElsewhere);
+        if (::geteuid() == 0) {
+            EXPECT_EQ(acquireInChild(dir, 65534), Result::heldElsewhere) << "another user";
+        }
+        EXPECT_EQ(other.acquire(dir / "other"), Result::acquired);
+        EXPECT_EQ(missing.acquire(dir / "missing"), Result::unavailable);
+        EXPECT_NE(missing.problem().find("missing/.tallowick.lock"), std::string::npos);
+    }
+    EXPECT_EQ(acquireInChild(dir, std::nullopt), Result::acquired) << "released with its holder";
+    ::umask(oldMask);
+    fs::remove_all(dir);
 }
 
 }  // namespace

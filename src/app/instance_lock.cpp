@@ -1,43 +1,44 @@
 #include "app/instance_lock.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <functional>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tallowick {
-namespace {
-
-int openLockFile(const std::string& path) {
-    // Close-on-exec, so the detached shutdown script never carries the lock along.
-    return ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-}
-
-}  // namespace
 
 InstanceLock::~InstanceLock() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-InstanceLock::Result InstanceLock::acquire(const std::string& programDir) {
-    const std::string uid = std::to_string(::getuid());
-    fd_ = openLockFile(programDir + "/.tallowick-" + uid + ".lock");
+InstanceLock::Result InstanceLock::acquire(const std::string& dataDir) {
+    const std::string path = dataDir + "/.tallowick.lock";
+    // Read-only is enough for flock, so that every user who can read the file can take part in
+    // the lock of a shared directory. Close-on-exec, so that the detached shutdown script never
+    // carries the lock along.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd_ < 0) {
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        const std::string base = runtime && *runtime ? runtime : "/tmp";
-        const size_t hash = std::hash<std::string>{}(programDir);
-        fd_ = openLockFile(base + "/tallowick-" + uid + "-" + std::to_string(hash) + ".lock");
+        problem_ = "tallowick: cannot make the lock file " + path + " (" + std::strerror(errno) +
+                   "); a second copy could run on the same orders";
+        return Result::unavailable;
     }
-    if (fd_ < 0) return Result::unavailable;
+    // Readable by the others whatever the umask, which only the file's owner can change.
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 0044) != 0044) {
+        ::fchmod(fd_, 0644);
+    }
     while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) continue;
-        const bool held = errno == EWOULDBLOCK;
+        const int error = errno;
         ::close(fd_);
         fd_ = -1;
-        return held ? Result::heldElsewhere : Result::unavailable;
+        if (error == EWOULDBLOCK) return Result::heldElsewhere;
+        problem_ = "tallowick: cannot lock " + path + " (" + std::strerror(error) +
+                   "); a second copy could run on the same orders";
+        return Result::unavailable;
     }
     return Result::acquired;
 }

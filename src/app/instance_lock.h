@@ -4,10 +4,10 @@
 
 namespace tallowick {
 
-// One running program per program directory and user: an exclusive lock on a file in the
-// program's directory, which the system drops when the process ends however it ends, so a crash
-// never leaves a stale lock. When that directory cannot hold the lock file, a file in the
-// user's runtime directory named after the program directory stands in.
+// One running program per data directory, whoever starts it: an exclusive lock on a file in the
+// data directory, which the system drops when the process ends however it ends, so a crash
+// never leaves a stale lock. There is no stand-in elsewhere (a fixed name in a shared directory
+// could be taken first by another user).
 class InstanceLock {
   public:
     enum class Result { acquired, heldElsewhere, unavailable };
@@ -17,12 +17,16 @@ class InstanceLock {
     InstanceLock& operator=(const InstanceLock&) = delete;
     ~InstanceLock();
 
-    // Takes the lock for `programDir`. `heldElsewhere` when another process holds it;
-    // `unavailable` when no lock file could be opened at all (the program then runs unguarded).
-    Result acquire(const std::string& programDir);
+    // Takes the lock for `dataDir`. `heldElsewhere` when another process holds it; `unavailable`
+    // when the lock file cannot be made or locked (the program then runs unguarded), with
+    // problem() telling why in one line starting "tallowick: ".
+    Result acquire(const std::string& dataDir);
+
+    const std::string& problem() const { return problem_; }
 
   private:
     int fd_ = -1;
+    std::string problem_;
 };
 
 }  // namespace tallowick

@@ -1,17 +1,21 @@
 // Tallowick: a voice-first alarm and timer. Starts the window (or, with --terminal or without
-// a display, the terminal front-end), its voice and its sounds, one instance per program
-// directory and user.
+// a display, the terminal front-end), its voice and its sounds, one instance per data directory.
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <unistd.h>
 #include <QApplication>
 
+#include "app/autostart.h"
 #include "app/form1.h"
 #include "app/instance_lock.h"
 #include "app/layout.h"
@@ -28,15 +32,47 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: tallowick [--terminal]\n"
+    "       tallowick --autostart on|off\n"
     "A voice-first alarm and timer. Type a command, press Enter, hear the answer.\n"
     "\n"
-    "  --terminal  read commands from standard input and write every spoken text to\n"
-    "              standard output, one line each, instead of opening a window\n"
-    "  --help      show this help and exit\n"
-    "  --version   show the version and exit\n"
+    "  --terminal        read commands from standard input and write every spoken text\n"
+    "                    to standard output, one line each, instead of opening a window\n"
+    "  --autostart on    start Tallowick when you log in; off: no longer\n"
+    "  --help            show this help and exit\n"
+    "  --version         show the version and exit\n"
     "\n"
-    "Type help in the program to hear its commands. The orders are kept in settings.ini\n"
-    "beside the program.\n";
+    "Type help in the program to hear its commands.\n";
+
+// This program's own file, for the autostart entry of a portable copy.
+std::string executablePath(const std::string& programDir) {
+    std::vector<char> buffer(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    return n > 0 ? std::string(buffer.data(), static_cast<size_t>(n)) : programDir + "/tallowick";
+}
+
+// Where the orders are kept, for --help.
+std::string dataDirectoryLine(bool chosen, const Layout& layout, const std::string& error) {
+    if (!chosen) return "No data directory: " + error.substr(std::strlen("tallowick: ")) + ".\n";
+    return "The orders, temp.bat and your own sounds are kept in " + layout.dataDir +
+           (layout.installed ? "" : " (beside the program)") + ".\n";
+}
+
+// Tells a fault that keeps the program from starting on standard error and, where there is a
+// voice, aloud, and gives the exit status.
+int refuseToStart(const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::string error;
+    if (std::unique_ptr<EspeakVoice> voice = EspeakVoice::create(error)) {
+        const std::string spoken = line.substr(std::strlen("tallowick: "));
+        voice->say("Tallowick cannot start: " + spoken);
+        // The voice speaks on a thread of its own and stops when destroyed: give it the time
+        // the words take at its rate, and a little more.
+        const auto words = static_cast<long>(std::count(spoken.begin(), spoken.end(), ' ') + 4);
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(words * 60'000 / EspeakVoice::rate + 800));
+    }
+    return 1;
+}
 
 bool hasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
@@ -52,14 +88,16 @@ struct Outputs {
     std::unique_ptr<Voice> voice;
     std::unique_ptr<SoundPlayer> player;
 
-    Outputs(const Layout& layout, Diagnostics& diagnostics) {
+    Outputs(const Layout& layout, Diagnostics& diagnostics, const std::string& notice) {
         std::string error;
         voice = EspeakVoice::create(error);
         if (!voice) {
             diagnostics.report(error);
             voice = std::make_unique<SilentVoice>();
         }
-        player = SdlSoundPlayer::create(layout.dataDir, "alert.wav", error);
+        if (!notice.empty()) voice->queue(notice);
+        player = SdlSoundPlayer::create(SoundDirs{layout.dataDir, layout.stockSoundDir},
+                                        "alert.wav", error);
         if (!player) {
             diagnostics.report(error);
             player = std::make_unique<SilentSoundPlayer>();
@@ -67,10 +105,10 @@ struct Outputs {
     }
 };
 
-int runWindow(int argc, char** argv, const Layout& layout) {
+int runWindow(int argc, char** argv, const Layout& layout, const std::string& notice) {
     QApplication app(argc, argv);
     StderrDiagnostics diagnostics;
-    Outputs outputs(layout, diagnostics);
+    Outputs outputs(layout, diagnostics, notice);
     SystemClock clock;
     PosixShell shell;
     PosixFiles files;
@@ -81,10 +119,10 @@ int runWindow(int argc, char** argv, const Layout& layout) {
     return QApplication::exec();
 }
 
-int runInTerminal(const Layout& layout) {
+int runInTerminal(const Layout& layout, const std::string& notice) {
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe must not kill a program holding alarms
     StderrDiagnostics diagnostics;
-    Outputs outputs(layout, diagnostics);
+    Outputs outputs(layout, diagnostics, notice);
     EchoingVoice voice(*outputs.voice, STDOUT_FILENO);
     SystemClock clock;
     PosixShell shell;
@@ -105,10 +143,12 @@ int runInTerminal(const Layout& layout) {
 
 int main(int argc, char** argv) {
     bool terminal = false;
+    bool help = false;
+    const char* autostart = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
-            return 0;
+            help = true;
+            break;
         }
         if (std::strcmp(argv[i], "--version") == 0) {
             std::puts("tallowick 1.2");
@@ -118,8 +158,20 @@ int main(int argc, char** argv) {
             terminal = true;
             continue;
         }
-        std::fprintf(stderr, "tallowick: unknown option '%s'\nTry 'tallowick --help'.\n", argv[i]);
-        return 2;
+        if (std::strncmp(argv[i], "--autostart=", 12) == 0) {
+            autostart = argv[i] + 12;
+        } else if (std::strcmp(argv[i], "--autostart") == 0) {
+            autostart = i + 1 < argc ? argv[++i] : "";
+        } else {
+            std::fprintf(stderr, "tallowick: unknown option '%s'\nTry 'tallowick --help'.\n",
+                         argv[i]);
+            return 2;
+        }
+        if (std::strcmp(autostart, "on") != 0 && std::strcmp(autostart, "off") != 0) {
+            std::fprintf(stderr,
+                         "tallowick: --autostart takes on or off\nTry 'tallowick --help'.\n");
+            return 2;
+        }
     }
 
     const std::string programDir = executableDirectory();
@@ -127,14 +179,45 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tallowick: cannot find the program's own directory\n");
         return 1;
     }
-    const Layout layout{false, programDir, programDir, programDir};
+    const LayoutEnvironment environment = processEnvironment();
+    Layout layout;
+    std::string error;
+    const bool chosen = chooseLayout(programDir, environment, realDisk(), layout, error);
+    if (help) {
+        std::fputs(kUsage, stdout);
+        std::fputs(dataDirectoryLine(chosen, layout, error).c_str(), stdout);
+        return 0;
+    }
+    if (autostart) {
+        std::string message;
+        const bool done = setAutostart(std::strcmp(autostart, "on") == 0, layout,
+                                       executablePath(programDir), environment, message);
+        std::fprintf(done ? stdout : stderr, "%s\n", message.c_str());
+        return done ? 0 : 1;
+    }
+    // Without a place for the orders nothing starts, so that nothing typed is lost on the way.
+    if (!chosen || !makePrivateDirectory(layout.dataDir, error)) {
+        return refuseToStart(error + "; the orders cannot be kept");
+    }
+
     // A second start ends here, silently, before it creates, reads or shows anything.
     InstanceLock lock;
-    if (lock.acquire(layout.dataDir) == InstanceLock::Result::heldElsewhere) return 0;
+    std::string notice;
+    switch (lock.acquire(layout.dataDir)) {
+        case InstanceLock::Result::heldElsewhere:
+            return 0;
+        case InstanceLock::Result::unavailable:
+            std::fprintf(stderr, "%s\n", lock.problem().c_str());
+            notice =
+                "The lock file cannot be made: a second Tallowick could run on the same orders.";
+            break;
+        case InstanceLock::Result::acquired:
+            break;
+    }
 
     if (!terminal && !hasDisplay()) {
         std::fprintf(stderr, "tallowick: no graphical display; starting in the terminal\n");
         terminal = true;
     }
-    return terminal ? runInTerminal(layout) : runWindow(argc, argv, layout);
+    return terminal ? runInTerminal(layout, notice) : runWindow(argc, argv, layout, notice);
 }

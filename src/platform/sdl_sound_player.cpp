@@ -83,9 +83,9 @@ Mix_Chunk* decodeWave(const std::vector<unsigned char>& bytes) {
 
 }  // namespace
 
-SdlSoundPlayer::SdlSoundPlayer(std::string programDir, std::string defaultSound,
+SdlSoundPlayer::SdlSoundPlayer(SoundDirs dirs, std::string defaultSound,
                                std::chrono::milliseconds idleClose)
-    : programDir_(std::move(programDir)),
+    : dirs_(std::move(dirs)),
       defaultSound_(std::move(defaultSound)),
       idleClose_(idleClose),
       open_(true),
@@ -134,6 +134,13 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const std::string& progra
                                                        const std::string& defaultSound,
                                                        std::string& error,
                                                        std::chrono::milliseconds idleClose) {
+    return create(SoundDirs{programDir, programDir}, defaultSound, error, idleClose);
+}
+
+std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const SoundDirs& dirs,
+                                                       const std::string& defaultSound,
+                                                       std::string& error,
+                                                       std::chrono::milliseconds idleClose) {
     if (playerExists.exchange(true)) {
         error = "tallowick: a sound player is already open; sounds are off";
         return nullptr;
@@ -161,7 +168,7 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const std::string& progra
     Mix_AllocateChannels(1);
     std::unique_ptr<SdlSoundPlayer> player;
     try {
-        player.reset(new SdlSoundPlayer(programDir, defaultSound, idleClose));
+        player.reset(new SdlSoundPlayer(dirs, defaultSound, idleClose));
         player->closer_ = std::thread([p = player.get()] { p->closeWhenIdle(); });
     } catch (...) {
         if (player) {
@@ -189,13 +196,6 @@ SdlSoundPlayer::~SdlSoundPlayer() {
     playerExists = false;
 }
 
-std::string SdlSoundPlayer::resolve(const std::string& programDir, const std::string& name) {
-    if (name.find('/') != std::string::npos) {
-        return name;
-    }
-    return programDir + "/" + name;
-}
-
 bool SdlSoundPlayer::playing() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return open_ && Mix_Playing(channel) != 0;
@@ -216,20 +216,14 @@ void SdlSoundPlayer::play(const std::string& name) {
     // Mix_HaltChannel returns only once the mixer has let go of the channel's sound.
     Mix_HaltChannel(channel);
     try {
-        std::string path = resolve(programDir_, name);
-        Mix_Chunk* chunk = load(path);
-        // "alarm 3 is bell" stores the name with the blank typed after "is" (" bell.wav");
-        // the file the user put beside the program is bell.wav.
-        const size_t first = name.find_first_not_of(' ');
-        const size_t last = name.find_last_not_of(' ');
-        if (chunk == nullptr && first != std::string::npos &&
-            (first > 0 || last + 1 < name.size())) {
-            path = resolve(programDir_, name.substr(first, last - first + 1));
-            chunk = load(path);
-        }
-        if (chunk == nullptr) {
-            path = resolve(programDir_, defaultSound_);
-            chunk = load(path);
+        std::string path;
+        Mix_Chunk* chunk = nullptr;
+        for (std::string& candidate : soundCandidates(dirs_, name, defaultSound_)) {
+            chunk = load(candidate);
+            if (chunk != nullptr) {
+                path = std::move(candidate);
+                break;
+            }
         }
         if (chunk != nullptr && Mix_PlayChannel(channel, chunk, 0) == channel) {
             lastStarted_ = Started{std::move(path), chunk->alen};

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/sound_names.h"
 #include "platform/sound_player.h"
 
 struct Mix_Chunk;
@@ -30,7 +31,7 @@ class SdlSoundPlayer final : public SoundPlayer {
     // long is no alert, and decoding it would hold up the caller.
     static constexpr std::size_t maxFileBytes = 32 * 1024 * 1024;
 
-    // Opens the default audio output. `programDir` is where bare names are looked up, and
+    // Opens the default audio output. Names are looked up in `dirs` (see soundCandidates), and
     // `defaultSound` names the file there that plays when a requested file cannot be. Returns
     // nullptr, with `error` set to one line for standard error starting "tallowick: ", when SDL
     // cannot open audio (no device, no sound server) or another player exists. Writes nothing
@@ -38,6 +39,10 @@ class SdlSoundPlayer final : public SoundPlayer {
     //
     // Side effect for the whole process, kept for its lifetime: ALSA's own error messages are
     // swallowed from here on, so that a missing sound card does not flood standard error.
+    static std::unique_ptr<SdlSoundPlayer> create(
+        const SoundDirs& dirs, const std::string& defaultSound, std::string& error,
+        std::chrono::milliseconds idleClose = std::chrono::seconds(3));
+    // The same with one directory for the user's and the stock sounds (the portable layout).
     static std::unique_ptr<SdlSoundPlayer> create(
         const std::string& programDir, const std::string& defaultSound, std::string& error,
         std::chrono::milliseconds idleClose = std::chrono::seconds(3));
@@ -48,10 +53,6 @@ class SdlSoundPlayer final : public SoundPlayer {
     // Returns at once. The file is read from disk at each call, so a file changed on disk plays
     // as it is now; decoded sounds are kept while the file stays the same.
     void play(const std::string& name) override;
-
-    // The file that play() looks for: a name without '/' in `programDir`, never in the current
-    // directory; a name with a '/' as the path it is.
-    static std::string resolve(const std::string& programDir, const std::string& name);
 
     // What the last play() handed to the mixer: the file it came from (the requested one or the
     // default alert) and its decoded length in bytes; an empty path when nothing could be
@@ -80,15 +81,14 @@ class SdlSoundPlayer final : public SoundPlayer {
         Mix_Chunk* chunk = nullptr;
     };
 
-    SdlSoundPlayer(std::string programDir, std::string defaultSound,
-                   std::chrono::milliseconds idleClose);
+    SdlSoundPlayer(SoundDirs dirs, std::string defaultSound, std::chrono::milliseconds idleClose);
     Mix_Chunk* load(const std::string& path);
     void freeAll();
     bool openDevice();   // with mutex_ held
     void closeDevice();  // with mutex_ held
     void closeWhenIdle();
 
-    std::string programDir_;
+    SoundDirs dirs_;
     std::string defaultSound_;
     std::vector<Cached> cache_;  // most recently used last
     Started lastStarted_;
