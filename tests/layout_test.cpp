@@ -63,7 +63,7 @@ TEST(LayoutTest, ChoosesWhereTheFilesLive) {
          {"", "/d", ""},
          {"/usr/share/tallowick"},
          {},
-         {true, "/d/tallowick", "/usr/share/tallowick/sounds", ""}},
+         {true, "/d/tallowick", "/usr/share/tallowick/sounds", "/d/tallowick"}},
         {"a read-only copy with its sounds",
          "/opt/t",
          ann,

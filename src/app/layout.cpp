@@ -75,8 +75,10 @@ bool chooseLayout(const std::string& programDir, const LayoutEnvironment& enviro
         error = "tallowick: no home directory (HOME is not set)";
         return false;
     }
-    layout = Layout{true, data + "/tallowick", share + "/sounds", configHome(environment)};
-    if (!layout.configDir.empty()) layout.configDir += "/tallowick";
+    // Without a base for the preferences they go with the data, never to a relative path.
+    const std::string config = configHome(environment);
+    layout = Layout{true, data + "/tallowick", share + "/sounds",
+                    config.empty() ? data + "/tallowick" : config + "/tallowick"};
     return true;
 }
 

@@ -43,7 +43,8 @@ LayoutEnvironment processEnvironment();
 // - installed when it is `<prefix>/bin` and `<prefix>/share/tallowick` exists: the stock sounds
 //   in `<prefix>/share/tallowick/sounds`, the data in `$XDG_DATA_HOME/tallowick` (by default
 //   `$HOME/.local/share/tallowick`), the preferences in `$XDG_CONFIG_HOME/tallowick` (by default
-//   `$HOME/.config/tallowick`); a relative XDG value is ignored, as the XDG rules say;
+//   `$HOME/.config/tallowick`, or the data directory when neither is set); a relative XDG value
+//   is ignored, as the XDG rules say;
 // - otherwise portable, as every copy was before there was an installed layout.
 // Returns false, with `error` set to one line starting "tallowick: ", when the installed layout
 // has no home to put the data in. Touches nothing.

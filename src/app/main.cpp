@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
     }
     // Without a place for the orders nothing starts, so that nothing typed is lost on the way.
     if (!chosen || !makePrivateDirectory(layout.dataDir, error)) {
-        return refuseToStart(error + "; the orders cannot be kept");
+        return refuseToStart(error + "; without a place for the orders Tallowick does not start");
     }
 
     // A second start ends here, silently, before it creates, reads or shows anything.
