@@ -35,11 +35,12 @@ constexpr const char* kUsage =
     "       tallowick --autostart on|off\n"
     "A voice-first alarm and timer. Type a command, press Enter, hear the answer.\n"
     "\n"
-    "  --terminal        read commands from standard input and write every spoken text\n"
-    "                    to standard output, one line each, instead of opening a window\n"
-    "  --autostart on    start Tallowick when you log in; off: no longer\n"
-    "  --help            show this help and exit\n"
-    "  --version         show the version and exit\n"
+    "  --terminal          read commands from standard input and write every spoken\n"
+    "                      text to standard output, one line each, instead of opening\n"
+    "                      a window\n"
+    "  --autostart on|off  start Tallowick when you log in (on), or no longer (off)\n"
+    "  --help              show this help and exit\n"
+    "  --version           show the version and exit\n"
     "\n"
     "Type help in the program to hear its commands.\n";
 
