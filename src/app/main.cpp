@@ -104,6 +104,9 @@ int runInTerminal(const Layout& layout) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard stream must not lend its number to the lock
+    // file, which would then receive replies or diagnostics.
+    if (!openClosedStandardStreams()) return 1;
     bool terminal = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
