@@ -178,13 +178,13 @@ void EchoingVoice::queue(const std::string& text) {
 }
 
 void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& options) {
-    using Clock = std::chrono::steady_clock;
+    using Steady = std::chrono::steady_clock;
     OutputQueue& output = OutputQueue::of(options.outFd);
     LineReader input(options.inFd);
     if (options.interactive) output.push(kPrompt);
     // Without a timerfd, a plain one-second timer stands in.
     const bool timerfd = ticker.fd() >= 0;
-    Clock::time_point nextTick = Clock::now() + std::chrono::seconds(1);
+    Steady::time_point nextTick = Steady::now() + std::chrono::seconds(1);
 
     std::vector<pollfd> fds;
     std::vector<std::function<void()>> handlers;
@@ -192,7 +192,7 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
         fds.push_back({fd, events, 0});
         handlers.push_back(std::move(ready));
     };
-    for (;;) {
+    while (!input.ended()) {
         fds.clear();
         handlers.clear();
         if (timerfd) {
@@ -210,7 +210,7 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
             timeout = 0;
         } else if (!timerfd) {
             const auto left =
-                std::chrono::ceil<std::chrono::milliseconds>(nextTick - Clock::now()).count();
+                std::chrono::ceil<std::chrono::milliseconds>(nextTick - Steady::now()).count();
             timeout = left < 0 ? 0 : static_cast<int>(left);
         }
         const int ready = ::poll(fds.data(), fds.size(), timeout);
@@ -218,9 +218,9 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
         for (std::size_t i = 0; ready > 0 && i < fds.size(); ++i) {
             if (fds[i].revents) handlers[i]();
         }
-        if (!timerfd && Clock::now() >= nextTick) {
+        if (!timerfd && Steady::now() >= nextTick) {
             core.tick();
-            nextTick = Clock::now() + std::chrono::seconds(1);
+            nextTick = Steady::now() + std::chrono::seconds(1);
         }
 
         // One line at a time, each with its own save, so that a due tick never waits behind
@@ -231,8 +231,6 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
                 line.tooLong ? core.overlongLine() : core.line(line.text);
             if (result == Core::LineResult::exit) break;
             if (options.interactive) output.push(kPrompt);
-        } else if (input.ended()) {
-            break;
         }
     }
     output.drain();
