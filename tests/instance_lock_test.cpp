@@ -2,10 +2,14 @@
 
 #include <filesystem>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/posix_adapters.h"
 
 namespace tallowick {
 namespace {
@@ -63,6 +67,33 @@ TEST_F(InstanceLockTest, AKilledHolderLeavesNoStaleLock) {
     EXPECT_EQ(next.acquire(dir), InstanceLock::Result::acquired);
     ::close(ready[0]);
     ::close(ready[1]);
+}
+
+// The shutdown script runs on, detached, after the program ends; it must not hold the lock, or
+// the next start would be refused until the computer goes down.
+TEST_F(InstanceLockTest, AScriptTheHolderStartedDoesNotHoldTheLock) {
+    const std::string gate = dir + "/gate";
+    ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
+    const std::string script = dir + "/temp.bat";
+    PosixFiles files;
+    ASSERT_TRUE(files.replace(script, "read line < '" + gate + "'\n", 0600));
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        InstanceLock held;
+        PosixShell shell;
+        const bool ok =
+            held.acquire(dir) == InstanceLock::Result::acquired && shell.runScript(script);
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(holder, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    InstanceLock next;
+    EXPECT_EQ(next.acquire(dir), InstanceLock::Result::acquired);
+    // Lets the script end: it waits to read the gate.
+    const int fd = ::open(gate.c_str(), O_WRONLY);
+    if (fd >= 0) ::close(fd);
 }
 
 TEST_F(InstanceLockTest, ADirectoryThatCannotHoldTheLockFallsBackToTheRuntimeDirectory) {
