@@ -111,24 +111,35 @@ void OutputQueue::push(std::string text) {
     flush();
 }
 
-void OutputQueue::makeNonBlocking() {
-    if (savedFlags_ >= 0) return;
-    struct stat info {};
-    const int flags = ::fcntl(fd_, F_GETFL);
-    if (flags < 0) return;
-    savedFlags_ = flags;
+void OutputQueue::open() {
+    if (writeFd_ >= 0) return;
+    writeFd_ = fd_;
     // A regular file never keeps a writer waiting; another process may share its offset.
+    struct stat info {};
     if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode)) return;
-    if (!(flags & O_NONBLOCK)) ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+    // The terminal or pipe opened anew, so that not waiting is this program's own affair: the
+    // shell that shares the standard descriptors never finds them non-blocking.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    const int reopened = ::open(self.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (reopened >= 0) {
+        writeFd_ = reopened;
+        return;
+    }
+    // A socket cannot be opened anew: its flags are changed for the run and put back after.
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags >= 0 && !(flags & O_NONBLOCK) && ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) == 0) {
+        savedFlags_ = flags;
+    }
 }
 
-void OutputQueue::restoreFlags() {
+void OutputQueue::close() {
+    if (writeFd_ >= 0 && writeFd_ != fd_) ::close(writeFd_);
     if (savedFlags_ >= 0) ::fcntl(fd_, F_SETFL, savedFlags_);
-    savedFlags_ = -1;
+    writeFd_ = savedFlags_ = -1;
 }
 
 void OutputQueue::flush() {
-    makeNonBlocking();
+    open();
     while (!broken_ && waiting()) {
         if (written_ == 0 && dropped_ > 0) {
             // Output flows again: the gap is told where it was.
@@ -138,7 +149,7 @@ void OutputQueue::flush() {
             dropped_ = 0;
         }
         const std::string& front = texts_.front();
-        const ssize_t n = ::write(fd_, front.data() + written_, front.size() - written_);
+        const ssize_t n = ::write(writeFd_, front.data() + written_, front.size() - written_);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) return;
         if (n <= 0) {
@@ -160,11 +171,12 @@ void OutputQueue::flush() {
 void OutputQueue::drain() {
     flush();
     while (!broken_ && waiting()) {
-        pollfd writable{fd_, POLLOUT, 0};
+        pollfd writable{writeFd_, POLLOUT, 0};
         if (::poll(&writable, 1, -1) < 0 && errno != EINTR) break;
         flush();
     }
-    restoreFlags();
+    close();
+    broken_ = false;  // a writer after the end starts afresh
 }
 
 void EchoingVoice::say(const std::string& text) {

@@ -27,7 +27,8 @@ class OutputQueue {
     OutputQueue(const OutputQueue&) = delete;
     OutputQueue& operator=(const OutputQueue&) = delete;
 
-    int fd() const { return fd_; }
+    // What the event loop watches for writing while text waits.
+    int fd() const { return writeFd_ >= 0 ? writeFd_ : fd_; }
     // Adds `text` behind what waits and writes what the descriptor takes now.
     void push(std::string text);
     // Writes what the descriptor takes now, without waiting: call when it is writable.
@@ -39,15 +40,16 @@ class OutputQueue {
 
   private:
     explicit OutputQueue(int fd) : fd_(fd) {}
-    void makeNonBlocking();
-    void restoreFlags();
+    void open();
+    void close();
 
     int fd_;
+    int writeFd_ = -1;  // fd_ opened anew without blocking, or fd_ itself
     std::deque<std::string> texts_;
     std::size_t written_ = 0;  // bytes of texts_.front() already written
     std::size_t bytes_ = 0;    // bytes in texts_
     std::size_t dropped_ = 0;  // texts dropped and not yet told
-    int savedFlags_ = -1;      // the descriptor's flags before it was made non-blocking
+    int savedFlags_ = -1;      // fd_'s own flags, when it had to be made non-blocking
     bool broken_ = false;      // the reader is gone: nothing more is written
 };
 
