@@ -152,8 +152,8 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
         parsed = parseSettings(bytes);
     } else {
         parsed.damaged = true;
-        parsed.problem = read == ReadResult::tooLarge ? "it is larger than 1 MiB"
-                                                      : "it is not a regular file";
+        parsed.problem =
+            read == ReadResult::tooLarge ? "it is larger than 1 MiB" : "it is not a regular file";
     }
     table = std::move(parsed.table);
     if (!parsed.damaged) return outcome;

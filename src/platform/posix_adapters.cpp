@@ -37,8 +37,7 @@ WallTime SystemClock::now() {
                     local.tm_hour,        local.tm_min,     local.tm_sec > 59 ? 59 : local.tm_sec};
 }
 
-ReadResult PosixFiles::read(const std::string& path, std::string& contents,
-                            std::size_t maxBytes) {
+ReadResult PosixFiles::read(const std::string& path, std::string& contents, std::size_t maxBytes) {
     contents.clear();
     // Looked at before it is opened: opening a FIFO or a device can wait forever or act on it.
     struct stat info {};
