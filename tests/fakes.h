@@ -87,10 +87,13 @@ class MemoryFiles final : public Files {
     bool readsFail = false;
     int replaces = 0;
 
-    ReadResult read(const std::string& path, std::string& contents) override {
+    std::map<std::string, std::string> odd;  // names that hold no regular file: their kind
+    ReadResult read(const std::string& path, std::string& contents, size_t maxBytes) override {
         if (readsFail) return ReadResult::failed;
+        if (odd.count(path)) return ReadResult::notRegular;
         auto it = files.find(path);
         if (it == files.end()) return ReadResult::missing;
+        if (it->second.size() > maxBytes) return ReadResult::tooLarge;
         contents = it->second;
         return ReadResult::ok;
     }
@@ -105,6 +108,17 @@ class MemoryFiles final : public Files {
         if (writesFail) return CreateResult::failed;
         if (files.count(path)) return CreateResult::exists;
         files[path] = contents;
+        return CreateResult::ok;
+    }
+    CreateResult keepAside(const std::string& path, const std::string& newPath) override {
+        if (writesFail) return CreateResult::failed;
+        if (files.count(newPath) || odd.count(newPath)) return CreateResult::exists;
+        for (auto* names : {&files, &odd}) {
+            if (auto it = names->find(path); it != names->end()) {
+                (*names)[newPath] = std::move(it->second);
+                names->erase(path);
+            }
+        }
         return CreateResult::ok;
     }
 };

@@ -3,10 +3,13 @@
 #include <filesystem>
 #include <optional>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/posix_adapters.h"
 
 namespace tallowick {
 namespace {
@@ -49,6 +52,38 @@ TEST(InstanceLockTest, OneHolderPerDirectoryWhoeverStartsIt) {
     }
     EXPECT_EQ(acquireInChild(dir, std::nullopt), Result::acquired) << "released with its holder";
     ::umask(oldMask);
+    fs::remove_all(dir);
+}
+
+// The shutdown script runs on, detached, after the program ends; it must not hold the lock, or
+// the next start would be refused until the computer goes down.
+TEST(InstanceLockTest, AScriptTheHolderStartedDoesNotHoldTheLock) {
+    const std::string dir =
+        (fs::temp_directory_path() / ("tallowick-cloexec-" + std::to_string(getpid()))).string();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string gate = dir + "/gate";
+    ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
+    const std::string script = dir + "/temp.bat";
+    PosixFiles files;
+    ASSERT_TRUE(files.replace(script, "read line < '" + gate + "'\n", 0600));
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        InstanceLock held;
+        PosixShell shell;
+        const bool ok =
+            held.acquire(dir) == InstanceLock::Result::acquired && shell.runScript(script);
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(holder, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    InstanceLock next;
+    EXPECT_EQ(next.acquire(dir), InstanceLock::Result::acquired);
+    // Lets the script end: it waits to read the gate.
+    const int fd = ::open(gate.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
     fs::remove_all(dir);
 }
 

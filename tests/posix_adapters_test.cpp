@@ -3,10 +3,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tallowick {
 namespace {
@@ -34,7 +36,7 @@ TEST_F(PosixFilesTest, ReplaceWritesTheWholeFileWithItsModeAndLeavesNoTemporaryF
     ASSERT_TRUE(files.replace(path("settings.ini"), "old", 0644));
     ASSERT_TRUE(files.replace(path("settings.ini"), std::string("new\0\r\n", 6), 0600));
     std::string read;
-    ASSERT_EQ(files.read(path("settings.ini"), read), ReadResult::ok);
+    ASSERT_EQ(files.read(path("settings.ini"), read, 100), ReadResult::ok);
     EXPECT_EQ(read, std::string("new\0\r\n", 6));
     struct stat info {};
     ASSERT_EQ(::stat(path("settings.ini").c_str(), &info), 0);
@@ -48,7 +50,7 @@ TEST_F(PosixFilesTest, ReplaceInADirectoryThatCannotBeWrittenFailsAndKeepsTheOld
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_FALSE(files.replace(path("settings.ini"), "new", 0644));
     std::string read;
-    EXPECT_EQ(files.read(path("settings.ini"), read), ReadResult::ok);
+    EXPECT_EQ(files.read(path("settings.ini"), read, 100), ReadResult::ok);
     EXPECT_EQ(read, "old");
 }
 
@@ -56,17 +58,104 @@ TEST_F(PosixFilesTest, ReplaceIntoAMissingDirectoryFails) {
     EXPECT_FALSE(files.replace(path("no-such-dir/settings.ini"), "x", 0644));
 }
 
-TEST_F(PosixFilesTest, ReadTellsAMissingFileFromOneThatCannotBeRead) {
-    std::string read;
-    EXPECT_EQ(files.read(path("nothing"), read), ReadResult::missing);
-    EXPECT_EQ(files.read(dir.string(), read), ReadResult::failed);  // a directory
+// Whatever a name in the data directory holds, reading it neither waits nor fills memory, and
+// it can be moved aside.
+TEST_F(PosixFilesTest, ReadReturnsAtOnceWhateverTheNameHolds) {
+    struct Row {
+        const char* kind;
+        std::function<void(const std::string&)> make;
+        ReadResult read;
+    } rows[] = {
+        {"nothing", [](const std::string&) {}, ReadResult::missing},
+        {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, ReadResult::notRegular},
+        {"a link to a device", [](const std::string& p) { fs::create_symlink("/dev/zero", p); },
+         ReadResult::notRegular},
+        {"a directory", [](const std::string& p) { fs::create_directory(p); },
+         ReadResult::notRegular},
+        {"a sparse gigabyte",
+         [](const std::string& p) { fs::resize_file((std::ofstream(p), p), 1 << 30); },
+         ReadResult::tooLarge},
+        {"a file at the cap",
+         [](const std::string& p) { std::ofstream(p) << std::string(100, 'x'); }, ReadResult::ok},
+    };
+    ::alarm(20);  // a read that waits forever: fail rather than hang
+    for (const Row& row : rows) {
+        const std::string name = path(row.kind);
+        row.make(name);
+        std::string read = "stale";
+        EXPECT_EQ(files.read(name, read, 100), row.read) << row.kind;
+        EXPECT_EQ(read.size(), row.read == ReadResult::ok ? 100u : 0u) << row.kind;
+        if (row.read == ReadResult::missing) continue;
+        EXPECT_EQ(files.keepAside(name, name + ".bad"), CreateResult::ok) << row.kind;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(name))) << row.kind;
+        row.make(name);
+        EXPECT_EQ(files.keepAside(name, name + ".bad"), CreateResult::exists) << row.kind;
+    }
+    ::alarm(0);
+}
+
+// A temporary file left by an earlier save, of any kind or mode, is replaced, never written
+// into or through.
+TEST_F(PosixFilesTest, ReplaceIsNeverBlockedByAStaleTemporaryFile) {
+    struct Row {
+        const char* kind;
+        std::function<void(const std::string&)> make;
+    } rows[] = {
+        {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }},
+        {"a read-only file",
+         [](const std::string& p) {
+             std::ofstream(p) << "stale";
+             fs::permissions(p, fs::perms::owner_read);
+         }},
+        {"a link elsewhere",
+         [this](const std::string& p) { fs::create_symlink(path("victim"), p); }},
+    };
+    ::alarm(20);
+    for (const Row& row : rows) {
+        row.make(path("settings.ini.tmp"));
+        EXPECT_TRUE(files.replace(path("settings.ini"), row.kind, 0666)) << row.kind;
+        std::string read;
+        EXPECT_EQ(files.read(path("settings.ini"), read, 100), ReadResult::ok);
+        EXPECT_EQ(read, row.kind);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path("settings.ini.tmp")))) << row.kind;
+    }
+    ::alarm(0);
+    EXPECT_FALSE(fs::exists(path("victim")));
+}
+
+// A saved file keeps the mode the user gave it; a new one follows the umask; neither is ever
+// more open than the caller allows.
+TEST_F(PosixFilesTest, ReplaceKeepsTheModeOfTheFileItReplaces) {
+    struct Row {
+        int existing;  // 0: no file yet
+        int mode;
+        mode_t umask;
+        unsigned expected;
+    } rows[] = {
+        {0, 0666, 022, 0644},    {0, 0666, 077, 0600},    {0600, 0666, 022, 0600},
+        {0640, 0666, 077, 0640}, {0666, 0600, 022, 0600},
+    };
+    for (const Row& row : rows) {
+        fs::remove(path("settings.ini"));
+        if (row.existing) {
+            std::ofstream(path("settings.ini")) << "old";
+            ::chmod(path("settings.ini").c_str(), static_cast<mode_t>(row.existing));
+        }
+        const mode_t saved = ::umask(row.umask);
+        EXPECT_TRUE(files.replace(path("settings.ini"), "new", row.mode));
+        ::umask(saved);
+        struct stat info {};
+        ASSERT_EQ(::stat(path("settings.ini").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, row.expected)
+            << std::oct << row.existing << " " << row.umask;
+    }
 }
 
 TEST_F(PosixFilesTest, CreateNewNeverOverwrites) {
     EXPECT_EQ(files.createNew(path("settings.ini.bad"), "first"), CreateResult::ok);
     EXPECT_EQ(files.createNew(path("settings.ini.bad"), "second"), CreateResult::exists);
     std::string read;
-    files.read(path("settings.ini.bad"), read);
+    files.read(path("settings.ini.bad"), read, 100);
     EXPECT_EQ(read, "first");
 }
 

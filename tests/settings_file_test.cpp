@@ -74,6 +74,9 @@ TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
          "line 9: the period of order 2 is not a whole number"},
         {" 1 \r\nmark\r\n12/6/2026\r\n 0 \r\n\r\n yes \r\n", 0,
          "line 6: the sounding flag of order 1 is not a whole number"},
+        {" 1 \r\n" + order + order + order, 1, "line 7: there is more after the 1 counted order"},
+        {" 0 \r\n \r\n\r\n" + order, 0, "line 4: there is more after the 0 counted orders"},
+        {" 1 \r\n" + order + "\r\n  junk", 1, "line 8: there is more after the 1 counted order"},
     };
     for (const Row& row : rows) {
         const ParsedSettings parsed = parseSettings(row.bytes);
@@ -110,7 +113,7 @@ TEST_F(StoreTest, AMissingFileIsAnEmptyTable) {
 TEST_F(StoreTest, SavesTheWholeTableAndLoadsItBack) {
     ASSERT_TRUE(store.save(sampleTable()));
     EXPECT_EQ(files.files["/prog/settings.ini"], kSampleBytes);
-    EXPECT_EQ(files.modes["/prog/settings.ini"], 0644);
+    EXPECT_EQ(files.modes["/prog/settings.ini"], 0666);  // less the umask, or the old file's
     store.load(table);
     EXPECT_EQ(table, sampleTable());
 }
@@ -131,6 +134,26 @@ TEST_F(StoreTest, ADamagedFileIsKeptAsItIsBeforeAnythingOverwritesIt) {
     ASSERT_EQ(diagnostics.lines.size(), 1u);
     EXPECT_NE(diagnostics.lines[0].find("/prog/settings.ini.bad2"), std::string::npos);
     EXPECT_TRUE(store.save(table));
+}
+
+// What cannot be read as a settings file (no regular file, or far too large to be one) is
+// moved aside, not copied, and saving goes on.
+TEST_F(StoreTest, WhatIsNoSettingsFileIsMovedAside) {
+    files.odd["/prog/settings.ini"] = "a FIFO";
+    files.files["/prog/settings.ini.bad"] = "an older one";
+    EXPECT_EQ(store.load(table).spokenNotice,
+              "The settings file was damaged.  0 orders loaded.  The whole file was kept as "
+              "settings.ini.bad2.");
+    EXPECT_EQ(files.odd["/prog/settings.ini.bad2"], "a FIFO");
+    ASSERT_EQ(diagnostics.lines.size(), 1u);
+    EXPECT_NE(diagnostics.lines[0].find("not a regular file"), std::string::npos);
+
+    files.files.clear();
+    files.files["/prog/settings.ini"] = std::string((1 << 20) + 1, ' ');
+    store.load(table);
+    EXPECT_EQ(files.files.count("/prog/settings.ini"), 0u);
+    EXPECT_EQ(files.files["/prog/settings.ini.bad"].size(), (1u << 20) + 1);
+    EXPECT_TRUE(store.save(sampleTable()));
 }
 
 TEST_F(StoreTest, ADamagedFileThatCannotBeKeptAsideIsNeverOverwritten) {

@@ -1,6 +1,13 @@
 #include "app/terminal_frontend.h"
 
+#include <atomic>
+#include <cerrno>
+#include <functional>
+#include <thread>
+
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,32 +18,53 @@
 namespace tallowick {
 namespace {
 
-// Runs the terminal front-end over `input` on fakes and returns what it wrote.
+// Runs the terminal front-end over `input` on fakes and returns what it wrote. The input is
+// fed and the output read by threads of their own, as a shell pipe would; the output is read
+// only once `startReading` says so.
 struct TerminalRun {
     FakeClock clock;
     FakeVoice spoken;
-    FakeSoundPlayer player;
+    FakeSoundPlayer fakePlayer;
     FakeCanvas canvas;
     FakeShell shell;
-    MemoryFiles files;
+    MemoryFiles memoryFiles;
     FakeDiagnostics diagnostics;
+    Files* files = &memoryFiles;
+    SoundPlayer* player = &fakePlayer;
+    std::function<bool()> startReading = [] { return true; };
     std::string output;
 
-    void run(const std::string& input, bool interactive = false) {
+    void run(const std::string& input, bool interactive = false, SecondTicker* ticker = nullptr,
+             int prefilledOutputBytes = 0) {
         int in[2], out[2];
         ASSERT_EQ(::pipe(in), 0);
         ASSERT_EQ(::pipe(out), 0);
-        ASSERT_TRUE(writeAll(in[1], input));
-        ::close(in[1]);
-        EchoingVoice voice(spoken, out[1]);
-        Core core(Seams{clock, voice, player, canvas, shell, files, diagnostics}, "/prog");
-        SecondTicker ticker;  // not started: the run ends long before a second passes
-        runTerminal(core, ticker, TerminalOptions{in[0], out[1], interactive});
-        ::close(out[1]);
-        char buffer[4096];
-        for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
-            output.append(buffer, static_cast<size_t>(n));
+        std::thread writer([&] {
+            writeAll(in[1], input);
+            ::close(in[1]);
+        });
+        std::thread reader([&] {
+            while (!startReading()) std::this_thread::yield();
+            char buffer[65536];
+            for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+                output.append(buffer, static_cast<size_t>(n));
+            }
+            output.erase(0, static_cast<size_t>(prefilledOutputBytes));
+        });
+        if (prefilledOutputBytes > 0) {
+            ::fcntl(out[1], F_SETPIPE_SZ, prefilledOutputBytes);
+            writeAll(out[1], std::string(static_cast<size_t>(prefilledOutputBytes), '#'));
         }
+        {
+            EchoingVoice voice(spoken, out[1]);
+            Core core(Seams{clock, voice, *player, canvas, shell, *files, diagnostics}, "/prog");
+            SecondTicker unstarted;  // the run ends long before a second passes
+            runTerminal(core, ticker ? *ticker : unstarted,
+                        TerminalOptions{in[0], out[1], interactive, {}});
+        }
+        ::close(out[1]);
+        writer.join();
+        reader.join();
         ::close(in[0]);
         ::close(out[0]);
     }
@@ -52,27 +80,134 @@ TEST(TerminalFrontendTest, EverySpokenTextIsOneLineExactlyAsSpoken) {
               "Mark 2 has been going 0 seconds.   \n"
               "Yes, Dunwel is the man! ha ha ha\n");
     EXPECT_EQ(t.spoken.requests.size(), 5u);
-    EXPECT_EQ(t.files.replaces, 5);
+    EXPECT_EQ(t.memoryFiles.replaces, 5);
 }
 
 TEST(TerminalFrontendTest, ExitEndsAtOnceWithoutSavingOrSpeaking) {
     TerminalRun t;
     t.run("mark\nexit\nmark\n");
     EXPECT_EQ(t.output, "Mark number 1 set\n");
-    EXPECT_EQ(t.files.replaces, 1);
+    EXPECT_EQ(t.memoryFiles.replaces, 1);
 }
 
 TEST(TerminalFrontendTest, TheEndOfInputEndsLikeExit) {
     TerminalRun t;
     t.run("");
     EXPECT_EQ(t.output, "");
-    EXPECT_EQ(t.files.replaces, 0);
+    EXPECT_EQ(t.memoryFiles.replaces, 0);
 }
 
 TEST(TerminalFrontendTest, AnInteractiveTerminalGetsAPromptAfterEachAnswer) {
     TerminalRun t;
     t.run("time\n", true);
     EXPECT_EQ(t.output, "> 14:05:09\n> ");
+}
+
+// A line over the cap is answered as an incorrect entry, and its bytes are never kept: an
+// endless line costs no memory.
+TEST(TerminalFrontendTest, ALineOverTheCapIsIncorrectAndItsBytesAreDropped) {
+    const std::string incorrect = std::string(Core::kIncorrectEntryReply) + "\n";
+    struct Row {
+        std::string input;
+        std::string output;
+    } rows[] = {
+        {std::string(Core::kMaxLineBytes, 'x') + "\r\ntime\n", incorrect + "14:05:09\n"},
+        {std::string(Core::kMaxLineBytes + 1, 'x') + "\ntime", incorrect + "14:05:09\n"},
+        {std::string(16 << 20, 'x'), incorrect},  // no line end before the input ends
+    };
+    for (const Row& row : rows) {
+        rusage before{}, after{};
+        ::getrusage(RUSAGE_SELF, &before);
+        TerminalRun t;
+        t.run(row.input);
+        ::getrusage(RUSAGE_SELF, &after);
+        EXPECT_EQ(t.output, row.output) << row.input.size();
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 8 << 10)
+            << "KiB more for " << row.input.size();
+    }
+}
+
+// Saves that, every 1000th time, let a wall-clock second pass: the ticker's timer fires and
+// the fake clock moves on. Notes how many saves came before each sound.
+struct SecondEvery1000Saves final : Files, SoundPlayer {
+    MemoryFiles inner;
+    FakeClock& clock;
+    SecondTicker ticker{[this] { return second.load(); }};
+    std::atomic<int64_t> second{0};
+    std::atomic<int> saves{0};
+    std::vector<int> rangAfterSaves;
+
+    explicit SecondEvery1000Saves(FakeClock& c) : clock(c) {}
+    ReadResult read(const std::string& path, std::string& contents, size_t max) override {
+        return inner.read(path, contents, max);
+    }
+    bool replace(const std::string& path, const std::string& contents, int mode) override {
+        if (++saves % 1000 == 0) {
+            clock.advance(1);
+            ++second;
+            itimerspec past{};
+            past.it_value.tv_sec = 1;  // long gone: the timer fires at once
+            ::timerfd_settime(ticker.fd(), TFD_TIMER_ABSTIME, &past, nullptr);
+        }
+        return inner.replace(path, contents, mode);
+    }
+    CreateResult createNew(const std::string& path, const std::string& contents) override {
+        return inner.createNew(path, contents);
+    }
+    CreateResult keepAside(const std::string& path, const std::string& newPath) override {
+        return inner.keepAside(path, newPath);
+    }
+    void play(const std::string&) override { rangAfterSaves.push_back(saves); }
+};
+
+TEST(TerminalFrontendTest, ALongBatchIntoABlockedPipeLetsEveryTickRingOnTime) {
+    TerminalRun t;
+    SecondEvery1000Saves world(t.clock);
+    ASSERT_TRUE(world.ticker.start());
+    t.files = &world;
+    t.player = &world;
+    // Nothing reads the output, whose pipe is already full, until 15 s of the batch are gone.
+    t.startReading = [&] { return world.saves >= 15000; };
+    std::string batch = "in 1 s\n";
+    for (int i = 0; i < 20000; ++i) batch += "time\n";
+    ::alarm(60);  // a loop that waits on its output never ends: fail rather than hang
+    t.run(batch, false, &world.ticker, 4096);
+    ::alarm(0);
+
+    EXPECT_EQ(world.saves, 20001);  // every line handled, each with its own save
+    ASSERT_EQ(world.rangAfterSaves.size(), 20u);
+    for (size_t i = 0; i < world.rangAfterSaves.size(); ++i) {
+        const int late = world.rangAfterSaves[i] - 1000 * static_cast<int>(i + 1);
+        EXPECT_TRUE(late >= 0 && late < 200)
+            << "tick " << i + 1 << " came " << late << " lines late";
+    }
+    EXPECT_NE(t.output.find(" lines of output dropped while nothing read it\n"), std::string::npos);
+    EXPECT_TRUE(t.output.ends_with("14:05:29\n")) << t.output.substr(t.output.size() - 40);
+}
+
+// The ticker's decision on each wake-up: never two ticks in one wall-clock second, and a tick
+// at once when the clock was set.
+TEST(SecondTickerTest, TicksOncePerSecondAndAtOnceWhenTheClockIsSet) {
+    constexpr ssize_t kExpired = sizeof(uint64_t);
+    struct Row {
+        ssize_t readBytes;
+        int readError;
+        int64_t second;
+        bool tick;
+    } rows[] = {
+        {kExpired, 0, 100, true},     // the boundary of second 100
+        {kExpired, 0, 100, false},    // woken again within it
+        {-1, ECANCELED, 100, false},  // the clock set within the same second
+        {-1, ECANCELED, 40, true},    // the clock set back a minute
+        {-1, EIO, 41, false},         // no expiry read
+        {kExpired, 0, 41, true},      // the next boundary
+        {-1, ECANCELED, 3641, true},  // set forward an hour
+    };
+    SecondTicker ticker;
+    for (const Row& row : rows) {
+        EXPECT_EQ(ticker.decide(row.readBytes, row.readError, row.second), row.tick)
+            << row.second << " " << row.readError;
+    }
 }
 
 }  // namespace

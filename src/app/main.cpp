@@ -143,6 +143,9 @@ int runInTerminal(const Layout& layout, const std::string& notice) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything is opened: a closed standard stream must not lend its number to the lock
+    // file, which would then receive replies or diagnostics.
+    if (!openClosedStandardStreams()) return 1;
     bool terminal = false;
     bool help = false;
     const char* autostart = nullptr;

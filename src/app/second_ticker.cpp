@@ -30,14 +30,19 @@ bool SecondTicker::armForNextSecond() {
 bool SecondTicker::due() {
     uint64_t expirations = 0;
     const ssize_t n = ::read(fd_, &expirations, sizeof expirations);
-    // ECANCELED: the clock was set (or the machine woke up and it jumped): tick at once.
-    const bool expired = n == sizeof expirations || (n < 0 && errno == ECANCELED);
-    if (n < 0 && errno == EAGAIN) return false;
+    const int error = n < 0 ? errno : 0;
+    if (n < 0 && error == EAGAIN) return false;
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     armForNextSecond();
-    if (!expired || now.tv_sec == lastTickSecond_) return false;
-    lastTickSecond_ = now.tv_sec;
+    return decide(n, error, wallSecond_ ? wallSecond_() : now.tv_sec);
+}
+
+bool SecondTicker::decide(ssize_t readBytes, int readError, int64_t second) {
+    // ECANCELED: the clock was set (or the machine woke up and it jumped): tick at once.
+    const bool expired = readBytes == sizeof(uint64_t) || (readBytes < 0 && readError == ECANCELED);
+    if (!expired || second == lastTickSecond_) return false;
+    lastTickSecond_ = second;
     return true;
 }
 

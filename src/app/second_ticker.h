@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 namespace tallowick {
 
@@ -11,7 +14,10 @@ namespace tallowick {
 // The event loop of either front-end watches fd() for reading.
 class SecondTicker {
   public:
+    // `wallSecond` tells the present wall-clock second; by default the system's real-time clock.
     SecondTicker() = default;
+    explicit SecondTicker(std::function<int64_t()> wallSecond)
+        : wallSecond_(std::move(wallSecond)) {}
     SecondTicker(const SecondTicker&) = delete;
     SecondTicker& operator=(const SecondTicker&) = delete;
     ~SecondTicker();
@@ -25,9 +31,14 @@ class SecondTicker {
     // when this wall-clock second has already had its tick.
     bool due();
 
+    // What due() decides from the result of reading the timer (`readBytes`, and `readError`
+    // when it is negative) in wall-clock second `second`.
+    bool decide(ssize_t readBytes, int readError, int64_t second);
+
   private:
     bool armForNextSecond();
 
+    std::function<int64_t()> wallSecond_;
     int fd_ = -1;
     int64_t lastTickSecond_ = INT64_MIN;
 };

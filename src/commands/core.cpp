@@ -45,8 +45,11 @@ void Core::notifyIfChanged(const OrderTable& before) {
 }
 
 Core::LineResult Core::line(std::string_view typed) {
+    return typed.size() > kMaxLineBytes ? handle({}, true) : handle(typed, false);
+}
+
+Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
     const OrderTable before = table_;
-    if (typed.size() > kMaxLineBytes) typed = {};  // too long to be a command: rejected below
     // A one-line entry holds no line end; one that slipped in would split the settings file.
     std::string entry = lowerCase(typed);
     for (char& ch : entry) {
@@ -54,7 +57,7 @@ Core::LineResult Core::line(std::string_view typed) {
     }
     CommandContext c(std::move(entry), table_, seams_.clock, seams_.voice, seams_.panel,
                      seams_.shell, seams_.files, programDir_);
-    dispatch(c);
+    if (!tooLong) dispatch(c);  // too long to be a command: rejected below
     if (c.exitRequested) return LineResult::exit;
 
     if (c.handled == 0) c.reply = kIncorrectEntryReply;

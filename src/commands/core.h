@@ -49,6 +49,9 @@ class Core {
     // table and speaks the reply. `exit` asks the front-end to end the program at once; nothing
     // was saved or spoken then.
     LineResult line(std::string_view typed);
+    // Handles a typed line longer than kMaxLineBytes whose bytes a front-end dropped as they
+    // came: answered as line() answers any line that long.
+    LineResult overlongLine() { return handle({}, true); }
 
     // The once-a-second tick: counts every order, rings due alarms, draws the panel.
     void tick();
@@ -75,6 +78,7 @@ class Core {
     static constexpr const char* kNotSavedNotice = "The orders could not be saved.";
 
   private:
+    LineResult handle(std::string_view typed, bool tooLong);
     // Tells the watchers when the set of orders differs from `before`.
     void notifyIfChanged(const OrderTable& before);
 

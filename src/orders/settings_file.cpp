@@ -8,6 +8,8 @@ namespace tallowick {
 namespace {
 
 constexpr const char* kFileName = "settings.ini";
+// 50 orders with long descriptions take a few KiB; anything near this is no settings file.
+constexpr std::size_t kMaxFileBytes = 1024 * 1024;
 
 void appendNumber(std::string& out, int64_t value) {
     out += value < 0 ? "" : " ";
@@ -101,6 +103,14 @@ ParsedSettings parseSettings(std::string_view bytes) {
         result.table.append(std::move(order));
     }
     if (tooMany) return damage(1, "the order count " + std::to_string(count) + " is above 50");
+    // More after the counted orders (a hand edit, a damaged count) would be lost by the next
+    // save without a word.
+    for (size_t i = 1 + 5 * static_cast<size_t>(wanted); i < lines.size(); ++i) {
+        if (lines[i].find_first_not_of(" \t\r") != std::string_view::npos) {
+            return damage(i + 1, "there is more after the " + std::to_string(wanted) +
+                                     (wanted == 1 ? " counted order" : " counted orders"));
+        }
+    }
     return result;
 }
 
@@ -113,7 +123,8 @@ SettingsStore::SettingsStore(Files& files, Diagnostics& diagnostics, std::string
 LoadOutcome SettingsStore::load(OrderTable& table) {
     LoadOutcome outcome;
     std::string bytes;
-    switch (files_.read(path_, bytes)) {
+    const ReadResult read = files_.read(path_, bytes, kMaxFileBytes);
+    switch (read) {
         case ReadResult::missing:
             table = OrderTable();
             return outcome;
@@ -130,11 +141,20 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
             outcome.spokenNotice =
                 "The settings file could not be read.  New orders will not be saved.";
             return outcome;
+        case ReadResult::notRegular:
+        case ReadResult::tooLarge:
         case ReadResult::ok:
             break;
     }
 
-    ParsedSettings parsed = parseSettings(bytes);
+    ParsedSettings parsed;
+    if (read == ReadResult::ok) {
+        parsed = parseSettings(bytes);
+    } else {
+        parsed.damaged = true;
+        parsed.problem =
+            read == ReadResult::tooLarge ? "it is larger than 1 MiB" : "it is not a regular file";
+    }
     table = std::move(parsed.table);
     if (!parsed.damaged) return outcome;
 
@@ -143,7 +163,11 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
     for (int n = 1; n <= 1000 && keptAs.empty(); ++n) {
         const std::string name =
             std::string(kFileName) + ".bad" + (n == 1 ? "" : std::to_string(n));
-        const CreateResult created = files_.createNew(programDir_ + "/" + name, bytes);
+        // A file that was read is copied, so that settings.ini stays whole until the next
+        // save; one that cannot be read, or is too large to copy, is moved aside.
+        const std::string aside = programDir_ + "/" + name;
+        const CreateResult created = read == ReadResult::ok ? files_.createNew(aside, bytes)
+                                                            : files_.keepAside(path_, aside);
         if (created == CreateResult::ok) keptAs = name;
         if (created == CreateResult::failed) break;
     }
@@ -169,7 +193,8 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
 
 bool SettingsStore::save(const OrderTable& table) {
     if (holdBackSaves_) return false;
-    return files_.replace(path_, formatSettings(table), 0644);
+    // A new file follows the umask; a saved one keeps the mode it had.
+    return files_.replace(path_, formatSettings(table), 0666);
 }
 
 }  // namespace tallowick

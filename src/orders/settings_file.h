@@ -44,7 +44,9 @@ class SettingsStore {
 
     // Fills `table` from the file. A missing file gives an empty table. A damaged one is first
     // kept unchanged as settings.ini.bad (settings.ini.bad2, ... when taken), its complete
-    // orders before the damage are loaded, and the fault is reported on the diagnostics.
+    // orders before the damage are loaded, and the fault is reported on the diagnostics. More
+    // after the counted orders is damage too. What is no regular file, or a file over 1 MiB,
+    // is damage that is moved aside rather than copied.
     LoadOutcome load(OrderTable& table);
 
     // Writes the whole table, replacing the file all at once. Returns false, with the file as

@@ -1,6 +1,7 @@
 #include "platform/posix_adapters.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -36,32 +37,50 @@ WallTime SystemClock::now() {
                     local.tm_hour,        local.tm_min,     local.tm_sec > 59 ? 59 : local.tm_sec};
 }
 
-ReadResult PosixFiles::read(const std::string& path, std::string& contents) {
+ReadResult PosixFiles::read(const std::string& path, std::string& contents, std::size_t maxBytes) {
     contents.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Looked at before it is opened: opening a FIFO or a device can wait forever or act on it.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return errno == ENOENT ? ReadResult::missing : ReadResult::failed;
+    }
+    if (!S_ISREG(info.st_mode)) return ReadResult::notRegular;
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return ReadResult::tooLarge;
+    // Non-blocking and checked again once open, for a name swapped in between.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? ReadResult::missing : ReadResult::failed;
-    char buffer[65536];
     ReadResult result = ReadResult::ok;
-    for (;;) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) result = ReadResult::notRegular;
+    char buffer[65536];
+    while (result == ReadResult::ok) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) result = ReadResult::failed;
         if (n <= 0) break;
         contents.append(buffer, static_cast<size_t>(n));
+        if (contents.size() > maxBytes) result = ReadResult::tooLarge;  // it grew meanwhile
     }
     ::close(fd);
+    if (result != ReadResult::ok) contents.clear();
     return result;
 }
 
 bool PosixFiles::replace(const std::string& path, const std::string& contents, int mode) {
     // One fixed temporary name: one program per directory writes it, and a save cut short by
-    // a crash leaves at most this one file behind, which the next save reuses.
+    // a crash leaves at most this one file behind. A leftover is removed and the name made
+    // anew, so that one left by another user, or a FIFO, never blocks or fails the save.
     const std::string temp = path + ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+    ::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NONBLOCK | O_CLOEXEC,
                           static_cast<mode_t>(mode));
     if (fd < 0) return false;
-    const bool written =
-        ::fchmod(fd, static_cast<mode_t>(mode)) == 0 && writeAll(fd, contents) && ::fsync(fd) == 0;
+    // The user's own choice of mode (chmod 600) survives the save.
+    struct stat old {};
+    bool written = true;
+    if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        written = ::fchmod(fd, old.st_mode & static_cast<mode_t>(mode) & 07777) == 0;
+    }
+    written = written && writeAll(fd, contents) && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
@@ -83,6 +102,20 @@ CreateResult PosixFiles::createNew(const std::string& path, const std::string& c
         ::unlink(path.c_str());
         return CreateResult::failed;
     }
+    return CreateResult::ok;
+}
+
+CreateResult PosixFiles::keepAside(const std::string& path, const std::string& newPath) {
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, newPath.c_str(), RENAME_NOREPLACE) == 0) {
+        return CreateResult::ok;
+    }
+    if (errno == EEXIST) return CreateResult::exists;
+    if (errno != EINVAL && errno != ENOSYS) return CreateResult::failed;
+    // A file system without RENAME_NOREPLACE: a hard link never overwrites either.
+    if (::link(path.c_str(), newPath.c_str()) != 0) {
+        return errno == EEXIST ? CreateResult::exists : CreateResult::failed;
+    }
+    ::unlink(path.c_str());
     return CreateResult::ok;
 }
 
@@ -141,6 +174,20 @@ bool PosixShell::runScript(const std::string& scriptPath) {
 void StderrDiagnostics::report(const std::string& line) {
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
+}
+
+bool openClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // The lowest free number: this one, as those below it are open.
+        const int null = ::open("/dev/null", O_RDWR);
+        if (null < 0) return false;
+        if (null != fd) {
+            ::dup2(null, fd);
+            ::close(null);
+        }
+    }
+    return true;
 }
 
 bool writeAll(int fd, const std::string& contents) {

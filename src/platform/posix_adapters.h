@@ -17,12 +17,14 @@ class SystemClock final : public Clock {
 
 // Files on the local file system. replace() writes the temporary file `path`.tmp beside the
 // target, flushes it to disk, renames it over the target and flushes the directory, so that a
-// crash or a power cut leaves the old file or the new one, never a torn one.
+// crash or a power cut leaves the old file or the new one, never a torn one. A stale temporary
+// file of any kind, owner or mode is removed first, never written into.
 class PosixFiles final : public Files {
   public:
-    ReadResult read(const std::string& path, std::string& contents) override;
+    ReadResult read(const std::string& path, std::string& contents, std::size_t maxBytes) override;
     bool replace(const std::string& path, const std::string& contents, int mode) override;
     CreateResult createNew(const std::string& path, const std::string& contents) override;
+    CreateResult keepAside(const std::string& path, const std::string& newPath) override;
 };
 
 // Starts scripts with /bin/sh in a new session, detached, streams on /dev/null.
@@ -36,6 +38,11 @@ class StderrDiagnostics final : public Diagnostics {
   public:
     void report(const std::string& line) override;
 };
+
+// Opens each of descriptors 0, 1 and 2 that is closed on /dev/null, so that no file opened
+// later takes its number and receives what is meant for a standard stream. Call first thing;
+// false when /dev/null cannot be opened.
+bool openClosedStandardStreams();
 
 // Writes all of `contents` to `fd`, going on after interruptions; false when it could not.
 bool writeAll(int fd, const std::string& contents);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The program against faults of the machine: killed at random moments while it saves a stream
-# of commands, and started with no voice and no audio device.
+# of commands, started with no voice and no audio device, with its standard streams closed, and
+# with odd things in place of its files.
 #
 # Usage: faults.sh PROGRAM_DIR
 
@@ -85,3 +86,45 @@ if ((errors != 2)) || ! grep -q 'speech is off' "$WORK/err" || ! grep -q 'sounds
 fi
 grep -q $'^ bell.wav\r$' "$settings" || fail "the orders were not saved without voice or sound"
 note "ok: no voice and no audio device, every command works and saves"
+
+# 3. Standard streams closed: they are opened on /dev/null before the instance lock is, so the
+# lock file never takes their numbers and receives replies or diagnostics.
+rm -f "$prog"/settings.ini*
+lock="$prog/.tallowick-$(id -u).lock"
+printf 'in 5 m\nhelp\n' | timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal >&- 2>&- ||
+    fail "the program with standard output and error closed did not end normally"
+[[ -f $lock && ! -s $lock ]] || fail "the lock file received text meant for a standard stream"
+grep -q $'^in  5  minutes \r$' "$settings" || fail "the orders were not saved with the streams closed"
+timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal <&- >"$WORK/out" 2>&1 ||
+    fail "the program with standard input closed did not end at once"
+[[ ! -s $lock ]] || fail "the lock file received text with standard input closed"
+note "ok: closed standard streams never write into the lock file"
+
+# 4. Odd things in place of settings.ini: none hangs the start or the saves; each is moved
+# aside as settings.ini.bad and told once, and the next save writes a fresh settings.ini.
+odd_kinds=(fifo device directory sparse)
+for kind in "${odd_kinds[@]}"; do
+    rm -rf "$prog"/settings.ini*
+    case $kind in
+    fifo) mkfifo "$settings" ;;
+    device) ln -s /dev/zero "$settings" ;;
+    directory) mkdir "$settings" ;;
+    sparse) truncate -s 1G "$settings" ;;
+    esac
+    mkfifo "$settings.tmp"
+    status=0
+    printf 'mark\n' | timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal \
+        >"$WORK/out" 2>"$WORK/err" || status=$?
+    ((status != 124)) || fail "settings.ini as a $kind: the program hung"
+    ((status == 0)) || fail "settings.ini as a $kind: the program ended with status $status"
+    if (($(grep -c 'settings.ini.bad' "$WORK/err") != 1)); then
+        show_file "standard error" "$WORK/err"
+        fail "settings.ini as a $kind: not told once that it was kept aside"
+    fi
+    [[ -e $prog/settings.ini.bad || -L $prog/settings.ini.bad ]] ||
+        fail "settings.ini as a $kind: not kept as settings.ini.bad"
+    [[ -f $settings && ! -L $settings ]] && grep -q $'^mark\r$' "$settings" ||
+        fail "settings.ini as a $kind: the next save did not write a fresh file"
+done
+rm -rf "$prog"/settings.ini*
+note "ok: a FIFO, a device link, a directory and a sparse gigabyte as settings.ini, no hang"
