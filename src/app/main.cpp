@@ -15,23 +15,30 @@
 #include "app/form1.h"
 #include "app/instance_lock.h"
 #include "app/layout.h"
+#include "app/preferences.h"
+#include "app/screen_reader_voice.h"
 #include "app/second_ticker.h"
 #include "app/terminal_frontend.h"
 #include "platform/espeak_voice.h"
 #include "platform/null_adapters.h"
 #include "platform/posix_adapters.h"
 #include "platform/sdl_sound_player.h"
+#include "platform/speechd_voice.h"
 
 using namespace tallowick;
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tallowick [--terminal]\n"
+    "Usage: tallowick [--terminal] [--voice=VOICE]\n"
     "A voice-first alarm and timer. Type a command, press Enter, hear the answer.\n"
     "\n"
     "  --terminal  read commands from standard input and write every spoken text to\n"
     "              standard output, one line each, instead of opening a window\n"
+    "  --voice=VOICE who speaks the replies, kept for later starts: espeak (the built-in\n"
+    "              voice, the default), speech-dispatcher (your own voice, rate and volume),\n"
+    "              screen-reader (your screen reader presents them, in speech and braille)\n"
+    "              or none\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -46,15 +53,32 @@ bool hasDisplay() {
     return false;
 }
 
-// The real voice and sound player, or silent stand-ins, each missing one told in one line on
-// standard error.
+// The chosen voice and the real sound player, or stand-ins, each missing one told in one line
+// on standard error: speech-dispatcher or a screen reader missing falls back to the built-in
+// voice. In the terminal a screen reader reads the written lines, so nothing speaks.
 struct Outputs {
     std::unique_ptr<Voice> voice;
     std::unique_ptr<SoundPlayer> player;
+    ScreenReaderVoice* screenReader = nullptr;  // when the screen reader presents the replies
 
-    Outputs(const Layout& layout, Diagnostics& diagnostics) {
+    Outputs(const Layout& layout, Diagnostics& diagnostics, VoiceChoice choice, bool window) {
         std::string error;
-        voice = EspeakVoice::create(error);
+        if (choice == VoiceChoice::none || (choice == VoiceChoice::screenReader && !window)) {
+            voice = std::make_unique<SilentVoice>();
+        } else if (choice == VoiceChoice::speechDispatcher) {
+            voice = SpeechdVoice::create(error);
+            if (!voice) diagnostics.report(error + "; speaking with the built-in voice");
+        } else if (choice == VoiceChoice::screenReader) {
+            if (ScreenReaderVoice::screenReaderRunning()) {
+                auto presenter = std::make_unique<ScreenReaderVoice>();
+                screenReader = presenter.get();
+                voice = std::move(presenter);
+            } else {
+                diagnostics.report(
+                    "tallowick: no screen reader is running; speaking with the built-in voice");
+            }
+        }
+        if (!voice) voice = EspeakVoice::create(error);
         if (!voice) {
             diagnostics.report(error);
             voice = std::make_unique<SilentVoice>();
@@ -67,24 +91,25 @@ struct Outputs {
     }
 };
 
-int runWindow(int argc, char** argv, const Layout& layout) {
+int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice) {
     QApplication app(argc, argv);
     StderrDiagnostics diagnostics;
-    Outputs outputs(layout, diagnostics);
+    Outputs outputs(layout, diagnostics, choice, true);
     SystemClock clock;
     PosixShell shell;
     PosixFiles files;
     Form1 window(clock, *outputs.voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
+    if (outputs.screenReader != nullptr) outputs.screenReader->attach(window.addNotice());
     QObject::connect(&window, &Form1::exitRequested, &app, [] { QApplication::exit(0); });
     window.Form_Load();
     window.show();
     return QApplication::exec();
 }
 
-int runInTerminal(const Layout& layout) {
+int runInTerminal(const Layout& layout, VoiceChoice choice) {
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe must not kill a program holding alarms
     StderrDiagnostics diagnostics;
-    Outputs outputs(layout, diagnostics);
+    Outputs outputs(layout, diagnostics, choice, false);
     EchoingVoice voice(*outputs.voice, STDOUT_FILENO);
     SystemClock clock;
     PosixShell shell;
@@ -105,6 +130,7 @@ int runInTerminal(const Layout& layout) {
 
 int main(int argc, char** argv) {
     bool terminal = false;
+    std::string voiceGiven;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(kUsage, stdout);
@@ -117,6 +143,15 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--terminal") == 0) {
             terminal = true;
             continue;
+        }
+        if (std::strncmp(argv[i], "--voice=", 8) == 0) {
+            voiceGiven = argv[i] + 8;
+            if (parseVoiceChoice(voiceGiven)) continue;
+            std::fprintf(stderr,
+                         "tallowick: unknown voice '%s' (choose espeak, speech-dispatcher, "
+                         "screen-reader or none)\nTry 'tallowick --help'.\n",
+                         voiceGiven.c_str());
+            return 2;
         }
         std::fprintf(stderr, "tallowick: unknown option '%s'\nTry 'tallowick --help'.\n", argv[i]);
         return 2;
@@ -132,9 +167,19 @@ int main(int argc, char** argv) {
     InstanceLock lock;
     if (lock.acquire(layout.dataDir) == InstanceLock::Result::heldElsewhere) return 0;
 
+    std::string voiceError;
+    PosixFiles preferenceFiles;
+    StderrDiagnostics preferenceDiagnostics;
+    const std::optional<VoiceChoice> voice = settleVoiceChoice(
+        voiceGiven, layout.configDir, preferenceFiles, preferenceDiagnostics, voiceError);
+    if (!voice) {
+        std::fprintf(stderr, "%s\n", voiceError.c_str());
+        return 2;
+    }
+
     if (!terminal && !hasDisplay()) {
         std::fprintf(stderr, "tallowick: no graphical display; starting in the terminal\n");
         terminal = true;
     }
-    return terminal ? runInTerminal(layout) : runWindow(argc, argv, layout);
+    return terminal ? runInTerminal(layout, *voice) : runWindow(argc, argv, layout, *voice);
 }
