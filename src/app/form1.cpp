@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 
 #include "app/window_accessible.h"
@@ -65,8 +66,7 @@ Form1::Form1(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, File
     Picture1->setObjectName(QStringLiteral("Picture1"));
     Picture1->setGeometry(kPicture1);
     Picture1->setAccessibleName(QStringLiteral("Orders"));
-    Picture1->setAccessibleDescription(
-        QStringLiteral("The standing orders, with their times"));
+    Picture1->setAccessibleDescription(QStringLiteral("The standing orders, with their times"));
 
     setFocusProxy(Text1);
     Text1->setFocus();
@@ -96,12 +96,15 @@ void Form1::Timer1_Timer() {
     core_.tick();
 }
 
-QWidget* Form1::addNotice() {
+QLabel* Form1::addNotice() {
     if (notice_ == nullptr) {
-        notice_ = new QWidget(this);
-        notice_->setObjectName(QStringLiteral("Notice"));
-        notice_->setGeometry(0, 0, 0, 0);
-        notice_->setFocusPolicy(Qt::NoFocus);
+        // Orca speaks the notification and its labels, and brailles the labels' text.
+        auto* notice = new QWidget(this);
+        notice->setObjectName(QStringLiteral("Notice"));
+        notice->setGeometry(0, 0, 0, 0);
+        notice_ = new QLabel(notice);
+        notice_->setObjectName(QStringLiteral("NoticeText"));
+        notice->show();
     }
     return notice_;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
 
@@ -53,9 +54,9 @@ class Form1 final : public QWidget, private OrderWatcher {
     // One tick of the clock.
     void Timer1_Timer();
 
-    // Adds the invisible object through which a screen reader presents the replies (see
-    // ScreenReaderVoice), once.
-    QWidget* addNotice();
+    // Adds the invisible notification through which a screen reader presents the replies (see
+    // ScreenReaderVoice), once; returns the label that is to hold the text.
+    QLabel* addNotice();
 
     const Core& core() const { return core_; }
     const QtPanelCanvas& canvas() const { return canvas_; }
@@ -74,7 +75,7 @@ class Form1 final : public QWidget, private OrderWatcher {
   private:
     void ordersChanged(const OrderTable& previous, const OrderTable& table) override;
 
-    QWidget* notice_ = nullptr;
+    QLabel* notice_ = nullptr;
 };
 
 }  // namespace tallowick

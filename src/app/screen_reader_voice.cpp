@@ -7,6 +7,13 @@
 #include <QDBusVariant>
 #include <QTimer>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
 namespace tallowick {
 
 void ScreenReaderVoice::say(const std::string& text) {
@@ -32,12 +39,33 @@ void ScreenReaderVoice::present() {
     const QString text = pending_;
     pending_.clear();
     if (notice_ == nullptr || text.isEmpty()) return;
-    notice_->setAccessibleName(text);
-    QAccessibleEvent shown(notice_.data(), QAccessible::ObjectShow);
+    notice_->setText(text);
+    QAccessibleEvent shown(notice_->parentWidget(), QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
 }
 
+namespace {
+
+// Whether one of this user's processes is Orca: started by hand, it does not always raise the
+// accessibility bus's flag.
+bool orcaRunning() {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        struct stat owner {};
+        if (::stat(entry.path().c_str(), &owner) != 0 || owner.st_uid != ::getuid()) continue;
+        std::ifstream comm(entry.path() / "comm");
+        std::string name;
+        if (std::getline(comm, name) && name == "orca") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool ScreenReaderVoice::screenReaderRunning() {
+    if (orcaRunning()) return true;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return false;
     QDBusMessage call = QDBusMessage::createMethodCall(
