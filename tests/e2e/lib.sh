@@ -177,3 +177,45 @@ show_file() {
         echo "$1: (empty)" >&2
     fi
 }
+
+# Starts a private PulseAudio server whose only sink is a null sink, makes it the one every
+# program started from here on plays to (no other server, no ALSA device), and records that
+# sink's monitor into file $2 as 16-bit mono at rate $1 from now on. The recorder's process id
+# is left in E2E_RECORDER. Its socket, state and pid file are in this run's runtime directory.
+e2e_record_null_sink() {
+    local rate=$1 recording=$2
+    E2E_PULSE_DIR="$XDG_RUNTIME_DIR/pulse"
+    local socket="$E2E_PULSE_DIR/native"
+    E2E_CLEANUPS+=(e2e_stop_pulse)
+    timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n \
+        --use-pid-file=yes --log-target="file:$WORK/pulse.log" \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$socket" \
+        --load="module-null-sink sink_name=nullsink rate=44100" \
+        --load=module-always-sink ||
+        { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "cannot start pulseaudio"; }
+    export PULSE_SERVER="unix:$socket"
+    : >"$WORK/empty-alsa.conf"
+    export ALSA_CONFIG_PATH="$WORK/empty-alsa.conf"
+    wait_until 10 pactl info >/dev/null 2>&1 ||
+        { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "pulseaudio does not answer"; }
+    pactl set-default-sink nullsink
+
+    # A silent stream keeps the sink running with a short latency: otherwise the sink works in
+    # blocks of up to 2 s, which would blur when sounds start and end.
+    pacat --latency-msec=20 /dev/zero &
+    E2E_PIDS+=("$!")
+    parec -d nullsink.monitor --format=s16le --rate="$rate" --channels=1 --latency-msec=20 \
+        >"$recording" &
+    E2E_PIDS+=("$!")
+    E2E_RECORDER=$!
+    wait_until 10 test -s "$recording" || fail "nothing is recorded from the null sink"
+}
+
+e2e_stop_pulse() {
+    local pid
+    [[ -f "$E2E_PULSE_DIR/pid" ]] || return 0
+    pid=$(<"$E2E_PULSE_DIR/pid")
+    [[ $pid =~ ^[0-9]+$ ]] || return 0
+    kill -TERM "$pid" 2>/dev/null || return 0
+    wait_until 3 gone "$pid" || kill -KILL "$pid" 2>/dev/null
+}
