@@ -16,7 +16,11 @@ SPDConnection* connect(std::string& reason) {
     SPDConnection* connection =
         spd_open2("tallowick", "main", nullptr, SPD_MODE_SINGLE, nullptr, 1, &error);
     if (connection == nullptr) {
+        // libspeechd tells what it tried at length: its first sentence says what failed.
         reason = oneLine(error != nullptr ? error : "no reason given");
+        const std::size_t end = reason.find(". ");
+        if (end != std::string::npos) reason.resize(end);
+        if (reason.rfind("Error: ", 0) == 0) reason.erase(0, 7);
     }
     std::free(error);
     return connection;
