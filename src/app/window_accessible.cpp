@@ -64,10 +64,8 @@ OrderListAccessible::~OrderListAccessible() {
     for (QAccessible::Id id : items_) QAccessible::deleteAccessibleInterface(id);
 }
 
-void OrderListAccessible::syncItems() const {
-    const int count = table_.orderCount();
-    while (items_.size() > count) QAccessible::deleteAccessibleInterface(items_.takeLast());
-    while (items_.size() < count) {
+void OrderListAccessible::addItems() const {
+    while (items_.size() < table_.orderCount()) {
         auto* item = new OrderItemAccessible(*const_cast<OrderListAccessible*>(this),
                                              static_cast<int>(items_.size()) + 1);
         items_.append(QAccessible::registerAccessibleInterface(item));
@@ -79,13 +77,13 @@ int OrderListAccessible::childCount() const {
 }
 
 QAccessibleInterface* OrderListAccessible::child(int index) const {
-    syncItems();
-    if (index < 0 || index >= items_.size()) return nullptr;
+    if (index < 0 || index >= table_.orderCount()) return nullptr;
+    addItems();
     return QAccessible::accessibleInterface(items_.at(index));
 }
 
+// Also asked about an item being told gone, which is still there then.
 int OrderListAccessible::indexOfChild(const QAccessibleInterface* child) const {
-    syncItems();
     for (int i = 0; i < items_.size(); ++i) {
         if (QAccessible::accessibleInterface(items_.at(i)) == child) return i;
     }
@@ -117,8 +115,9 @@ void OrderListAccessible::ordersChanged(const OrderTable& previous) {
         QAccessibleEvent gone(QAccessible::accessibleInterface(items_.at(i)),
                               QAccessible::ObjectDestroyed);
         QAccessible::updateAccessibility(&gone);
+        QAccessible::deleteAccessibleInterface(items_.takeLast());
     }
-    syncItems();
+    addItems();
     for (int z = 1; z <= now; ++z) {
         QAccessibleInterface* item = QAccessible::accessibleInterface(items_.at(z - 1));
         if (z > before) {

@@ -39,8 +39,9 @@ class OrderListAccessible final : public QAccessibleWidget {
     QRect itemRect(int z) const;
 
   private:
-    // Makes sure there is an item for each order, creating or dropping them at the end.
-    void syncItems() const;
+    // Makes sure there is an item for each order; those beyond go only in ordersChanged(), after
+    // they were told gone.
+    void addItems() const;
 
     const OrderTable& table_;
     Clock& clock_;
