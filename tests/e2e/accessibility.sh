@@ -20,8 +20,7 @@ for tool in Xvfb dbus-run-session gdbus xdotool; do
     command -v "$tool" >/dev/null ||
         skip "$tool is missing (install xvfb, dbus, libglib2.0-bin and xdotool)"
 done
-launcher=/usr/libexec/at-spi-bus-launcher
-[[ -x $launcher ]] || skip "at-spi-bus-launcher is missing (install at-spi2-core)"
+[[ -x /usr/libexec/at-spi-bus-launcher ]] || skip "at-spi-bus-launcher is missing (install at-spi2-core)"
 python=
 for candidate in /usr/bin/python3 python3; do
     if "$candidate" -c 'import pyatspi' 2>/dev/null; then
@@ -40,26 +39,12 @@ e2e_start "$@"
 e2e_mute
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
-# A display number that is free: Xvfb picks it and writes it to the file.
-Xvfb -displayfd 4 -screen 0 640x480x24 -nolisten tcp 4>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-E2E_PIDS+=("$!")
-wait_until 10 test -s "$WORK/display" || { show_file "Xvfb's log" "$WORK/xvfb.log"; fail "Xvfb did not start"; }
-export DISPLAY=":$(<"$WORK/display")"
-
-# The accessibility bus, switched on as a screen reader would.
-"$launcher" --launch-immediately >"$WORK/atspi.log" 2>&1 &
-E2E_PIDS+=("$!")
-a11y_status() {
-    gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
-        --method org.freedesktop.DBus.Properties.Set org.a11y.Status "$1" '<true>' >/dev/null 2>&1
-}
-wait_until 10 a11y_status IsEnabled || { show_file "at-spi's log" "$WORK/atspi.log"; fail "no accessibility bus"; }
-a11y_status ScreenReaderEnabled || fail "cannot raise the screen reader flag"
+e2e_display
+e2e_accessibility_bus screen-reader
 
 prog="$WORK/program"
 e2e_install "$prog"
-env PATH="$PROGRAM_PATH" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 \
-    "$prog/tallowick" --voice=screen-reader >"$WORK/out" 2>"$WORK/err" </dev/null &
+env PATH="$PROGRAM_PATH" "$prog/tallowick" --voice=screen-reader >"$WORK/out" 2>"$WORK/err" </dev/null &
 E2E_PIDS+=("$!")
 
 status=0

@@ -31,19 +31,7 @@ rate=16000 # of the recording: 16-bit mono
 recording="$WORK/recording.raw"
 e2e_record_null_sink "$rate" "$recording"
 
-# The daemon, configured to speak into that sink, on a socket of its own.
-cp -r /etc/speech-dispatcher "$WORK/speechd-conf"
-cat >>"$WORK/speechd-conf/speechd.conf" <<'EOF'
-AudioOutputMethod "pulse"
-AddModule "espeak-ng" "sd_espeak-ng" "espeak-ng.conf"
-DefaultModule espeak-ng
-EOF
-mkdir "$WORK/speechd-log"
-speech-dispatcher -s -t 0 -c unix_socket -S "$WORK/speechd.sock" -C "$WORK/speechd-conf" \
-    -L "$WORK/speechd-log" -P "$WORK/speechd.pid" >/dev/null 2>&1 &
-E2E_PIDS+=("$!")
-wait_until 10 test -S "$WORK/speechd.sock" || fail "speech-dispatcher did not start"
-export SPEECHD_ADDRESS="unix_socket:$WORK/speechd.sock"
+e2e_speech_dispatcher
 
 prog="$WORK/program"
 e2e_install "$prog"
