@@ -185,7 +185,7 @@ check(notices[:2] == ["Alarm number 1 set for  1  hour", "Mark number 2 set"],
 # 4. A ringing alarm.
 type_line("in 1 s")
 check(wait_for(lambda: orders.childCount == 3 and
-               orders.getChildAtIndex(2).name == "Alarm 3, ringing", 4),
+               orders.getChildAtIndex(2).name == "Alarm 3, ringing", 6),
       "the item of the alarm that went off reads %r" % item_names(orders)[2:])
 
 # 5. Quiet while it ticks.
