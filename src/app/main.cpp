@@ -35,7 +35,8 @@ constexpr const char* kUsage =
     "\n"
     "  --terminal  read commands from standard input and write every spoken text to\n"
     "              standard output, one line each, instead of opening a window\n"
-    "  --voice=VOICE who speaks the replies, kept for later starts: espeak (the built-in\n"
+    "  --voice=VOICE\n"
+    "              who speaks the replies, kept for later starts: espeak (the built-in\n"
     "              voice, the default), speech-dispatcher (your own voice, rate and volume),\n"
     "              screen-reader (your screen reader presents them, in speech and braille)\n"
     "              or none\n"
@@ -148,9 +149,8 @@ int main(int argc, char** argv) {
             voiceGiven = argv[i] + 8;
             if (parseVoiceChoice(voiceGiven)) continue;
             std::fprintf(stderr,
-                         "tallowick: unknown voice '%s' (choose espeak, speech-dispatcher, "
-                         "screen-reader or none)\nTry 'tallowick --help'.\n",
-                         voiceGiven.c_str());
+                         "tallowick: unknown voice '%s' (choose %s)\nTry 'tallowick --help'.\n",
+                         voiceGiven.c_str(), kVoiceChoices);
             return 2;
         }
         std::fprintf(stderr, "tallowick: unknown option '%s'\nTry 'tallowick --help'.\n", argv[i]);

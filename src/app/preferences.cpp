@@ -7,7 +7,6 @@ namespace tallowick {
 
 namespace {
 
-constexpr const char* kChoices = "espeak, speech-dispatcher, screen-reader or none";
 constexpr std::string_view kVoiceKey = "voice";
 
 std::string_view trimmed(std::string_view s) {
@@ -38,7 +37,7 @@ std::optional<std::string_view> voiceLine(std::string_view contents) {
 std::string withVoice(std::string_view contents, VoiceChoice choice) {
     std::string out;
     if (contents.empty()) {
-        out = "# Tallowick's preferences. voice: " + std::string(kChoices) + ".\n";
+        out = "# Tallowick's preferences. voice: " + std::string(kVoiceChoices) + ".\n";
     }
     while (!contents.empty()) {
         const std::size_t end = contents.find('\n');
@@ -86,8 +85,8 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
     if (!given.empty()) {
         choice = parseVoiceChoice(given);
         if (!choice) {
-            error =
-                "tallowick: unknown voice '" + std::string(given) + "' (choose " + kChoices + ")";
+            error = "tallowick: unknown voice '" + std::string(given) + "' (choose " +
+                    kVoiceChoices + ")";
             return std::nullopt;
         }
     }
@@ -104,7 +103,7 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
         choice = parseVoiceChoice(*kept);
         if (!choice) {
             error = "tallowick: " + path + ": unknown voice '" + std::string(*kept) + "' (choose " +
-                    kChoices + ")";
+                    kVoiceChoices + ")";
         }
         return choice;
     }

@@ -17,6 +17,8 @@ enum class VoiceChoice {
     none,              // silence
 };
 
+inline constexpr const char* kVoiceChoices = "espeak, speech-dispatcher, screen-reader or none";
+
 // "espeak", "speech-dispatcher", "screen-reader", "none"; nothing for anything else.
 std::optional<VoiceChoice> parseVoiceChoice(std::string_view name);
 const char* voiceChoiceName(VoiceChoice choice);
