@@ -5,7 +5,7 @@
 #  1. A frame named by the caption; the entry "Command", described, alone in holding the focus.
 #  2. After "in 1 h" and "mark", the list "Orders" holds one readable item per order.
 #  3. In the screen-reader mode every reply is shown as a notification whose label holds the
-#     reply's text (Orca 43 speaks and brailles that).
+#     reply's text (Orca 43 speaks and brailles that); a listing is one notification.
 #  4. The item of an alarm that goes off says that it is ringing.
 #  5. Five seconds of ticking with orders standing, one of them ringing, send no event at all.
 #
@@ -20,7 +20,8 @@ for tool in Xvfb dbus-run-session gdbus xdotool; do
     command -v "$tool" >/dev/null ||
         skip "$tool is missing (install xvfb, dbus, libglib2.0-bin and xdotool)"
 done
-[[ -x /usr/libexec/at-spi-bus-launcher ]] || skip "at-spi-bus-launcher is missing (install at-spi2-core)"
+[[ -x /usr/libexec/at-spi-bus-launcher ]] ||
+    skip "at-spi-bus-launcher is missing (install at-spi2-core)"
 python=
 for candidate in /usr/bin/python3 python3; do
     if "$candidate" -c 'import pyatspi' 2>/dev/null; then
@@ -44,7 +45,8 @@ e2e_accessibility_bus screen-reader
 
 prog="$WORK/program"
 e2e_install "$prog"
-env PATH="$PROGRAM_PATH" "$prog/tallowick" --voice=screen-reader >"$WORK/out" 2>"$WORK/err" </dev/null &
+env PATH="$PROGRAM_PATH" "$prog/tallowick" --voice=screen-reader \
+    >"$WORK/out" 2>"$WORK/err" </dev/null &
 E2E_PIDS+=("$!")
 
 status=0
@@ -181,6 +183,13 @@ check(all(orders.getChildAtIndex(i).getRole() == pyatspi.ROLE_LIST_ITEM
 wait_for(lambda: len(notices) >= 2, 3)
 check(notices[:2] == ["Alarm number 1 set for  1  hour", "Mark number 2 set"],
       "the replies were shown as notifications: %r" % notices)
+# A listing is one notification: one each would have the screen reader cut one by the next.
+type_line("orders")
+wait_for(lambda: len(notices) >= 3, 3)
+check(len(notices) == 3 and re.fullmatch(
+    r"Order 1 will alarm in (1 hours 0|59 minutes \d+) seconds\. "
+    r"Mark 2 has been going \d+ seconds\.",
+    notices[2]) is not None, "the listing was shown as one notification: %r" % notices[2:])
 
 # 4. A ringing alarm.
 type_line("in 1 s")

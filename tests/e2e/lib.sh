@@ -222,7 +222,8 @@ e2e_stop_pulse() {
 
 # Starts a private Xvfb on a display number it finds free, and exports DISPLAY.
 e2e_display() {
-    Xvfb -displayfd 4 -screen 0 640x480x24 -nolisten tcp 4>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
+    Xvfb -displayfd 4 -screen 0 640x480x24 -nolisten tcp 4>"$WORK/display" \
+        >"$WORK/xvfb.log" 2>&1 &
     E2E_PIDS+=("$!")
     wait_until 10 test -s "$WORK/display" ||
         { show_file "Xvfb's log" "$WORK/xvfb.log"; fail "Xvfb did not start"; }

@@ -18,7 +18,7 @@ source "$here/lib.sh"
 
 for tool in pulseaudio pactl pacat parec python3 speech-dispatcher; do
     command -v "$tool" >/dev/null ||
-        skip "$tool is missing (install pulseaudio, pulseaudio-utils, python3 and speech-dispatcher)"
+        skip "$tool is missing (install pulseaudio, pulseaudio-utils, python3, speech-dispatcher)"
 done
 [[ -d /etc/speech-dispatcher ]] || skip "speech-dispatcher's configuration is missing"
 [[ -x /usr/lib/speech-dispatcher-modules/sd_espeak-ng ]] ||
