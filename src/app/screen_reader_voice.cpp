@@ -16,6 +16,11 @@
 
 namespace tallowick {
 
+void ScreenReaderVoice::attach(QLabel* notice) {
+    notice_ = notice;
+    if (!pending_.isEmpty()) schedule();
+}
+
 void ScreenReaderVoice::say(const std::string& text) {
     pending_ = QString::fromStdString(text).trimmed();
     if (!pending_.isEmpty()) schedule();  // an empty reply only silences: nothing to tell

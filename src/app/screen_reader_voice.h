@@ -17,8 +17,8 @@ namespace tallowick {
 // the screen reader was saying, as it does with any message.
 class ScreenReaderVoice final : public Voice {
   public:
-    // Until attached to the label of the window's notification, replies are dropped.
-    void attach(QLabel* notice) { notice_ = notice; }
+    // Replies wait until the voice is attached to the label of the window's notification.
+    void attach(QLabel* notice);
 
     void say(const std::string& text) override;
     void queue(const std::string& text) override;
