@@ -2,19 +2,26 @@
 
 #include <string>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
 
 #include "app/second_timer.h"
 #include "commands/core.h"
+#include "platform/order_watcher.h"
 #include "platform/qt_panel_canvas.h"
 
 namespace tallowick {
 
-// The order panel on screen: shows the canvas's picture, nothing else.
+// The order panel on screen: shows the canvas's picture; to screen readers, a list of the
+// orders of `table`.
 class PanelWidget final : public QWidget {
   public:
-    PanelWidget(const QtPanelCanvas& canvas, QWidget* parent);
+    PanelWidget(const QtPanelCanvas& canvas, const OrderTable& orders, Clock& ordersClock,
+                QWidget* parent);
+
+    const OrderTable& table;
+    Clock& clock;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -24,12 +31,15 @@ class PanelWidget final : public QWidget {
 };
 
 // The program's one window: the entry box Text1, the order panel Picture1 and the one-second
-// Timer1. It only turns its events into calls of the core.
-class Form1 final : public QWidget {
+// Timer1. It only turns its events into calls of the core, and tells screen readers when the
+// set of orders changes.
+class Form1 final : public QWidget, private OrderWatcher {
     Q_OBJECT
 
     // First of all members: the panel widget and the core both use it.
     QtPanelCanvas canvas_;
+    // Before the widgets: the panel reads its table.
+    Core core_;
 
   public:
     // The seams must outlive the window; the panel canvas is the window's own.
@@ -44,9 +54,9 @@ class Form1 final : public QWidget {
     // One tick of the clock.
     void Timer1_Timer();
 
-    std::string tellmeorder(int z) { return core_.tellmeorder(z); }
-    void save() { core_.save(); }
-    void sayit(const std::string& tempm) { core_.sayit(tempm); }
+    // Adds the invisible notification through which a screen reader presents the replies (see
+    // ScreenReaderVoice), once; returns the label that is to hold the text.
+    QLabel* addNotice();
 
     const Core& core() const { return core_; }
     const QtPanelCanvas& canvas() const { return canvas_; }
@@ -63,7 +73,9 @@ class Form1 final : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    Core core_;
+    void ordersChanged(const OrderTable& previous, const OrderTable& table) override;
+
+    QLabel* notice_ = nullptr;
 };
 
 }  // namespace tallowick

@@ -19,25 +19,32 @@
 #include "app/form1.h"
 #include "app/instance_lock.h"
 #include "app/layout.h"
+#include "app/preferences.h"
+#include "app/screen_reader_voice.h"
 #include "app/second_ticker.h"
 #include "app/terminal_frontend.h"
 #include "platform/espeak_voice.h"
 #include "platform/null_adapters.h"
 #include "platform/posix_adapters.h"
 #include "platform/sdl_sound_player.h"
+#include "platform/speechd_voice.h"
 
 using namespace tallowick;
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tallowick [--terminal]\n"
+    "Usage: tallowick [--terminal] [--voice=VOICE]\n"
     "       tallowick --autostart on|off\n"
     "A voice-first alarm and timer. Type a command, press Enter, hear the answer.\n"
     "\n"
     "  --terminal          read commands from standard input and write every spoken\n"
     "                      text to standard output, one line each, instead of opening\n"
     "                      a window\n"
+    "  --voice=VOICE       who speaks the replies, kept for later starts: espeak (the\n"
+    "                      built-in voice, the default), speech-dispatcher (your own\n"
+    "                      voice, rate and volume), screen-reader (your screen reader\n"
+    "                      presents them, in speech and braille) or none\n"
     "  --autostart on|off  start Tallowick when you log in (on), or no longer (off)\n"
     "  --help              show this help and exit\n"
     "  --version           show the version and exit\n"
@@ -83,15 +90,33 @@ bool hasDisplay() {
     return false;
 }
 
-// The real voice and sound player, or silent stand-ins, each missing one told in one line on
-// standard error.
+// The chosen voice and the real sound player, or stand-ins, each missing one told in one line
+// on standard error: speech-dispatcher or a screen reader missing falls back to the built-in
+// voice. In the terminal a screen reader reads the written lines, so nothing speaks.
 struct Outputs {
     std::unique_ptr<Voice> voice;
     std::unique_ptr<SoundPlayer> player;
+    ScreenReaderVoice* screenReader = nullptr;  // when the screen reader presents the replies
 
-    Outputs(const Layout& layout, Diagnostics& diagnostics, const std::string& notice) {
+    Outputs(const Layout& layout, Diagnostics& diagnostics, VoiceChoice choice, bool window,
+            const std::string& notice) {
         std::string error;
-        voice = EspeakVoice::create(error);
+        if (choice == VoiceChoice::none || (choice == VoiceChoice::screenReader && !window)) {
+            voice = std::make_unique<SilentVoice>();
+        } else if (choice == VoiceChoice::speechDispatcher) {
+            voice = SpeechdVoice::create(error);
+            if (!voice) diagnostics.report(error + "; speaking with the built-in voice");
+        } else if (choice == VoiceChoice::screenReader) {
+            if (ScreenReaderVoice::screenReaderRunning()) {
+                auto presenter = std::make_unique<ScreenReaderVoice>();
+                screenReader = presenter.get();
+                voice = std::move(presenter);
+            } else {
+                diagnostics.report(
+                    "tallowick: no screen reader is running; speaking with the built-in voice");
+            }
+        }
+        if (!voice) voice = EspeakVoice::create(error);
         if (!voice) {
             diagnostics.report(error);
             voice = std::make_unique<SilentVoice>();
@@ -106,24 +131,26 @@ struct Outputs {
     }
 };
 
-int runWindow(int argc, char** argv, const Layout& layout, const std::string& notice) {
+int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
+              const std::string& notice) {
     QApplication app(argc, argv);
     StderrDiagnostics diagnostics;
-    Outputs outputs(layout, diagnostics, notice);
+    Outputs outputs(layout, diagnostics, choice, true, notice);
     SystemClock clock;
     PosixShell shell;
     PosixFiles files;
     Form1 window(clock, *outputs.voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
+    if (outputs.screenReader != nullptr) outputs.screenReader->attach(window.addNotice());
     QObject::connect(&window, &Form1::exitRequested, &app, [] { QApplication::exit(0); });
     window.Form_Load();
     window.show();
     return QApplication::exec();
 }
 
-int runInTerminal(const Layout& layout, const std::string& notice) {
+int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& notice) {
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe must not kill a program holding alarms
     StderrDiagnostics diagnostics;
-    Outputs outputs(layout, diagnostics, notice);
+    Outputs outputs(layout, diagnostics, choice, false, notice);
     EchoingVoice voice(*outputs.voice, STDOUT_FILENO);
     SystemClock clock;
     PosixShell shell;
@@ -149,6 +176,7 @@ int main(int argc, char** argv) {
     bool terminal = false;
     bool help = false;
     const char* autostart = nullptr;
+    std::string voiceGiven;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             help = true;
@@ -161,6 +189,14 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--terminal") == 0) {
             terminal = true;
             continue;
+        }
+        if (std::strncmp(argv[i], "--voice=", 8) == 0) {
+            voiceGiven = argv[i] + 8;
+            if (parseVoiceChoice(voiceGiven)) continue;
+            std::fprintf(stderr,
+                         "tallowick: unknown voice '%s' (choose %s)\nTry 'tallowick --help'.\n",
+                         voiceGiven.c_str(), kVoiceChoices);
+            return 2;
         }
         if (std::strncmp(argv[i], "--autostart=", 12) == 0) {
             autostart = argv[i] + 12;
@@ -219,9 +255,20 @@ int main(int argc, char** argv) {
             break;
     }
 
+    std::string voiceError;
+    PosixFiles preferenceFiles;
+    StderrDiagnostics preferenceDiagnostics;
+    const std::optional<VoiceChoice> voice = settleVoiceChoice(
+        voiceGiven, layout.configDir, preferenceFiles, preferenceDiagnostics, voiceError);
+    if (!voice) {
+        std::fprintf(stderr, "%s\n", voiceError.c_str());
+        return 2;
+    }
+
     if (!terminal && !hasDisplay()) {
         std::fprintf(stderr, "tallowick: no graphical display; starting in the terminal\n");
         terminal = true;
     }
-    return terminal ? runInTerminal(layout, notice) : runWindow(argc, argv, layout, notice);
+    return terminal ? runInTerminal(layout, *voice, notice)
+                    : runWindow(argc, argv, layout, *voice, notice);
 }

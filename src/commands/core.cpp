@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "clock/clock_tick.h"
-#include "clock/time_wording.h"
 #include "commands/command_context.h"
 #include "commands/dispatcher.h"
 #include "commands/text.h"
@@ -67,10 +66,6 @@ Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
     if (!saved && !wasFailing) seams_.voice.queue(kNotSavedNotice);
     notifyIfChanged(before);
     return LineResult::keepRunning;
-}
-
-std::string Core::tellmeorder(int z) {
-    return tallowick::tellmeorder(table_, z, seams_.clock);
 }
 
 bool Core::save() {

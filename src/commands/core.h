@@ -56,8 +56,6 @@ class Core {
     // The once-a-second tick: counts every order, rings due alarms, draws the panel.
     void tick();
 
-    // The long wording of order `z`'s time left or elapsed (1 to orderCount).
-    std::string tellmeorder(int z);
     // Writes the whole table to settings.ini. The first failure of a run of failures is told on
     // the diagnostics and, queued behind what is being said, by voice.
     bool save();

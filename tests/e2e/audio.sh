@@ -26,44 +26,9 @@ e2e_start "$@"
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM SDL_AUDIODRIVER AUDIODEV PULSE_SINK PULSE_PROP
 
 rate=16000 # of the recording: 16-bit mono
-pulse_dir="$XDG_RUNTIME_DIR/pulse"
-socket="$pulse_dir/native"
-
-stop_pulse() {
-    local pid
-    [[ -f "$pulse_dir/pid" ]] || return 0
-    pid=$(<"$pulse_dir/pid")
-    [[ $pid =~ ^[0-9]+$ ]] || return 0
-    kill -TERM "$pid" 2>/dev/null || return 0
-    wait_until 3 gone "$pid" || kill -KILL "$pid" 2>/dev/null
-}
-E2E_CLEANUPS+=(stop_pulse)
-
-# A private sound server: its socket, state and pid file are in this run's runtime directory,
-# and no client reaches another server, nor starts one, nor an ALSA device.
-timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n \
-    --use-pid-file=yes --log-target="file:$WORK/pulse.log" \
-    --load="module-native-protocol-unix auth-anonymous=1 socket=$socket" \
-    --load="module-null-sink sink_name=nullsink rate=44100" \
-    --load=module-always-sink ||
-    { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "cannot start pulseaudio"; }
-export PULSE_SERVER="unix:$socket"
-: >"$WORK/empty-alsa.conf"
-export ALSA_CONFIG_PATH="$WORK/empty-alsa.conf"
-wait_until 10 pactl info >/dev/null 2>&1 ||
-    { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "pulseaudio does not answer"; }
-pactl set-default-sink nullsink
-
-# A silent stream keeps the sink running with a short latency: otherwise the sink works in
-# blocks of up to 2 s, which would blur when sounds start and end.
-pacat --latency-msec=20 /dev/zero &
-E2E_PIDS+=("$!")
 recording="$WORK/recording.raw"
-parec -d nullsink.monitor --format=s16le --rate="$rate" --channels=1 --latency-msec=20 \
-    >"$recording" &
-E2E_PIDS+=("$!")
-recorder=$!
-wait_until 10 test -s "$recording" || fail "nothing is recorded from the null sink"
+e2e_record_null_sink "$rate" "$recording"
+recorder=$E2E_RECORDER
 
 # The program runs on input kept open here.
 prog="$WORK/program"

@@ -177,3 +177,90 @@ show_file() {
         echo "$1: (empty)" >&2
     fi
 }
+
+# Starts a private PulseAudio server whose only sink is a null sink, makes it the one every
+# program started from here on plays to (no other server, no ALSA device), and records that
+# sink's monitor into file $2 as 16-bit mono at rate $1 from now on. The recorder's process id
+# is left in E2E_RECORDER. Its socket, state and pid file are in this run's runtime directory.
+e2e_record_null_sink() {
+    local rate=$1 recording=$2
+    E2E_PULSE_DIR="$XDG_RUNTIME_DIR/pulse"
+    local socket="$E2E_PULSE_DIR/native"
+    E2E_CLEANUPS+=(e2e_stop_pulse)
+    timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n \
+        --use-pid-file=yes --log-target="file:$WORK/pulse.log" \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$socket" \
+        --load="module-null-sink sink_name=nullsink rate=44100" \
+        --load=module-always-sink ||
+        { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "cannot start pulseaudio"; }
+    export PULSE_SERVER="unix:$socket"
+    : >"$WORK/empty-alsa.conf"
+    export ALSA_CONFIG_PATH="$WORK/empty-alsa.conf"
+    wait_until 10 pactl info >/dev/null 2>&1 ||
+        { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "pulseaudio does not answer"; }
+    pactl set-default-sink nullsink
+
+    # A silent stream keeps the sink running with a short latency: otherwise the sink works in
+    # blocks of up to 2 s, which would blur when sounds start and end.
+    pacat --latency-msec=20 /dev/zero &
+    E2E_PIDS+=("$!")
+    parec -d nullsink.monitor --format=s16le --rate="$rate" --channels=1 --latency-msec=20 \
+        >"$recording" &
+    E2E_PIDS+=("$!")
+    E2E_RECORDER=$!
+    wait_until 10 test -s "$recording" || fail "nothing is recorded from the null sink"
+}
+
+e2e_stop_pulse() {
+    local pid
+    [[ -f "$E2E_PULSE_DIR/pid" ]] || return 0
+    pid=$(<"$E2E_PULSE_DIR/pid")
+    [[ $pid =~ ^[0-9]+$ ]] || return 0
+    kill -TERM "$pid" 2>/dev/null || return 0
+    wait_until 3 gone "$pid" || kill -KILL "$pid" 2>/dev/null
+}
+
+# Starts a private Xvfb on a display number it finds free, and exports DISPLAY.
+e2e_display() {
+    Xvfb -displayfd 4 -screen 0 640x480x24 -nolisten tcp 4>"$WORK/display" \
+        >"$WORK/xvfb.log" 2>&1 &
+    E2E_PIDS+=("$!")
+    wait_until 10 test -s "$WORK/display" ||
+        { show_file "Xvfb's log" "$WORK/xvfb.log"; fail "Xvfb did not start"; }
+    export DISPLAY=":$(<"$WORK/display")"
+}
+
+# Starts the accessibility bus on the session bus (which must be the script's own: run it under
+# dbus-run-session) and switches it on for Qt programs started from here on. With an argument,
+# also raises the flag that says a screen reader runs.
+e2e_accessibility_bus() {
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$WORK/atspi.log" 2>&1 &
+    E2E_PIDS+=("$!")
+    wait_until 10 e2e_a11y_status IsEnabled ||
+        { show_file "at-spi's log" "$WORK/atspi.log"; fail "no accessibility bus"; }
+    if (($#)); then
+        e2e_a11y_status ScreenReaderEnabled || fail "cannot raise the screen reader flag"
+    fi
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
+}
+
+e2e_a11y_status() {
+    gdbus call --session --dest org.a11y.Bus --object-path /org/a11y/bus \
+        --method org.freedesktop.DBus.Properties.Set org.a11y.Status "$1" '<true>' >/dev/null 2>&1
+}
+
+# Starts a private speech-dispatcher on a socket of its own, speaking with its eSpeak NG module
+# to the PulseAudio server of e2e_record_null_sink, and exports SPEECHD_ADDRESS for its clients.
+e2e_speech_dispatcher() {
+    [[ -n ${WORK:-} ]] || fail "e2e_speech_dispatcher before e2e_start"
+    cp -r /etc/speech-dispatcher "$WORK/speechd-conf"
+    printf '%s\n' 'AudioOutputMethod "pulse"' \
+        'AddModule "espeak-ng" "sd_espeak-ng" "espeak-ng.conf"' 'DefaultModule espeak-ng' \
+        >>"$WORK/speechd-conf/speechd.conf"
+    mkdir "$WORK/speechd-log"
+    speech-dispatcher -s -t 0 -c unix_socket -S "$WORK/speechd.sock" -C "$WORK/speechd-conf" \
+        -L "$WORK/speechd-log" -P "$WORK/speechd.pid" >/dev/null 2>&1 &
+    E2E_PIDS+=("$!")
+    wait_until 10 test -S "$WORK/speechd.sock" || fail "speech-dispatcher did not start"
+    export SPEECHD_ADDRESS="unix_socket:$WORK/speechd.sock"
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/voice.h"
+
+namespace tallowick {
+
+// Speaks through speech-dispatcher, the speech service that screen readers use, with the voice,
+// rate and volume the user chose there (none are set here). A reply is sent as a message, so
+// that it waits for the screen reader's own speech instead of talking over it.
+//
+// say() and queue() return at once: a thread of the voice's own talks to the daemon, which
+// answers every request before the next can go. A connection that broke is opened again for
+// the next text.
+class SpeechdVoice final : public Voice {
+  public:
+    // Connects to the user's speech-dispatcher (started on demand as usual). Returns nullptr,
+    // with `error` set to one line starting "tallowick: ", when it cannot be reached.
+    static std::unique_ptr<SpeechdVoice> create(std::string& error);
+    ~SpeechdVoice() override;
+
+    void say(const std::string& text) override;
+    void queue(const std::string& text) override;
+
+  private:
+    struct Request {
+        bool interrupt = false;  // drop what is being said and what waits first
+        std::string text;
+    };
+
+    SpeechdVoice() = default;
+    void run();
+    bool send(const Request& request);
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Request> pending_;
+    bool stopping_ = false;
+    std::thread worker_;
+    // The SPDConnection (an unnamed type in its header); used by the worker only, once started.
+    void* connection_ = nullptr;
+};
+
+}  // namespace tallowick

@@ -1,0 +1,140 @@
+#!/usr/bin/env bash
+# The replies spoken through speech-dispatcher (--voice=speech-dispatcher): a private daemon on
+# its own socket speaks with its eSpeak NG module into a private PulseAudio null sink, whose
+# monitor is recorded.
+#
+#  1. A reply is heard: "say mark 1", one sentence.
+#  2. A listing queues its sentences: "orders" with three marks speaks three such sentences, so
+#     it lasts over twice as long as one.
+#  3. A new reply cuts the one being said: "time" typed 2 s into the first help page (half a
+#     minute of speech) is over, with the help, within a few seconds.
+#
+# Usage: speech_dispatcher.sh PROGRAM_DIR
+
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=lib.sh
+source "$here/lib.sh"
+
+for tool in pulseaudio pactl pacat parec python3 speech-dispatcher; do
+    command -v "$tool" >/dev/null ||
+        skip "$tool is missing (install pulseaudio, pulseaudio-utils, python3, speech-dispatcher)"
+done
+[[ -d /etc/speech-dispatcher ]] || skip "speech-dispatcher's configuration is missing"
+[[ -x /usr/lib/speech-dispatcher-modules/sd_espeak-ng ]] ||
+    skip "speech-dispatcher's eSpeak NG module is missing (install speech-dispatcher-espeak-ng)"
+e2e_start "$@"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM SDL_AUDIODRIVER AUDIODEV PULSE_SINK PULSE_PROP
+export SDL_AUDIODRIVER=dummy # the alarms' sounds play nowhere: only speech is recorded
+
+rate=16000 # of the recording: 16-bit mono
+recording="$WORK/recording.raw"
+e2e_record_null_sink "$rate" "$recording"
+
+e2e_speech_dispatcher
+
+prog="$WORK/program"
+e2e_install "$prog"
+mkfifo "$WORK/in"
+env PATH="$PROGRAM_PATH" "$prog/tallowick" --terminal --voice=speech-dispatcher \
+    <"$WORK/in" >"$WORK/out" 2>"$WORK/err" &
+E2E_PIDS+=("$!")
+program=$!
+exec 3>"$WORK/in"
+
+show_all() {
+    show_file "standard output" "$WORK/out"
+    show_file "standard error" "$WORK/err"
+}
+
+# Types line $1 and puts the position of that moment in the recording, in samples, in $2.
+type_line() {
+    local size
+    printf '%s\n' "$1" >&3
+    size=$(stat -c %s "$recording")
+    printf -v "$2" '%s' $((size / 2))
+}
+
+output_lines() {
+    (($(wc -l <"$WORK/out") >= $1))
+}
+
+declare one_at orders_at help_at time_at _ignored
+for line in mark mark mark; do type_line "$line" _ignored; done
+wait_until 10 output_lines 3 || { show_all; fail "the program did not answer within 10 s"; }
+[[ ! -s "$WORK/err" ]] || { show_all; fail "the program did not speak through speech-dispatcher"; }
+sleep 4
+type_line 'say mark 1' one_at
+sleep 5
+type_line orders orders_at
+sleep 12
+type_line help help_at
+sleep 2
+type_line time time_at
+sleep 6
+type_line exit _ignored
+wait_until 5 gone "$program" || { show_all; fail "'exit' did not end the program"; }
+kill -TERM "$E2E_RECORDER"
+wait "$E2E_RECORDER" 2>/dev/null || true
+
+status=0
+python3 - "$recording" "$rate" "$one_at" "$orders_at" "$help_at" "$time_at" <<'PYTHON' ||
+"""Checks the recording; prints what it measured, and the reasons when a check fails."""
+import array
+import math
+import sys
+
+path = sys.argv[1]
+rate = int(sys.argv[2])
+one_at, orders_at, help_at, time_at = (int(v) for v in sys.argv[3:7])
+samples = array.array("h")
+with open(path, "rb") as f:
+    samples.frombytes(f.read())
+if sys.byteorder != "little":
+    samples.byteswap()
+failures = []
+
+
+def check(ok, message):
+    print(("ok:   " if ok else "FAIL: ") + message, file=sys.stderr)
+    if not ok:
+        failures.append(message)
+
+
+BLOCK = rate // 50  # 20 ms
+SILENT = 10 ** (-60 / 20)  # the null sink is digital silence when nothing plays
+
+
+def sounding(start, end):
+    """Seconds after `start` of the first and the last 20 ms with sound before `end`."""
+    loud = []
+    for b in range(start, min(end, len(samples)) - BLOCK + 1, BLOCK):
+        block = samples[b:b + BLOCK]
+        if math.sqrt(sum(x * x for x in block) / BLOCK) / 32768 > SILENT:
+            loud.append((b - start) / rate)
+    return (loud[0], loud[-1] + BLOCK / rate) if loud else (None, None)
+
+
+one_start, _ = sounding(one_at, orders_at)
+check(one_start is not None and one_start < 2.0,
+      "'say mark 1' is heard %s after it was typed" %
+      ("never" if one_start is None else "%.2f s" % one_start))
+# One such sentence lasts about 2.4 s at speech-dispatcher's normal rate, three about 7.5 s: a
+# listing whose sentences cut one another would last as long as its last one.
+list_start, list_end = sounding(orders_at, help_at)
+listing = 0.0 if list_start is None else list_end - list_start
+check(listing > 5.0, "the listing of three marks lasts %.2f s (over 5 s wanted)" % listing)
+help_start, _ = sounding(help_at, time_at)
+check(help_start is not None and help_start < 2.0, "the help page is heard")
+_, time_end = sounding(time_at, len(samples))
+check(time_end is not None and time_end < 4.5,
+      "after 'time', 2 s into the help page, all is quiet %s later (within 4.5 s wanted)" %
+      ("never" if time_end is None else "%.2f s" % time_end))
+sys.exit(1 if failures else 0)
+PYTHON
+    status=$?
+if ((status != 0)); then
+    show_all
+    show_file "speech-dispatcher's log" "$WORK/speechd-log/speech-dispatcher.log"
+    fail "the replies were not spoken as they should be through speech-dispatcher"
+fi
