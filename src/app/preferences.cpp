@@ -92,8 +92,9 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
     }
     const std::string path = configDir + "/" + kPreferencesFile;
     std::string contents;
-    const ReadResult read = files.read(path, contents);
-    if (read == ReadResult::failed) {
+    // A preferences file holds a line or two; anything larger or odd is no preferences file.
+    const ReadResult read = files.read(path, contents, 64 * 1024);
+    if (read != ReadResult::ok && read != ReadResult::missing) {
         diagnostics.report("tallowick: " + path + " could not be read");
         return choice.value_or(VoiceChoice::espeak);
     }
