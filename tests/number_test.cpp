@@ -37,6 +37,8 @@ TEST(NumberTest, HugeNumbersReadAsInfinity) {
     EXPECT_EQ(readNumber("1e999"), INFINITY);
     EXPECT_EQ(readNumber("-1e999"), -INFINITY);
     EXPECT_EQ(readNumber(std::string(400, '9')), INFINITY);
+    EXPECT_EQ(readNumber("0.01e99999999999"), INFINITY);
+    EXPECT_EQ(readNumber("1e-99999999999"), 0.0);
     EXPECT_EQ(readNumber("0." + std::string(400, '0') + "1"), 0.0);
 }
 
