@@ -9,6 +9,7 @@ TEST(AlarmSettingTest, AFullTableTakesNoMoreOrdersAndSaysSo) {
     Rig rig;
     for (int i = 0; i < 50; ++i) rig.type(i % 2 ? "mark" : "in 5 m");
     ASSERT_EQ(rig.count(), 50);
+    EXPECT_EQ(rig.order(1).description, "in  5  minutes ");  // as the settings file keeps it
     const OrderTable before = rig.core.table();
     const std::string saved = rig.files.files[Rig::kSettings];
     for (const char* line : {"in 5 m", "at 7:30", "every 5 m", "mark"}) {

@@ -5,21 +5,25 @@
 namespace tallowick {
 namespace {
 
-// The panel draws only rows 1 to the order count, so "stop" must wipe it when it takes orders
-// away; the next tick draws the rest in their new places.
+// The panel draws only rows 1 to the order count, so "stop" and "delete" must wipe it when they
+// take orders away; the next tick draws the rest in their new places.
 TEST(RemovingTest, StopRemovesExactlyTheSoundingOrdersAndClearsThePanel) {
     Rig rig;
     rig.type("in 1 s");
     rig.type("in 1 h");
-    rig.type("in 1 s");
+    rig.type("every 1 s");
     rig.clock.advance(1);
     rig.core.tick();
-    const Order second = rig.order(2);
+    const Order second = rig.order(2), third = rig.order(3);
     rig.canvas.calls.clear();
     EXPECT_EQ(rig.type("stop"), "say:");
     EXPECT_EQ(rig.canvas.calls, std::vector<std::string>{"clear"});
-    ASSERT_EQ(rig.count(), 1);
+    ASSERT_EQ(rig.count(), 2);
     EXPECT_EQ(rig.order(1), second);
+    EXPECT_EQ(rig.order(2), third);
+    rig.canvas.calls.clear();
+    EXPECT_EQ(rig.reply("delete 1"), "Alarm deleted.");
+    EXPECT_EQ(rig.canvas.calls, std::vector<std::string>{"clear"});
 }
 
 TEST(ShutdownTest, AFailureIsNeverReportedAsSuccess) {
