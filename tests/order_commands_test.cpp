@@ -9,18 +9,16 @@ namespace {
 // take orders away; the next tick draws the rest in their new places.
 TEST(RemovingTest, StopRemovesExactlyTheSoundingOrdersAndClearsThePanel) {
     Rig rig;
-    rig.type("in 1 s");
-    rig.type("in 1 h");
-    rig.type("every 1 s");
+    for (const char* line : {"in 1 s", "in 1 s", "in 1 h", "every 1 s"}) rig.type(line);
     rig.clock.advance(1);
     rig.core.tick();
-    const Order second = rig.order(2), third = rig.order(3);
+    const Order third = rig.order(3), fourth = rig.order(4);
     rig.canvas.calls.clear();
     EXPECT_EQ(rig.type("stop"), "say:");
     EXPECT_EQ(rig.canvas.calls, std::vector<std::string>{"clear"});
     ASSERT_EQ(rig.count(), 2);
-    EXPECT_EQ(rig.order(1), second);
-    EXPECT_EQ(rig.order(2), third);
+    EXPECT_EQ(rig.order(1), third);
+    EXPECT_EQ(rig.order(2), fourth);
     rig.canvas.calls.clear();
     EXPECT_EQ(rig.reply("delete 1"), "Alarm deleted.");
     EXPECT_EQ(rig.canvas.calls, std::vector<std::string>{"clear"});
