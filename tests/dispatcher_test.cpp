@@ -48,5 +48,13 @@ TEST(DispatcherTest, ADamagedSettingsFileIsToldAtStartByVoiceAndOnStderr) {
     EXPECT_TRUE(rig.files.files.count("/prog/settings.ini.bad"));
 }
 
+// Valid but for its length: the cap holds for every front-end.
+TEST(DispatcherTest, ALineLongerThanTheCapIsAnIncorrectEntry) {
+    Rig rig;
+    EXPECT_EQ(rig.reply("in 5 m" + std::string(Core::kMaxLineBytes, ' ')),
+              "Incorrect entry, type help to list commands");
+    EXPECT_EQ(rig.count(), 0);
+}
+
 }  // namespace
 }  // namespace tallowick
