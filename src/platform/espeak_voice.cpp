@@ -80,8 +80,8 @@ bool startEngine(espeak_ng_OUTPUT_MODE mode, std::string& reason) {
         reason = engineMessage(status);
         return false;
     }
-    espeak_ng_SetParameter(espeakRATE, EspeakVoice::rate, 0);
-    espeak_ng_SetParameter(espeakVOLUME, EspeakVoice::volume, 0);
+    espeak_ng_SetParameter(espeakRATE, EspeakVoice::kRate, 0);
+    espeak_ng_SetParameter(espeakVOLUME, EspeakVoice::kVolume, 0);
     return true;
 }
 
@@ -207,8 +207,8 @@ void EspeakVoice::run() {
             espeak_Cancel();
             // A cancel drops parameter changes still queued in the engine, and puts back the
             // parameters the last text started with; set ours again either way.
-            espeak_SetParameter(espeakRATE, rate, 0);
-            espeak_SetParameter(espeakVOLUME, volume, 0);
+            espeak_SetParameter(espeakRATE, kRate, 0);
+            espeak_SetParameter(espeakVOLUME, kVolume, 0);
         }
         if (!request.text.empty()) {
             speak(request.text);

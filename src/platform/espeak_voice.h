@@ -24,10 +24,10 @@ namespace tallowick {
 class EspeakVoice final : public Voice {
   public:
     // Words a minute: about 1.4 times the engine's normal 175.
-    static constexpr int rate = 243;
+    static constexpr int kRate = 243;
     // The engine's own full volume. Measured on English replies at this rate: peaks reach about
     // 90% of full scale; from 110 up the peaks run into the engine's limiter and distort.
-    static constexpr int volume = 100;
+    static constexpr int kVolume = 100;
 
     // Starts the engine for playback. Returns nullptr, with `error` set to one line for standard
     // error starting "tallowick: ", when there is no audio output to speak on, when the engine
