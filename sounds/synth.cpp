@@ -264,7 +264,7 @@ int main(int argc, char** argv) {
     };
     for (const Sound& sound : kSounds) {
         const std::string error =
-            tallowick::wav::write_mono16(dir / sound.name, sound.make(), kRate);
+            tallowick::wav::writeMono16(dir / sound.name, sound.make(), kRate);
         if (!error.empty()) {
             std::cerr << error << '\n';
             return 1;

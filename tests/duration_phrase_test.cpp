@@ -58,11 +58,6 @@ TEST(DurationPhraseTest, SplitsTestsAndEchoesEveryKnownPhrase) {
     }
 }
 
-TEST(DurationPhraseTest, EchoStartsFromTheGivenText) {
-    EXPECT_EQ(DurationPhrase::split(" 5 m").echo("every "), "every  5  minutes ");
-    EXPECT_EQ(DurationPhrase::split(" 0.5 m").echo("every "), "every ");
-}
-
 TEST(DurationPhraseTest, DueAddsTheTotalRoundedToTheNearestSecond) {
     const DateTime now = *DateTime::make(2026, 12, 6, 14, 5, 9);
     EXPECT_EQ(DurationPhrase::split(" 2 h 10 m").dueFrom(now), now.plusSeconds(7800));

@@ -19,7 +19,6 @@ class SecondTimer final : public QObject {
     int interval() const { return 1000; }
     void start();
     void stop();
-    bool isActive() const { return active_; }
 
   signals:
     void timeout();

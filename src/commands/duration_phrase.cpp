@@ -20,6 +20,13 @@ constexpr UnitInfo kUnitInfo[DurationPhrase::kUnits] = {
     {'s', " second ", " seconds ", 1},
 };
 
+// Whole seconds for a count of them. Anything past the calendar's whole span (some 3e11 s) is
+// as good as infinite; the cap keeps the conversion defined.
+long long cappedSeconds(double seconds) {
+    constexpr double kCap = 1e15;
+    return static_cast<long long>(std::fmin(seconds, kCap));
+}
+
 }  // namespace
 
 DurationPhrase DurationPhrase::split(std::string_view text) {
@@ -69,10 +76,11 @@ double DurationPhrase::totalSeconds() const {
 }
 
 long long DurationPhrase::roundedSeconds() const {
-    const double total = std::round(totalSeconds());
-    // Anything past the calendar's whole span is as good as infinite; keep llround defined.
-    constexpr double kCap = 1e15;
-    return total >= kCap ? static_cast<long long>(kCap) : static_cast<long long>(total);
+    return cappedSeconds(std::round(totalSeconds()));
+}
+
+long long DurationPhrase::roundedUpSeconds() const {
+    return cappedSeconds(std::ceil(totalSeconds()));
 }
 
 std::optional<DateTime> DurationPhrase::dueFrom(DateTime now) const {

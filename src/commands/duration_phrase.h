@@ -13,7 +13,6 @@ namespace tallowick {
 // followed by its unit letter, in the order w, d, h, m, s ("2 h 10 m", "1w2d").
 class DurationPhrase {
   public:
-    enum Unit { weeks, days, hours, minutes, seconds };
     static constexpr int kUnits = 5;
 
     // Splits `text` at the first w, then at the first d after it, and so on: each amount is
@@ -37,8 +36,9 @@ class DurationPhrase {
     // after 31 December 9999 23:59:59. Only for a valid phrase.
     std::optional<DateTime> dueFrom(DateTime now) const;
 
-    // The duration in whole seconds, rounded to the nearest, as dueFrom adds it.
+    // The duration in whole seconds, rounded to the nearest (as dueFrom adds it) or up.
     long long roundedSeconds() const;
+    long long roundedUpSeconds() const;
 
   private:
     struct Amount {

@@ -1,18 +1,36 @@
 #include "commands/number.h"
 
-#include <clocale>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
-
-#include <locale.h>
 
 namespace tallowick {
 namespace {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// The power of ten of the first significant digit of an unsigned number in the checked form
+// ("0.05e3" gives 1). Only for a number that is not 0.
+long long decimalExponent(std::string_view text) {
+    const size_t e = std::min(text.find_first_of("eE"), text.size());
+    const std::string_view mantissa = text.substr(0, e);
+    const size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const size_t first = mantissa.find_first_of("123456789");
+    long long power = first < point ? static_cast<long long>(point - first) - 1
+                                    : -static_cast<long long>(first - point);
+    if (e == text.size()) return power;
+    std::string_view exponent = text.substr(e + 1);
+    const bool negative = exponent.front() == '-';
+    if (exponent.front() == '+' || negative) exponent.remove_prefix(1);
+    int shift = 0;
+    if (std::from_chars(exponent.data(), exponent.data() + exponent.size(), shift).ec !=
+        std::errc{})
+        return negative ? -1 : 1;  // an exponent beyond an int outweighs any mantissa
+    return power + (negative ? -static_cast<long long>(shift) : shift);
 }
 
 }  // namespace
@@ -50,12 +68,14 @@ std::optional<double> readNumber(std::string_view text) {
     }
     if (i != number.size()) return std::nullopt;
 
-    // strtod_l under the C locale reads a full stop as the decimal point whatever the user's
-    // locale is; the text was checked against the rule above, so it sees nothing but that form.
-    // It gives HUGE_VAL for a number too large and 0 (or a tiny value) for one too small.
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-    const std::string unsignedText(number.substr(mantissaStart));
-    const double value = strtod_l(unsignedText.c_str(), nullptr, cLocale);
+    // from_chars reads a full stop as the decimal point whatever the user's locale is. A number
+    // beyond a double's range it leaves unread: one too large then reads as infinity, one too
+    // small as 0.
+    const std::string_view unsignedText = number.substr(mantissaStart);
+    double value = 0;
+    if (std::from_chars(unsignedText.data(), unsignedText.data() + unsignedText.size(), value).ec ==
+        std::errc::result_out_of_range)
+        value = decimalExponent(unsignedText) >= 0 ? HUGE_VAL : 0.0;
     return negative ? -value : value;
 }
 

@@ -1,7 +1,5 @@
 #include "commands/shutdown.h"
 
-#include <cmath>
-
 #include "commands/duration_phrase.h"
 #include "commands/text.h"
 
@@ -26,8 +24,7 @@ void scheduleShutdown(CommandContext& c) {
     }
     // sleep takes whole seconds: a fraction is rounded up, so the computer never goes down
     // before the time asked for. A delay past the calendar's last day is no duration at all.
-    const long long seconds =
-        static_cast<long long>(std::fmin(std::ceil(phrase.totalSeconds()), 1e15));
+    const long long seconds = phrase.roundedUpSeconds();
     if (!c.now().plusSeconds(seconds)) {
         c.handled = 0;
         return;

@@ -80,8 +80,8 @@ bool startEngine(espeak_ng_OUTPUT_MODE mode, std::string& reason) {
         reason = engineMessage(status);
         return false;
     }
-    espeak_ng_SetParameter(espeakRATE, EspeakVoice::rate, 0);
-    espeak_ng_SetParameter(espeakVOLUME, EspeakVoice::volume, 0);
+    espeak_ng_SetParameter(espeakRATE, EspeakVoice::kRate, 0);
+    espeak_ng_SetParameter(espeakVOLUME, EspeakVoice::kVolume, 0);
     return true;
 }
 
@@ -94,7 +94,6 @@ void speak(const std::string& text) {
 
 struct Render {
     std::vector<short>* samples = nullptr;
-    std::size_t stopAfter = 0;
     bool outOfMemory = false;
 };
 
@@ -109,11 +108,10 @@ int collectSamples(short* wave, int count, espeak_EVENT* events) {
             render.samples->insert(render.samples->end(), wave, wave + count);
         } catch (...) {
             render.outOfMemory = true;
-            return 1;
+            return 1;  // the engine's way to abort the synthesis in progress
         }
     }
-    // A non-zero return is the engine's way to abort the synthesis in progress.
-    return render.stopAfter != 0 && render.samples->size() >= render.stopAfter ? 1 : 0;
+    return 0;
 }
 
 }  // namespace
@@ -209,8 +207,8 @@ void EspeakVoice::run() {
             espeak_Cancel();
             // A cancel drops parameter changes still queued in the engine, and puts back the
             // parameters the last text started with; set ours again either way.
-            espeak_SetParameter(espeakRATE, rate, 0);
-            espeak_SetParameter(espeakVOLUME, volume, 0);
+            espeak_SetParameter(espeakRATE, kRate, 0);
+            espeak_SetParameter(espeakVOLUME, kVolume, 0);
         }
         if (!request.text.empty()) {
             speak(request.text);
@@ -220,8 +218,7 @@ void EspeakVoice::run() {
 }
 
 bool EspeakVoice::renderToMemory(const std::string& text, std::vector<short>& samples,
-                                 int& sampleRate, std::string& error,
-                                 std::size_t stopAfterSamples) {
+                                 int& sampleRate, std::string& error) {
     std::lock_guard engineLock(engineMutex);
     if (engineUse == EngineUse::none) {
         std::string reason;
@@ -242,14 +239,14 @@ bool EspeakVoice::renderToMemory(const std::string& text, std::vector<short>& sa
     if (text.empty()) {
         return true;
     }
-    Render render{&samples, stopAfterSamples};
+    Render render{&samples};
     const espeak_ng_STATUS status = espeak_ng_Synthesize(
         text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, &render);
     if (render.outOfMemory) {
         error = "tallowick: out of memory while rendering speech";
         return false;
     }
-    if (status != ENS_OK && status != ENS_SPEECH_STOPPED) {
+    if (status != ENS_OK) {
         error = "tallowick: the speech engine failed to render (" + engineMessage(status) + ")";
         return false;
     }

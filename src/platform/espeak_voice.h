@@ -1,7 +1,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <cstddef>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -25,10 +24,10 @@ namespace tallowick {
 class EspeakVoice final : public Voice {
   public:
     // Words a minute: about 1.4 times the engine's normal 175.
-    static constexpr int rate = 243;
+    static constexpr int kRate = 243;
     // The engine's own full volume. Measured on English replies at this rate: peaks reach about
     // 90% of full scale; from 110 up the peaks run into the engine's limiter and distort.
-    static constexpr int volume = 100;
+    static constexpr int kVolume = 100;
 
     // Starts the engine for playback. Returns nullptr, with `error` set to one line for standard
     // error starting "tallowick: ", when there is no audio output to speak on, when the engine
@@ -48,15 +47,12 @@ class EspeakVoice final : public Voice {
     void queue(const std::string& text) override;
 
     // Renders `text` (UTF-8) with the same voice, rate and volume as speech, synchronously, into
-    // `samples` (16-bit mono) at `sampleRate`, without any audio device. With `stopAfterSamples`
-    // above 0 the synthesis is stopped, as a cancel would, at the end of the first chunk that
-    // brings the rendered length to at least that many samples. Returns false with `error` (one
-    // line) when the engine cannot start or is taken for speech in this process. The first call
-    // starts the engine for rendering and keeps it for the rest of the process; calls from
-    // several threads take turns.
+    // `samples` (16-bit mono) at `sampleRate`, without any audio device. Returns false with
+    // `error` (one line) when the engine cannot start or is taken for speech in this process.
+    // The first call starts the engine for rendering and keeps it for the rest of the process;
+    // calls from several threads take turns.
     static bool renderToMemory(const std::string& text, std::vector<short>& samples,
-                               int& sampleRate, std::string& error,
-                               std::size_t stopAfterSamples = 0);
+                               int& sampleRate, std::string& error);
 
   private:
     struct Request {
