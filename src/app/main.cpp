@@ -77,7 +77,7 @@ int refuseToStart(const std::string& line) {
         // the words take at its rate, and a little more.
         const auto words = static_cast<long>(std::count(spoken.begin(), spoken.end(), ' ') + 4);
         std::this_thread::sleep_for(
-            std::chrono::milliseconds(words * 60'000 / EspeakVoice::rate + 800));
+            std::chrono::milliseconds(words * 60'000 / EspeakVoice::kRate + 800));
     }
     return 1;
 }
