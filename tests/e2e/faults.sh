@@ -90,7 +90,7 @@ note "ok: no voice and no audio device, every command works and saves"
 # 3. Standard streams closed: they are opened on /dev/null before the instance lock is, so the
 # lock file never takes their numbers and receives replies or diagnostics.
 rm -f "$prog"/settings.ini*
-lock="$prog/.tallowick-$(id -u).lock"
+lock="$prog/.tallowick.lock"
 printf 'in 5 m\nhelp\n' | timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal >&- 2>&- ||
     fail "the program with standard output and error closed did not end normally"
 [[ -f $lock && ! -s $lock ]] || fail "the lock file received text meant for a standard stream"
