@@ -49,6 +49,7 @@ class Form1 final : public QWidget {
     void sayit(const std::string& tempm) { core_.sayit(tempm); }
 
     const Core& core() const { return core_; }
+    Core& core() { return core_; }
     const QtPanelCanvas& canvas() const { return canvas_; }
 
     QLineEdit* const Text1;

@@ -6,12 +6,27 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "app/ringing.h"
 #include "platform/posix_adapters.h"
 
 namespace tallowick {
 namespace {
 
 constexpr const char* kPrompt = "> ";
+
+// A ringing alarm, for a user without sound or at a braille display; the prompt comes back.
+class RingingLine final : public OrderWatcher {
+  public:
+    explicit RingingLine(int fd) : fd_(fd) {}
+    void ordersChanged(const OrderTable& previous, const OrderTable& table) override {
+        for (int n : startedSounding(previous, table)) {
+            writeAll(fd_, "\a\rOrder " + std::to_string(n) + " is ringing.\n" + kPrompt);
+        }
+    }
+
+  private:
+    int fd_;
+};
 
 }  // namespace
 
@@ -27,6 +42,8 @@ void EchoingVoice::queue(const std::string& text) {
 
 void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& options) {
     if (options.interactive) writeAll(options.outFd, kPrompt);
+    RingingLine ringing(options.outFd);
+    if (options.interactive) core.addWatcher(ringing);
     std::string pending;
     // Handles every whole line in `pending`; false when "exit" ended the program.
     auto handleLines = [&]() {
@@ -41,14 +58,21 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
         return true;
     };
 
-    pollfd fds[2] = {{options.inFd, POLLIN, 0}, {ticker.fd(), POLLIN, 0}};
-    const nfds_t watched = ticker.fd() >= 0 ? 2 : 1;
+    pollfd fds[3] = {{options.inFd, POLLIN, 0}, {ticker.fd(), POLLIN, 0}, {-1, 0, 0}};
     for (;;) {
-        const int ready = ::poll(fds, watched, ticker.fd() >= 0 ? -1 : 1000);
+        int timeout = ticker.fd() >= 0 ? -1 : 1000;
+        if (options.extra) {
+            fds[2] = {options.extra->fd(), options.extra->events(), 0};
+            const int due = options.extra->timeoutMs();
+            if (due >= 0 && (timeout < 0 || due < timeout)) timeout = due;
+        }
+        const int ready = ::poll(fds, 3, timeout);
         if (ready < 0 && errno != EINTR) return;
-        if (ready == 0 || (watched == 2 && (fds[1].revents & POLLIN) && ticker.due())) {
+        if ((ready == 0 && ticker.fd() < 0) ||
+            (ticker.fd() >= 0 && (fds[1].revents & POLLIN) && ticker.due())) {
             core.tick();
         }
+        if (options.extra && ready >= 0 && !options.extra->dispatch()) return;
         if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             char buffer[65536];
             const ssize_t n = ::read(options.inFd, buffer, sizeof buffer);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/second_ticker.h"
+#include "app/watched_source.h"
 #include "commands/core.h"
 #include "platform/voice.h"
 
@@ -24,12 +25,14 @@ class EchoingVoice final : public Voice {
 // The program without a window: reads typed lines from `inFd`, one per line (a CR before the
 // LF is dropped), and handles each as Enter in the entry box does; ticks on every second. In
 // an interactive terminal it shows a prompt after each answer and nothing else, so that a
-// screen reader is not disturbed. Returns when the input ends or "exit" is typed; nothing is
+// screen reader is not disturbed, and when an order starts ringing a BEL and "Order N is
+// ringing." (not spoken). `extra` (the session bus) is watched beside the input. Returns when the input ends or "exit" is typed; nothing is
 // saved or spoken then.
 struct TerminalOptions {
     int inFd = 0;
     int outFd = 1;
     bool interactive = false;  // show a prompt
+    WatchedSource* extra = nullptr;
 };
 void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& options);
 
