@@ -32,7 +32,17 @@ std::vector<int> startedSounding(const OrderTable& before, const OrderTable& tab
 }
 
 std::string RingingNotices::body(const OrderTable& table, int number) {
-    return "Order " + std::to_string(number) + " is ringing: " + table.at(number).description;
+    // The words as they read, without the padding the order's spoken form keeps.
+    std::string words;
+    for (const char ch : table.at(number).description) {
+        if (ch != ' ') {
+            words += ch;
+        } else if (!words.empty() && words.back() != ' ') {
+            words += ' ';
+        }
+    }
+    if (!words.empty() && words.back() == ' ') words.pop_back();
+    return "Order " + std::to_string(number) + " is ringing: " + words;
 }
 
 void RingingNotices::ordersChanged(const OrderTable& previous, const OrderTable& table) {
