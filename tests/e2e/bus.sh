@@ -83,6 +83,8 @@ send in 1 h
 [[ $status -eq 0 && $(<"$out") == "Alarm number 1 set for  1  hour " ]] ||
     fail_showing "'tallowick in 1 h' did not print its reply and end with 0"
 (($(order_count) == 1)) || fail_showing "the order from the bus is not in settings.ini"
+wait_until 2 has_line "$notices" "spoken Alarm number 1 set for  1  hour " ||
+    fail_showing "no Spoken signal for the reply"
 # A line over the length cap is an incorrect entry, as typed.
 send "$(printf 'x%.0s' {1..70000})"
 [[ $status -eq 0 && $(<"$out") == "Incorrect entry, type help to list commands" ]] ||
@@ -115,7 +117,7 @@ wait_until 5 has_line "$notices" "sounding 22" || fail_showing "the alarm did no
 wait_until 5 grep -q '^close 1$' "$notices" || fail_showing "Stop did not close the notification"
 has_line "$notices" "notify 1 2 stop Order 22 is ringing: in 1 second" ||
     fail_showing "the notification is not critical, has no Stop or does not name the order"
-(($(count_lines '^notify') == 1)) || fail_showing "more than one notification for one ringing"
+(($(count_lines '^notify ') == 1)) || fail_showing "more than one notification for one ringing"
 wait_until 2 has_line "$notices" "sounding " || fail_showing "no signal that nothing sounds"
 (($(order_count) == 21)) || fail_showing "Stop did not remove the ringing alarm"
 note "ok: the notification and its Stop action"

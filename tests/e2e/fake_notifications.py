@@ -5,6 +5,7 @@ Owns org.freedesktop.Notifications and appends one line per event to the log fil
   notify ID URGENCY ACTIONS BODY      a Notify call (ACTIONS: the action keys, comma-joined)
   close ID                            a CloseNotification call
   sounding N,N,...                    Tallowick's SoundingChanged signal
+  spoken TEXT                         Tallowick's Spoken signal
 With --press-first it presses the "stop" action of the first notice after PRESS_DELAY seconds,
 so the test can see that the alarm rang on meanwhile without a second notice.
 
@@ -78,6 +79,8 @@ def main():
     bus.add_signal_receiver(
         lambda numbers: server.record("sounding " + ",".join(str(int(n)) for n in numbers)),
         signal_name="SoundingChanged", dbus_interface="io.github.tallowick.Tallowick")
+    bus.add_signal_receiver(lambda text: server.record("spoken " + text),
+                            signal_name="Spoken", dbus_interface="io.github.tallowick.Tallowick")
     # The name last: the test waits for it, and everything must be in place by then.
     name = dbus.service.BusName(NAME, bus)  # kept: dropping it gives the name up
     GLib.MainLoop().run()
