@@ -21,7 +21,9 @@ if [[ ${TALLOWICK_BUS_TEST_ON_PRIVATE_BUS:-} != 1 ]]; then
 fi
 # shellcheck source=lib.sh
 source "$here/lib.sh"
+private_bus=$DBUS_SESSION_BUS_ADDRESS
 e2e_start "$@"
+export DBUS_SESSION_BUS_ADDRESS=$private_bus
 e2e_mute
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 [[ ${DBUS_SESSION_BUS_ADDRESS:-} == unix:* ]] || fail "not on a private session bus"
