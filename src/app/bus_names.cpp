@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include <systemd/sd-bus.h>
+#include <unistd.h>
 
 namespace tallowick {
 
@@ -53,6 +54,14 @@ sd_bus* openSessionBus(std::string& error) {
         return nullptr;
     }
     return bus;
+}
+
+bool isOwnUser(sd_bus_creds* creds) {
+    uid_t uid = 0;
+    // The effective user where the bus tells it, the real one otherwise (dbus-daemon).
+    const bool known =
+        sd_bus_creds_get_euid(creds, &uid) >= 0 || sd_bus_creds_get_uid(creds, &uid) >= 0;
+    return known && uid == geteuid();
 }
 
 std::string validUtf8(const std::string& text) {

@@ -24,6 +24,9 @@ std::string busName(const Layout& layout);
 // session bus or it cannot be reached; `error` stays empty when simply no session bus is set up.
 sd_bus* openSessionBus(std::string& error);
 
+// Whether the bus credentials `creds` are of this process's own user.
+bool isOwnUser(sd_bus_creds* creds);
+
 // Replaces every byte that is not part of well-formed UTF-8 with U+FFFD, as the bus carries
 // only UTF-8 strings.
 std::string validUtf8(const std::string& text);

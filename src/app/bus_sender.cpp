@@ -29,11 +29,9 @@ Owner ownerOf(sd_bus* bus, const std::string& name) {
         0) {
         return Owner::none;
     }
-    uid_t uid = 0;
-    const bool known =
-        sd_bus_creds_get_euid(creds, &uid) >= 0 || sd_bus_creds_get_uid(creds, &uid) >= 0;
+    const bool ours = isOwnUser(creds);
     sd_bus_creds_unref(creds);
-    return known && uid == geteuid() ? Owner::ours : Owner::stranger;
+    return ours ? Owner::ours : Owner::stranger;
 }
 
 // Starts `program` (the window) in a session of its own, not our child, its standard streams on

@@ -126,11 +126,9 @@ int BusService::onLine(sd_bus_message* m, void* userdata, sd_bus_error* error) {
     auto* self = static_cast<BusService*>(userdata);
     // The session bus is the user's own already; a caller of another user is refused anyway.
     sd_bus_creds* creds = nullptr;
-    uid_t uid = 0;
-    const int r = sd_bus_query_sender_creds(m, SD_BUS_CREDS_UID | SD_BUS_CREDS_EUID, &creds);
-    const bool known = r >= 0 && (sd_bus_creds_get_euid(creds, &uid) >= 0 ||
-                                  sd_bus_creds_get_uid(creds, &uid) >= 0);
-    const bool sameUser = known && uid == geteuid();
+    const bool sameUser =
+        sd_bus_query_sender_creds(m, SD_BUS_CREDS_UID | SD_BUS_CREDS_EUID, &creds) >= 0 &&
+        isOwnUser(creds);
     sd_bus_creds_unref(creds);
     if (!sameUser) {
         return sd_bus_error_set(error, SD_BUS_ERROR_ACCESS_DENIED,

@@ -130,7 +130,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (argv[i][0] != '-' || std::strcmp(argv[i], "--") == 0) {
             const int first = argv[i][0] == '-' ? i + 1 : i;
-            for (int w = first; w < argc; ++w) words += (w > first ? " " : "") + std::string(argv[w]);
+            for (int w = first; w < argc; ++w) {
+                words += (w > first ? " " : "") + std::string(argv[w]);
+            }
             sending = first < argc;
             break;
         }
@@ -151,7 +153,8 @@ int main(int argc, char** argv) {
     }
 
     if (sending && terminal) {
-        std::fprintf(stderr, "tallowick: --terminal takes no command words\nTry 'tallowick --help'.\n");
+        std::fprintf(stderr,
+                     "tallowick: --terminal takes no command words\nTry 'tallowick --help'.\n");
         return 2;
     }
 

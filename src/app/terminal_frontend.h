@@ -26,8 +26,8 @@ class EchoingVoice final : public Voice {
 // LF is dropped), and handles each as Enter in the entry box does; ticks on every second. In
 // an interactive terminal it shows a prompt after each answer and nothing else, so that a
 // screen reader is not disturbed, and when an order starts ringing a BEL and "Order N is
-// ringing." (not spoken). `extra` (the session bus) is watched beside the input. Returns when the input ends or "exit" is typed; nothing is
-// saved or spoken then.
+// ringing." (not spoken). `extra` (the session bus) is watched beside the input. Returns when
+// the input ends or "exit" is typed; nothing is saved or spoken then.
 struct TerminalOptions {
     int inFd = 0;
     int outFd = 1;
