@@ -20,7 +20,7 @@ if ! command -v busctl >/dev/null || ! command -v dbus-run-session >/dev/null; t
 fi
 if [[ ${DBUS_SESSION_BUS_ADDRESS:-} != unix:* ]]; then
     exec dbus-run-session --config-file="$here/../tests/e2e/bus-session.conf" -- "$0" "$@" \
-        2> >(grep -v 'fd limit' >&2)
+        2> >(grep --line-buffered -v 'fd limit' >&2)
 fi
 
 work=$(mktemp -d /var/tmp/tallowick-bus-bench.XXXXXX)
