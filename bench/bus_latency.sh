@@ -41,7 +41,8 @@ export ALSA_CONFIG_PATH=$work/empty-alsa.conf PULSE_SERVER=unix:$work/no-sound-s
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 "$work/tallowick" --terminal <"$work/in" >/dev/null 2>"$work/stderr" &
 instance=$!
-exec {keep}>"$work/in"
+exec {keep}>"$work/in"  # held open: the input never ends
+: "$keep"
 name=
 for _ in $(seq 200); do
     name=$(busctl --user list --no-legend 2>/dev/null |

@@ -61,8 +61,9 @@ count_lines() {
 # No instance and no display: status 1, one line that says how to start Tallowick.
 send in 1 h
 ((status == 1)) || fail_showing "without an instance the sender ended with $status, not 1"
-[[ $(wc -l <"$err") -eq 1 ]] && grep -q -- "--terminal" "$err" ||
+if [[ $(wc -l <"$err") -ne 1 ]] || ! grep -q -- "--terminal" "$err"; then
     fail_showing "the sender did not say in one line how to start Tallowick"
+fi
 [[ ! -s $out && ! -e "$prog/settings.ini" ]] || fail_showing "an undelivered line left traces"
 note "ok: no instance, no display"
 
@@ -74,7 +75,8 @@ env PATH="$PROGRAM_PATH" "$tallowick" --terminal <"$WORK/in" >"$WORK/instance.ou
     2>"$WORK/instance.err" &
 instance=$!
 E2E_PIDS+=("$instance")
-exec {keep}>"$WORK/in"
+exec {keep}>"$WORK/in"  # held open: the input never ends
+: "$keep"
 on_bus() { busctl --user list --no-legend 2>/dev/null | grep -q "^$1 "; }
 wait_until 10 on_bus org.freedesktop.Notifications || fail "the notification server did not start"
 wait_until 10 on_bus "io.github.tallowick.Tallowick.d[0-9a-f]*" ||
