@@ -60,7 +60,8 @@ BusService::BusService(sd_bus* bus, const Layout& layout, Core& core, SpokenTap&
                     if (core_.line("stop") == Core::LineResult::exit) exitRequested_ = true;
                 }),
       notices_(notifier_),
-      sounding_(soundingNumbers(core.table())) {}
+      sounding_(soundingNumbers(core.table())),
+      diagnostics_(diagnostics) {}
 
 BusService::~BusService() {
     tap_.listener = nullptr;
@@ -69,17 +70,17 @@ BusService::~BusService() {
 }
 
 int BusService::fd() const {
-    return sd_bus_get_fd(bus_);
+    return lost_ ? -1 : sd_bus_get_fd(bus_);
 }
 
 short BusService::events() const {
-    const int e = sd_bus_get_events(bus_);
+    const int e = lost_ ? 0 : sd_bus_get_events(bus_);
     return static_cast<short>(e < 0 ? 0 : e);
 }
 
 int BusService::timeoutMs() const {
     uint64_t until = 0;
-    if (sd_bus_get_timeout(bus_, &until) < 0 || until == UINT64_MAX) return -1;
+    if (lost_ || sd_bus_get_timeout(bus_, &until) < 0 || until == UINT64_MAX) return -1;
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     const uint64_t nowUs =
@@ -90,6 +91,7 @@ int BusService::timeoutMs() const {
 }
 
 bool BusService::dispatch() {
+    if (lost_) return true;
     int r;
     while ((r = sd_bus_process(bus_, nullptr)) > 0 && !exitRequested_) {
     }
@@ -97,7 +99,14 @@ bool BusService::dispatch() {
         sd_bus_flush(bus_);  // the reply to "exit" goes out before the program ends
         return false;
     }
-    // A bus that went away leaves the program running as before, only unreachable.
+    // A bus that went away leaves the program running as before, only unreachable; its hung-up
+    // socket is no longer watched, or every wait would end at once.
+    if (r < 0 || !sd_bus_is_open(bus_)) {
+        lost_ = true;
+        diagnostics_.report(
+            "tallowick: the session bus went away; commands from other "
+            "programs are off until Tallowick is started again");
+    }
     return true;
 }
 
@@ -107,6 +116,7 @@ void BusService::spoken(const std::string& text) {
 }
 
 void BusService::ordersChanged(const OrderTable& previous, const OrderTable& table) {
+    if (lost_) return;
     std::vector<int> now = soundingNumbers(table);
     if (now != sounding_) {
         sounding_ = std::move(now);

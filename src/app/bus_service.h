@@ -78,6 +78,8 @@ class BusService final : public WatchedSource, private OrderWatcher {
     std::vector<int> sounding_;
     std::vector<std::string>* capture_ = nullptr;  // the texts of the line being handled
     bool exitRequested_ = false;
+    bool lost_ = false;  // the bus went away: nothing more is watched
+    Diagnostics& diagnostics_;
 };
 
 }  // namespace tallowick

@@ -20,7 +20,8 @@ QtSourceWatch::QtSourceWatch(WatchedSource& source, std::function<void()> ended,
 }
 
 void QtSourceWatch::rearm() {
-    write_.setEnabled((source_.events() & POLLOUT) != 0);
+    read_.setEnabled(source_.fd() >= 0);
+    write_.setEnabled(source_.fd() >= 0 && (source_.events() & POLLOUT) != 0);
     const int ms = source_.timeoutMs();
     if (ms < 0) {
         deadline_.stop();

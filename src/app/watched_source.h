@@ -12,6 +12,7 @@ class WatchedSource {
     WatchedSource& operator=(const WatchedSource&) = delete;
     virtual ~WatchedSource() = default;
 
+    // The descriptor to watch; -1 once there is nothing more to watch.
     virtual int fd() const = 0;
     // The poll() events to wait for now (POLLIN, POLLOUT).
     virtual short events() const = 0;
