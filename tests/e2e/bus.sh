@@ -141,3 +141,27 @@ send exit
 wait_until 5 gone "$instance" || fail_showing "'tallowick exit' did not end the program"
 grep -q 'notification' "$WORK/instance.err" && fail_showing "the program complained of notices"
 note "ok: exit"
+
+# With a display and no instance, the sender starts the window of its own copy (a second copy
+# in another directory: a name of its own, so it never reaches the first) and delivers the line
+# once the window answers; "exit" then ends the window through Qt's event loop.
+if ! command -v Xvfb >/dev/null; then
+    note "skipped: the start of the window (no Xvfb)"
+    exit 0
+fi
+Xvfb -displayfd 5 -nolisten tcp 5>"$WORK/display" 2>/dev/null &
+E2E_PIDS+=($!)
+wait_until 10 test -s "$WORK/display" || fail "Xvfb did not start"
+DISPLAY=":$(<"$WORK/display")"
+export DISPLAY
+second="$WORK/second"
+e2e_install "$second"
+tallowick="$second/tallowick" prog="$second"
+send in 3 h
+[[ $status -eq 0 && $(<"$out") == "Alarm number 1 set for  3  hours " ]] ||
+    fail_showing "the sender did not start the window and deliver the line"
+(($(order_count) == 1)) || fail_showing "the window's copy did not save the order"
+window=$(pgrep -f -x "$second/tallowick") || fail_showing "no window runs for the second copy"
+send exit
+wait_until 5 gone "$window" || fail_showing "'tallowick exit' did not end the window"
+note "ok: the window started for a line, and ended by one"
