@@ -51,7 +51,8 @@ std::unique_ptr<BusService> BusService::start(const Layout& layout, Core& core, 
 
 BusService::BusService(sd_bus* bus, const Layout& layout, Core& core, SpokenTap& tap,
                        Diagnostics& diagnostics)
-    : bus_(bus),
+    : closer_{bus},
+      bus_(bus),
       dataDir_(layout.dataDir),
       core_(core),
       tap_(tap),
@@ -66,7 +67,6 @@ BusService::BusService(sd_bus* bus, const Layout& layout, Core& core, SpokenTap&
 BusService::~BusService() {
     tap_.listener = nullptr;
     sd_bus_slot_unref(objectSlot_);
-    sd_bus_flush_close_unref(bus_);
 }
 
 int BusService::fd() const {

@@ -68,6 +68,11 @@ class BusService final : public WatchedSource, private OrderWatcher {
                                 const char* property, sd_bus_message* reply, void* self,
                                 sd_bus_error* error);
 
+    // First of all members, so the connection closes after everything that uses it is gone.
+    struct Closer {
+        sd_bus* bus;
+        ~Closer() { sd_bus_flush_close_unref(bus); }
+    } closer_;
     sd_bus* bus_;
     std::string dataDir_;
     Core& core_;
