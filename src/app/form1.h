@@ -59,6 +59,7 @@ class Form1 final : public QWidget, private OrderWatcher {
     QLabel* addNotice();
 
     const Core& core() const { return core_; }
+    Core& core() { return core_; }
     const QtPanelCanvas& canvas() const { return canvas_; }
 
     QLineEdit* const Text1;

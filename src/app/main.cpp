@@ -16,10 +16,13 @@
 #include <QApplication>
 
 #include "app/autostart.h"
+#include "app/bus_sender.h"
+#include "app/bus_service.h"
 #include "app/form1.h"
 #include "app/instance_lock.h"
 #include "app/layout.h"
 #include "app/preferences.h"
+#include "app/qt_source_watch.h"
 #include "app/screen_reader_voice.h"
 #include "app/second_ticker.h"
 #include "app/terminal_frontend.h"
@@ -35,9 +38,13 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: tallowick [--terminal] [--voice=VOICE]\n"
+    "       tallowick COMMAND...\n"
     "       tallowick --autostart on|off\n"
     "A voice-first alarm and timer. Type a command, press Enter, hear the answer.\n"
     "\n"
+    "  COMMAND...          hand the words, as one typed line, to the running Tallowick\n"
+    "                      (started first when there is a display) and print what it\n"
+    "                      says\n"
     "  --terminal          read commands from standard input and write every spoken\n"
     "                      text to standard output, one line each, instead of opening\n"
     "                      a window\n"
@@ -136,13 +143,22 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
     QApplication app(argc, argv);
     StderrDiagnostics diagnostics;
     Outputs outputs(layout, diagnostics, choice, true, notice);
+    SpokenTap voice(*outputs.voice);
     SystemClock clock;
     PosixShell shell;
     PosixFiles files;
-    Form1 window(clock, *outputs.voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
+    Form1 window(clock, voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
     if (outputs.screenReader != nullptr) outputs.screenReader->attach(window.addNotice());
     QObject::connect(&window, &Form1::exitRequested, &app, [] { QApplication::exit(0); });
     window.Form_Load();
+    std::string busError;
+    auto bus = BusService::start(layout, window.core(), voice, diagnostics, busError);
+    if (!busError.empty()) diagnostics.report("tallowick: " + busError);
+    std::unique_ptr<QtSourceWatch> busWatch;
+    if (bus) {
+        busWatch = std::make_unique<QtSourceWatch>(*bus, [] { QApplication::exit(0); });
+        bus->queued = [w = busWatch.get()] { w->rearm(); };
+    }
     window.show();
     return QApplication::exec();
 }
@@ -151,7 +167,8 @@ int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& n
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe must not kill a program holding alarms
     StderrDiagnostics diagnostics;
     Outputs outputs(layout, diagnostics, choice, false, notice);
-    EchoingVoice voice(*outputs.voice, STDOUT_FILENO);
+    EchoingVoice echoing(*outputs.voice, STDOUT_FILENO);
+    SpokenTap voice(echoing);
     SystemClock clock;
     PosixShell shell;
     PosixFiles files;
@@ -159,10 +176,14 @@ int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& n
     Core core(Seams{clock, voice, *outputs.player, panel, shell, files, diagnostics},
               layout.dataDir);
     core.load();
+    std::string busError;
+    auto bus = BusService::start(layout, core, voice, diagnostics, busError);
+    if (!busError.empty()) diagnostics.report("tallowick: " + busError);
     SecondTicker ticker;
     if (!ticker.start()) diagnostics.report("tallowick: no timerfd; ticking every 1000 ms");
     TerminalOptions options;
     options.interactive = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
+    options.extra = bus.get();
     runTerminal(core, ticker, options);
     return 0;
 }
@@ -177,7 +198,17 @@ int main(int argc, char** argv) {
     bool help = false;
     const char* autostart = nullptr;
     std::string voiceGiven;
+    bool sending = false;  // words after the options: one typed line for the running program
+    std::string words;
     for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-' || std::strcmp(argv[i], "--") == 0) {
+            const int first = argv[i][0] == '-' ? i + 1 : i;
+            for (int w = first; w < argc; ++w) {
+                words += (w > first ? " " : "") + std::string(argv[w]);
+            }
+            sending = first < argc;
+            break;
+        }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             help = true;
             break;
@@ -214,6 +245,12 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (sending && terminal) {
+        std::fprintf(stderr,
+                     "tallowick: --terminal takes no command words\nTry 'tallowick --help'.\n");
+        return 2;
+    }
+
     const std::string programDir = executableDirectory();
     if (programDir.empty()) {
         std::fprintf(stderr, "tallowick: cannot find the program's own directory\n");
@@ -234,6 +271,13 @@ int main(int argc, char** argv) {
                                        executablePath(programDir), environment, message);
         std::fprintf(done ? stdout : stderr, "%s\n", message.c_str());
         return done ? 0 : 1;
+    }
+    if (sending) {
+        if (!chosen) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 1;
+        }
+        return sendLine(layout, words, executablePath(programDir), hasDisplay());
     }
     // Without a place for the orders nothing starts, so that nothing typed is lost on the way.
     if (!chosen || !makePrivateDirectory(layout.dataDir, error)) {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <utility>
@@ -12,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/ringing.h"
 #include "platform/posix_adapters.h"
 
 namespace tallowick {
@@ -80,6 +82,20 @@ class LineReader {
     bool tooLong_ = false;
     bool ended_ = false;
     std::deque<Line> lines_;
+};
+
+// A ringing alarm, for a user without sound or at a braille display; the prompt comes back.
+class RingingLine final : public OrderWatcher {
+  public:
+    explicit RingingLine(OutputQueue& output) : output_(output) {}
+    void ordersChanged(const OrderTable& previous, const OrderTable& table) override {
+        for (int n : startedSounding(previous, table)) {
+            output_.push("\a\rOrder " + std::to_string(n) + " is ringing.\n" + kPrompt);
+        }
+    }
+
+  private:
+    OutputQueue& output_;
 };
 
 std::string droppedNotice(std::size_t count) {
@@ -194,6 +210,8 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
     OutputQueue& output = OutputQueue::of(options.outFd);
     LineReader input(options.inFd);
     if (options.interactive) output.push(kPrompt);
+    RingingLine ringing(output);
+    if (options.interactive) core.addWatcher(ringing);
     // Without a timerfd, a plain one-second timer stands in.
     const bool timerfd = ticker.fd() >= 0;
     Steady::time_point nextTick = Steady::now() + std::chrono::seconds(1);
@@ -214,7 +232,11 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
         }
         if (output.waiting()) watch(output.fd(), POLLOUT, [&] { output.flush(); });
         if (input.wantsInput()) watch(options.inFd, POLLIN, [&] { input.read(); });
-        for (const Watch& w : options.watches) watch(w.fd, w.events, w.ready);
+        bool keepRunning = true;
+        if (options.extra && options.extra->fd() >= 0) {
+            watch(options.extra->fd(), options.extra->events(),
+                  [&] { keepRunning = options.extra->dispatch(); });
+        }
 
         // A waiting line is handled at once, after whatever is ready now.
         int timeout = -1;
@@ -225,11 +247,16 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
                 std::chrono::ceil<std::chrono::milliseconds>(nextTick - Steady::now()).count();
             timeout = left < 0 ? 0 : static_cast<int>(left);
         }
+        const int extraDue = options.extra ? options.extra->timeoutMs() : -1;
+        if (extraDue >= 0 && (timeout < 0 || extraDue < timeout)) timeout = extraDue;
         const int ready = ::poll(fds.data(), fds.size(), timeout);
         if (ready < 0 && errno != EINTR) break;
         for (std::size_t i = 0; ready > 0 && i < fds.size(); ++i) {
             if (fds[i].revents) handlers[i]();
         }
+        // The source's deadline may have passed without an event on its descriptor.
+        if (ready == 0 && extraDue == 0 && options.extra) keepRunning = options.extra->dispatch();
+        if (!keepRunning) break;
         if (!timerfd && Steady::now() >= nextTick) {
             core.tick();
             nextTick = Steady::now() + std::chrono::seconds(1);

@@ -2,11 +2,11 @@
 
 #include <cstddef>
 #include <deque>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/second_ticker.h"
+#include "app/watched_source.h"
 #include "commands/core.h"
 #include "platform/voice.h"
 
@@ -66,19 +66,13 @@ class EchoingVoice final : public Voice {
     OutputQueue& output_;
 };
 
-// One more descriptor for the terminal's event loop to watch: `ready` runs when poll() reports
-// any of `events` (or an error) on `fd`.
-struct Watch {
-    int fd = -1;
-    short events = 0;
-    std::function<void()> ready;
-};
-
 // The program without a window: reads typed lines from `inFd`, one per line (a CR before the
 // LF is dropped), and handles each as Enter in the entry box does; ticks on every second. In
 // an interactive terminal it shows a prompt after each answer and nothing else, so that a
-// screen reader is not disturbed. Returns when the input ends or "exit" is typed; nothing is
-// saved or spoken then.
+// screen reader is not disturbed, and when an order starts ringing a BEL and "Order N is
+// ringing." (not spoken). `extra` (the session bus) is watched beside the input. Returns when
+// the input ends or "exit" is typed (at the keyboard or through `extra`); nothing is saved or
+// spoken then.
 //
 // A tick never waits: output goes through OutputQueue::of(outFd), and lines are handled one at
 // a time with a due tick run between them. A line longer than Core::kMaxLineBytes is answered
@@ -87,7 +81,7 @@ struct TerminalOptions {
     int inFd = 0;
     int outFd = 1;
     bool interactive = false;  // show a prompt
-    std::vector<Watch> watches;
+    WatchedSource* extra = nullptr;
 };
 void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& options);
 

@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# `tallowick COMMAND...` and the session bus interface, on a private bus (dbus-run-session with
+# a configuration of our own) with a stand-in notification server: lines reach the running
+# program and come back with its replies, twenty senders at once lose nothing, an alarm rings
+# one notification whose Stop action silences it, and without an instance or a display the
+# sender says how to start Tallowick.
+#
+# Usage: bus.sh PROGRAM_DIR
+
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+command -v dbus-run-session >/dev/null || { echo "SKIP: no dbus-run-session" >&2; exit 77; }
+# Debian's python3-dbus and python3-gi belong to the system's Python, not to one on PATH first.
+py=/usr/bin/python3
+[[ -x $py ]] || py=python3
+"$py" -c 'import dbus; from gi.repository import GLib' 2>/dev/null ||
+    { echo "SKIP: python3-dbus or python3-gi is missing" >&2; exit 77; }
+if [[ ${TALLOWICK_BUS_TEST_ON_PRIVATE_BUS:-} != 1 ]]; then
+    TALLOWICK_BUS_TEST_ON_PRIVATE_BUS=1 exec dbus-run-session \
+        --config-file="$here/bus-session.conf" -- bash "$0" "$@"
+fi
+# shellcheck source=lib.sh
+source "$here/lib.sh"
+private_bus=$DBUS_SESSION_BUS_ADDRESS
+e2e_start "$@"
+export DBUS_SESSION_BUS_ADDRESS=$private_bus
+e2e_mute
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+[[ ${DBUS_SESSION_BUS_ADDRESS:-} == unix:* ]] || fail "not on a private session bus"
+
+prog="$WORK/program"
+e2e_install "$prog"
+tallowick="$prog/tallowick"
+out="$WORK/out" err="$WORK/err" notices="$WORK/notices"
+
+# Runs the sender with the words given, at most 10 s; sets `status`, output in $out and $err.
+send() {
+    status=0
+    timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" "$@" >"$out" 2>"$err" </dev/null ||
+        status=$?
+    ((status != 124)) || fail "tallowick $* did not end within 10 s"
+    ! grep -q 'Sanitizer' "$err" || fail_showing "a sanitizer found a fault in the sender"
+}
+fail_showing() {
+    show_file "standard output" "$out"
+    show_file "standard error" "$err"
+    show_file "the program's standard output" "$WORK/instance.out"
+    show_file "the program's standard error" "$WORK/instance.err"
+    show_file "the notification log" "$notices"
+    fail "$1"
+}
+order_count() {
+    local first
+    read -r first <"$prog/settings.ini"
+    echo $((${first//[$' \r']/}))
+}
+count_lines() {
+    [[ -f $notices ]] || { echo 0; return; }
+    grep -c -- "$1" "$notices" || true
+}
+
+# No instance and no display: status 1, one line that says how to start Tallowick.
+send in 1 h
+((status == 1)) || fail_showing "without an instance the sender ended with $status, not 1"
+if [[ $(wc -l <"$err") -ne 1 ]] || ! grep -q -- "--terminal" "$err"; then
+    fail_showing "the sender did not say in one line how to start Tallowick"
+fi
+[[ ! -s $out && ! -e "$prog/settings.ini" ]] || fail_showing "an undelivered line left traces"
+note "ok: no instance, no display"
+
+# The stand-in notification server, then a terminal instance reading from a FIFO we hold open.
+"$py" "$here/fake_notifications.py" "$notices" --press-first 2.5 &
+E2E_PIDS+=($!)
+mkfifo "$WORK/in"
+env PATH="$PROGRAM_PATH" "$tallowick" --terminal <"$WORK/in" >"$WORK/instance.out" \
+    2>"$WORK/instance.err" &
+instance=$!
+E2E_PIDS+=("$instance")
+exec {keep}>"$WORK/in"  # held open: the input never ends
+: "$keep"
+on_bus() { busctl --user list --no-legend 2>/dev/null | grep -q "^$1 "; }
+wait_until 10 on_bus org.freedesktop.Notifications || fail "the notification server did not start"
+wait_until 10 on_bus "io.github.tallowick.Tallowick.d[0-9a-f]*" ||
+    fail_showing "the program did not take its name on the bus"
+
+# One line: the reply on standard output, exactly as spoken, and the order saved.
+send in 1 h
+[[ $status -eq 0 && $(<"$out") == "Alarm number 1 set for  1  hour " ]] ||
+    fail_showing "'tallowick in 1 h' did not print its reply and end with 0"
+(($(order_count) == 1)) || fail_showing "the order from the bus is not in settings.ini"
+wait_until 2 has_line "$notices" "spoken Alarm number 1 set for  1  hour " ||
+    fail_showing "no Spoken signal for the reply"
+# A line over the length cap is an incorrect entry, as typed.
+send "$(printf 'x%.0s' {1..70000})"
+[[ $status -eq 0 && $(<"$out") == "Incorrect entry, type help to list commands" ]] ||
+    fail_showing "a line of 70000 bytes was not rejected as an incorrect entry"
+note "ok: one line"
+
+# Twenty senders at once: twenty orders, all saved, each reply to its own sender.
+for i in $(seq 20); do
+    timeout 20 env PATH="$PROGRAM_PATH" "$tallowick" in "$i" h >"$WORK/out.$i" 2>&1 &
+    senders+=($!)
+done
+for pid in "${senders[@]}"; do wait "$pid" || fail_showing "a sender of the twenty failed"; done
+numbers=()
+for i in $(seq 20); do
+    reply=$(<"$WORK/out.$i")
+    pattern="^Alarm number ([0-9]+) set for  $i  hours? \$"
+    [[ $reply =~ $pattern ]] ||
+        fail_showing "sender $i got '$reply'"
+    numbers+=("${BASH_REMATCH[1]}")
+done
+[[ $(printf '%s\n' "${numbers[@]}" | sort -n | tr '\n' ' ') == "$(seq -s ' ' 2 21) " ]] ||
+    fail_showing "the twenty replies do not number orders 2 to 21 once each: ${numbers[*]}"
+(($(order_count) == 21)) || fail_showing "settings.ini does not hold 21 orders"
+note "ok: twenty senders at once"
+
+# A ringing alarm: one critical notification naming it, however long it rings; its Stop action
+# (pressed by the stand-in 2.5 s later) silences it and the notification goes.
+send in 1 s
+wait_until 5 has_line "$notices" "sounding 22" || fail_showing "the alarm did not start sounding"
+wait_until 5 grep -q '^close 1$' "$notices" || fail_showing "Stop did not close the notification"
+has_line "$notices" "notify 1 2 stop Order 22 is ringing: in 1 second" ||
+    fail_showing "the notification is not critical, has no Stop or does not name the order"
+(($(count_lines '^notify ') == 1)) || fail_showing "more than one notification for one ringing"
+wait_until 2 has_line "$notices" "sounding " || fail_showing "no signal that nothing sounds"
+(($(order_count) == 21)) || fail_showing "Stop did not remove the ringing alarm"
+note "ok: the notification and its Stop action"
+
+# "tallowick stop" silences the next ringing from outside, and its notification goes too.
+send in 1 s
+wait_until 5 grep -q '^notify 2 ' "$notices" || fail_showing "the second alarm did not ring"
+send stop
+((status == 0)) || fail_showing "'tallowick stop' ended with $status"
+wait_until 2 grep -q '^close 2$' "$notices" || fail_showing "stop left the notification"
+(($(order_count) == 21)) || fail_showing "'tallowick stop' did not remove the ringing alarm"
+note "ok: tallowick stop"
+
+# "exit" over the bus ends the program as typed: at once, the reply sent first.
+send exit
+((status == 0)) || fail_showing "'tallowick exit' ended with $status"
+wait_until 5 gone "$instance" || fail_showing "'tallowick exit' did not end the program"
+! grep -q 'notification' "$WORK/instance.err" || fail_showing "the program complained of notices"
+! grep -q 'Sanitizer' "$WORK/instance.err" || fail_showing "a sanitizer found a fault in the program"
+note "ok: exit"
+
+# With a display and no instance, the sender starts the window of its own copy (a second copy
+# in another directory: a name of its own, so it never reaches the first) and delivers the line
+# once the window answers; "exit" then ends the window through Qt's event loop. Qt's offscreen
+# platform stands in for the display.
+export QT_QPA_PLATFORM=offscreen
+second="$WORK/second"
+e2e_install "$second"
+tallowick="$second/tallowick" prog="$second"
+send in 3 h
+[[ $status -eq 0 && $(<"$out") == "Alarm number 1 set for  3  hours " ]] ||
+    fail_showing "the sender did not start the window and deliver the line"
+(($(order_count) == 1)) || fail_showing "the window's copy did not save the order"
+window=$(pgrep -f -x "$second/tallowick") || fail_showing "no window runs for the second copy"
+send exit
+wait_until 5 gone "$window" || fail_showing "'tallowick exit' did not end the window"
+note "ok: the window started for a line, and ended by one"
