@@ -42,6 +42,10 @@ TEST_F(PosixFilesTest, ReplaceWritesTheWholeFileWithItsModeAndLeavesNoTemporaryF
     ASSERT_EQ(::stat(path("settings.ini").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    // A kept copy of a private file stays private, whatever the umask.
+    ASSERT_EQ(files.createNew(path("settings.ini.bad"), "new"), CreateResult::ok);
+    ASSERT_EQ(::stat(path("settings.ini.bad").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
 TEST_F(PosixFilesTest, ReplaceInADirectoryThatCannotBeWrittenFailsAndKeepsTheOldFile) {

@@ -1,10 +1,8 @@
 #include "app/screen_reader_voice.h"
 
+#include "app/bus_names.h"
+
 #include <QAccessible>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusReply>
-#include <QDBusVariant>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -71,14 +69,18 @@ bool orcaRunning() {
 
 bool ScreenReaderVoice::screenReaderRunning() {
     if (orcaRunning()) return true;
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    call << QStringLiteral("org.a11y.Status") << QStringLiteral("ScreenReaderEnabled");
-    const QDBusReply<QDBusVariant> reply = bus.call(call, QDBus::Block, 2000);
-    return reply.isValid() && reply.value().variant().toBool();
+    std::string error;
+    sd_bus* bus = openSessionBus(error);
+    if (bus == nullptr) return false;
+    sd_bus_set_method_call_timeout(bus, 2'000'000);
+    int enabled = 0;
+    sd_bus_error reply = SD_BUS_ERROR_NULL;
+    const int r =
+        sd_bus_get_property_trivial(bus, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status",
+                                    "ScreenReaderEnabled", &reply, 'b', &enabled);
+    sd_bus_error_free(&reply);
+    sd_bus_flush_close_unref(bus);
+    return r >= 0 && enabled != 0;
 }
 
 }  // namespace tallowick

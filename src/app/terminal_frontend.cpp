@@ -185,12 +185,21 @@ void OutputQueue::flush() {
 }
 
 void OutputQueue::drain() {
+    // A reader that never reads again must not keep the program from ending: it gets a few
+    // seconds, then what waits is let go.
+    const auto giveUp = std::chrono::steady_clock::now() + kDrainLimit;
     flush();
     while (!broken_ && waiting()) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(giveUp - std::chrono::steady_clock::now())
+                .count();
+        if (left <= 0) break;
         pollfd writable{writeFd_, POLLOUT, 0};
-        if (::poll(&writable, 1, -1) < 0 && errno != EINTR) break;
+        if (::poll(&writable, 1, static_cast<int>(left)) < 0 && errno != EINTR) break;
         flush();
     }
+    texts_.clear();
+    bytes_ = written_ = dropped_ = 0;
     close();
     broken_ = false;  // a writer after the end starts afresh
 }

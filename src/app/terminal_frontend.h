@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <string>
@@ -35,8 +36,10 @@ class OutputQueue {
     void flush();
     // True while text waits: the event loop then watches fd() for writing.
     bool waiting() const { return !texts_.empty() || dropped_ > 0; }
-    // Writes everything that waits, waiting as long as that takes: for the end of the program.
+    // Writes everything that waits, for the end of the program; what the reader has not taken
+    // within kDrainLimit is let go.
     void drain();
+    static constexpr std::chrono::seconds kDrainLimit{3};
 
   private:
     explicit OutputQueue(int fd) : fd_(fd) {}

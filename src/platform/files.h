@@ -32,8 +32,9 @@ class Files {
     // umask. Returns false, leaving the old file as it was, when it cannot be written.
     virtual bool replace(const std::string& path, const std::string& contents, int mode) = 0;
 
-    // Creates the file `path` holding `contents`, never overwriting: `exists` when the name is
-    // taken.
+    // Creates the file `path` holding `contents`, readable and writable by its owner only (it
+    // may be a copy of a file the user keeps private), never overwriting: `exists` when the name
+    // is taken.
     virtual CreateResult createNew(const std::string& path, const std::string& contents) = 0;
 
     // Moves whatever the name `path` holds (a file, a link, a directory, ...) to the name

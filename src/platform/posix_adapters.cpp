@@ -95,7 +95,7 @@ bool PosixFiles::replace(const std::string& path, const std::string& contents, i
 }
 
 CreateResult PosixFiles::createNew(const std::string& path, const std::string& contents) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return errno == EEXIST ? CreateResult::exists : CreateResult::failed;
     const bool written = writeAll(fd, contents) && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !written) {
