@@ -50,7 +50,9 @@ class Core {
     // was saved or spoken then.
     LineResult line(std::string_view typed);
 
-    // The once-a-second tick: counts every order, rings due alarms, draws the panel.
+    // The once-a-second tick: counts every order, rings due alarms, draws the panel. When an
+    // alarm's sound cannot be played, says so once on the diagnostics and by voice, and again
+    // once sound works again.
     void tick();
 
     // The long wording of order `z`'s time left or elapsed (1 to orderCount).
@@ -73,6 +75,9 @@ class Core {
     static constexpr const char* kIncorrectEntryReply =
         "Incorrect entry, type help to list commands";
     static constexpr const char* kNotSavedNotice = "The orders could not be saved.";
+    static constexpr const char* kSoundFailedNotice =
+        "The sound does not work. Alarms cannot be heard.";
+    static constexpr const char* kSoundBackNotice = "The sound works again.";
 
   private:
     // Tells the watchers when the set of orders differs from `before`.
@@ -82,7 +87,9 @@ class Core {
     std::string programDir_;
     OrderTable table_;
     SettingsStore store_;
-    bool saveFailing_ = false;  // the last save failed, and that has been told
+    bool saveFailing_ = false;   // the last save failed, and that has been told
+    bool soundFailing_ = false;  // the audio output would not open, and that has been told
+    int ringing_ = 0;            // the order whose sound was started last, or 0
     std::vector<OrderWatcher*> watchers_;
 };
 

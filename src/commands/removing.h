@@ -4,6 +4,8 @@
 
 namespace tallowick {
 
+// Each of these stops the sound of an order it removes (see CommandContext::ringing).
+
 // "delete all" and "deleteall": every order goes.
 void deleteAll(CommandContext& c);
 // "delete" followed by an order number: that order goes and the later ones move up.
