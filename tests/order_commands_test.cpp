@@ -79,7 +79,7 @@ TEST(RemovingTest, TheSoundStopsWithTheOrderThatRangItAndOnlyThen) {
         {{"delete 1"}, 0},
         {{"delete 1", "delete 2"}, 1},  // the order that rang moved up, and went
         {{"delete 3"}, 1},
-        {{"stop"}, 0},  // the one-shot alarm goes, but its sound was replaced by order 3's
+        {{"stop"}, 1},  // order 3 stays, but "stop" silences its ring too
         {{"stop", "delete 2"}, 1},
         {{"delete all"}, 1},
         {{"delete 3", "tick", "stop"}, 2},  // the one-shot alarm rang again, alone

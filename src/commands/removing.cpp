@@ -49,6 +49,10 @@ void deleteOne(CommandContext& c) {
 }
 
 void stopSounding(CommandContext& c) {
+    // "stop" is what a user types at a ringing alarm: whatever rang last falls silent, even a
+    // periodic alarm's ring, though that order stays.
+    c.silence = c.ringing != 0;
+    c.ringing = 0;
     c.panel.clear();
     for (int i = 1; i <= c.table.orderCount();) {
         if (c.table.at(i).sounding == 1) {
