@@ -210,6 +210,13 @@ def measure(program_dir, trials, out_path):
     keep_alive = subprocess.Popen(["pacat", "--latency-msec=20", "/dev/zero"])
     clicker = subprocess.Popen(["pacat", "--raw", "--format=s16le", f"--rate={RATE}",
                                 "--channels=1", "--latency-msec=2"], stdin=subprocess.PIPE)
+    # A speech server of this run's own that stays up: one that spd-say starts by itself ends
+    # after a few idle seconds, and starting it again takes seconds.
+    socket = os.path.join(os.path.dirname(out_path), "speechd.sock")
+    speechd = subprocess.Popen(["speech-dispatcher", "-s", "-t", "0", "-c", "unix_socket",
+                                "-S", socket, "-P", socket + ".pid"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.environ["SPEECHD_ADDRESS"] = "unix_socket:" + socket
     recorder = Recorder()
     out = open(os.path.join(os.path.dirname(out_path), "heard-program.out"), "wb")
     program = subprocess.Popen([os.path.join(program_dir, "tallowick"), "--terminal"],
@@ -227,6 +234,10 @@ def measure(program_dir, trials, out_path):
     # Warm up: the voice, the speech server, the click path.
     time.sleep(2)
     typed("stop")
+    for _ in range(50):
+        if os.path.exists(socket):
+            break
+        time.sleep(0.1)
     subprocess.run(["spd-say", "-w", "ready"], timeout=20, check=False)
     time.sleep(4)
     try:
@@ -273,7 +284,7 @@ def measure(program_dir, trials, out_path):
         except subprocess.TimeoutExpired:
             program.kill()
         rec = recorder.stop()
-        for p in (clicker, keep_alive):
+        for p in (clicker, keep_alive, speechd):
             p.kill()
             p.wait()
 
@@ -286,7 +297,8 @@ def measure(program_dir, trials, out_path):
                 for t in moments[key]]
 
     def silences(key):
-        return [None if (h := rec.last_sound(t - 0.05, 1.5)) is None else (h - t) * 1000
+        # 0.6 s: the next thing to sound (a reply, a ring) comes 0.7 s or more after.
+        return [None if (h := rec.last_sound(t - 0.05, 0.65)) is None else (h - t) * 1000
                 for t in moments[key]]
 
     result = {
