@@ -28,9 +28,10 @@ std::atomic<bool> playerExists{false};
 
 // The mixer's buffer: 512 frames at 44.1 kHz is 11.6 ms. A new sound waits behind what is
 // queued already, so this is most of the time from play() to sound once the output is open
-// (1024 frames made it about 20 ms). 256 frames stuttered on a busy machine even with real-time
-// scheduling. The smaller buffer wakes SDL's audio thread more often, but only while the output
-// is open, which is while a sound plays and a few seconds after.
+// (1024 frames made it about 20 ms). 256 frames stuttered on a busy machine. The smaller buffer
+// wakes SDL's audio thread more often, but only while the output is open, which is while a
+// sound plays and a few seconds after. (SDL's "force real-time" hint is not used: without
+// RealtimeKit it leaves the audio thread at normal priority instead of SDL's raised one.)
 constexpr int bufferFrames = 512;
 
 // Opens the mixer on `device` (empty: the default output).
@@ -156,10 +157,6 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const std::string& progra
     silenceAlsaMessages();
     // SDL is only the sound here: it must not take over SIGINT and SIGTERM from the program.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    // A small buffer (see bufferFrames) runs dry when the audio thread waits behind others on a
-    // busy machine, and a ring then stutters. Real-time scheduling (granted through RealtimeKit
-    // on a desktop) keeps it fed.
-    SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
     // By default SDL plays a cut-off wave file as far as it goes; such a file is damaged, and the
     // default alert plays instead. "strict" still accepts a wrong RIFF size, which some tools
     // write.

@@ -285,8 +285,11 @@ onsets = []
 for k in range(len(c6)):
     if c6[k] < ON or (onsets and at(k) - at(onsets[-1]) < 0.4):
         continue
-    # A ring starts where C6 rises to four times its level of the 120 ms before.
-    if c6[k] >= 4 * min(c6[max(0, k - 12):k] or [0.0]):
+    # A ring starts where C6 rises to four times its level of the 120 ms before, and above
+    # twice its loudest there: a drop-out of a few milliseconds inside a ring, which a busy
+    # machine can cause, dips and rises again but was loud just before.
+    before = c6[max(0, k - 12):k] or [0.0]
+    if c6[k] >= 4 * min(before) and c6[k] >= 2 * max(before):
         onsets.append(k)
 
 set_to_stop = seconds(chime_stop_at - chime_set_at)
