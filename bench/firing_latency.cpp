@@ -65,10 +65,12 @@ class StampingPlayer final : public SoundPlayer {
   public:
     bool played = false;
     timespec stamp{};
-    void play(const std::string&) override {
+    bool play(const std::string&) override {
         ::clock_gettime(CLOCK_REALTIME, &stamp);
         played = true;
+        return true;
     }
+    void stop() override {}
 };
 
 enum class Source { tickerPoll, tickerQt, freeRunning };

@@ -7,6 +7,7 @@
     startup-<config>.txt   one start-up time in ms per line
     idle.txt               "<config> <cpu ticks> <schedstat ns> <seconds> <VmRSS kB>" lines, or
                            "<config> skipped <reason>"
+    heard.json             bench/heard.py's output: what is heard on the sound server, and when
 
 Any file may be missing (bench/run latency makes only latency.json); its rows are left out.
 
@@ -206,6 +207,47 @@ def startup_rows(table, work):
                   f"max {fmt(ms[-1])} ms ({len(ms)} runs)")
 
 
+def heard_rows(table, work):
+    try:
+        with open(os.path.join(work, "heard.json"), encoding="utf-8") as f:
+            data = json.load(f)
+    except FileNotFoundError:
+        return
+    if "skipped" in data:
+        table.add("7", "What is heard on the sound server", "skipped: " + data["skipped"])
+        return
+
+    def text(s):
+        if not s.get("n"):
+            return f"nothing heard in {s.get('missed', 0)} trials"
+        missed = f", {s['missed']} missed" if s["missed"] else ""
+        return (f"median {fmt(s['median_ms'])} ms, max {fmt(s['max_ms'])} ms "
+                f"(n={s['n']}{missed})")
+
+    def ok(s):
+        return bool(s.get("n")) and not s["missed"]
+
+    paplay = data["paplay"]
+    for key, what in (("alarm_closed", "Alarm onset after its due second, output closed before "
+                       "(opened a second ahead)"),
+                      ("alarm_open", "Alarm onset after its due second, output open")):
+        s = data[key]
+        holds = (ok(s) and ok(paplay) and s["median_ms"] <= paplay["median_ms"] + 2
+                 and s["max_ms"] <= 30)
+        table.add("7", what, text(s), "paplay: " + text(paplay),
+                  "median ≤ paplay's + 2 ms, max ≤ 30 ms", yes_no(holds))
+    s = data["stop"]
+    table.add("7", "\"stop\" typed 0.3 s into a 10 s sound, until silence", text(s),
+              "paplay killed: " + text(data["paplay_killed"]), "median ≤ 30 ms",
+              yes_no(ok(s) and s["median_ms"] <= 30))
+    s, spd = data["speech"], data["spd_say"]
+    table.add("7", "Spoken reply onset after Enter (\"time\")", text(s), "spd-say: " + text(spd),
+              "median ≤ spd-say's", yes_no(ok(s) and ok(spd) and s["median_ms"] <= spd["median_ms"]))
+    table.add("7", "Capture path (taken off the rows above; clicks through a 2 ms pacat)",
+              f"{fmt(data['capture_path_ms'])} ms, spread {fmt(data['capture_spread_ms'])} ms; "
+              f"sink clock ×{data['sample_clock_vs_wall']:.5f} of the wall clock")
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: make_table.py WORK_DIR")
@@ -221,12 +263,16 @@ def main():
     core_rows(table, work)
     idle_rows(table, work, clk_tck)
     startup_rows(table, work)
+    heard_rows(table, work)
 
     if machine:
         print(f"Machine: {machine.get('cpu', '?')}, nproc {machine.get('nproc', '?')}, "
               f"{machine.get('memory', '?')}, kernel {machine.get('kernel', '?')}; "
               f"load average {machine.get('load_start', '?')} at the start, "
               f"{machine.get('load_end', '?')} at the end; {machine.get('date', '')}")
+        if "load_heard_start" in machine:
+            print(f"Load average while sound was measured: {machine['load_heard_start']} "
+                  f"before, {machine.get('load_heard_end', '?')} after.")
         print()
     table.print()
 

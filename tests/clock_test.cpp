@@ -90,5 +90,31 @@ TEST_F(TickTest, AHugePeriodHoldsAtTheCalendarsEnd) {
     EXPECT_EQ(rig.order(1).due, DateTime::latest());
 }
 
+TEST_F(TickTest, AnOutputThatWillNotOpenIsToldOnceAndTheRingWaitsForIt) {
+    rig.type("every 1 m");
+    rig.voice.requests.clear();
+    rig.clock.advance(59);
+    tick();
+    EXPECT_EQ(rig.player.prepares, 1);  // the output is made ready a second ahead
+    rig.player.outputFails = true;
+    for (int i = 0; i < 3; ++i) {
+        rig.clock.advance(1);
+        tick();
+    }
+    EXPECT_EQ(rig.diagnostics.lines.size(), 1u);
+    EXPECT_EQ(rig.voice.requests,
+              std::vector<std::string>{std::string("queue:") + Core::kSoundFailedNotice});
+    rig.player.outputFails = false;
+    rig.clock.advance(1);
+    tick();
+    EXPECT_EQ(rig.player.played.size(), 1u);  // the periodic ring was kept, not skipped
+    EXPECT_EQ(rig.order(1).due, rig.clock.time.plusSecondsClamped(60));
+    EXPECT_EQ(rig.diagnostics.lines.size(), 2u);
+    EXPECT_EQ(rig.voice.last(), std::string("queue:") + Core::kSoundBackNotice);
+    rig.clock.advance(1);
+    tick();
+    EXPECT_EQ(rig.diagnostics.lines.size(), 2u);
+}
+
 }  // namespace
 }  // namespace tallowick

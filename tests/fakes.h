@@ -43,8 +43,17 @@ class FakeVoice final : public Voice {
 
 class FakeSoundPlayer final : public SoundPlayer {
   public:
-    std::vector<std::string> played;
-    void play(const std::string& name) override { played.push_back(name); }
+    std::vector<std::string> played;  // the name of each sound started
+    int stops = 0;
+    int prepares = 0;
+    bool outputFails = false;  // the audio output will not open: play() starts nothing
+    bool play(const std::string& name) override {
+        if (outputFails) return false;
+        played.push_back(name);
+        return true;
+    }
+    void stop() override { ++stops; }
+    void prepare() override { ++prepares; }
 };
 
 class FakeCanvas final : public PanelCanvas {

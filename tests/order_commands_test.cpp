@@ -24,6 +24,42 @@ TEST(RemovingTest, StopRemovesExactlyTheSoundingOrdersAndClearsThePanel) {
     EXPECT_EQ(rig.canvas.calls, std::vector<std::string>{"clear"});
 }
 
+TEST(RemovingTest, TheSoundStopsWithTheOrderThatRangItAndOnlyThen) {
+    // "tick" rings what is due a second later. Order 1 waits an hour, order 2 is a one-shot
+    // alarm, order 3 a periodic one; the last started sound (order 3's) is the one playing.
+    const std::vector<std::string> setUp = {"in 1 h", "in 1 s", "every 1 s", "tick"};
+    const struct Row {
+        std::vector<std::string> lines;
+        int stops;
+    } rows[] = {
+        {{"orders", "time", "in 5 m"}, 0},
+        {{"delete 1"}, 0},
+        {{"delete 1", "delete 2"}, 1},  // the order that rang moved up, and went
+        {{"delete 3"}, 1},
+        {{"stop"}, 1},  // order 3 stays, but "stop" silences its ring too
+        {{"stop", "delete 2"}, 1},
+        {{"delete all"}, 1},
+        {{"delete 3", "tick", "stop"}, 2},  // the one-shot alarm rang again, alone
+        {{"delete 3", "tick", "delete 1"}, 1},
+    };
+    for (const Row& row : rows) {
+        Rig rig;
+        std::string all;
+        for (const std::vector<std::string>* lines : {&setUp, &row.lines}) {
+            for (const std::string& line : *lines) {
+                all += line + "; ";
+                if (line == "tick") {
+                    rig.clock.advance(1);
+                    rig.core.tick();
+                } else {
+                    rig.type(line);
+                }
+            }
+        }
+        EXPECT_EQ(rig.player.stops, row.stops) << all;
+    }
+}
+
 TEST(ShutdownTest, AFailureIsNeverReportedAsSuccess) {
     Rig rig;
     rig.shell.fails = true;

@@ -5,23 +5,37 @@
 
 namespace tallowick {
 
-void clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelCanvas& canvas) {
+TickSound clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelCanvas& canvas) {
+    TickSound sound;
+    bool dueNext = false;
     const int count = table.orderCount();
     for (int i = 1; i <= count; ++i) {
         Order& order = table.at(i);
         const int64_t s = secondsValue(order, DateTime::fromWallTime(clock.now()));
         const TimeWording wording = wordSeconds(s);
+        if (!order.isMark() && s == 1) dueNext = true;
         if (!order.isMark() && s == 0) {
-            player.play(order.soundFile);
+            const bool heard = player.play(order.soundFile);
+            if (heard) {
+                sound.rang = i;
+                sound.started = true;
+            } else {
+                sound.failed = true;
+            }
             order.sounding = 1;
             // Re-armed from a fresh reading, so a one-shot alarm is due again at once and a
             // periodic one a full period after the tick that rang it; missed periods are not
-            // made up. A period that would run past the calendar's end holds at its last second.
-            order.due = DateTime::fromWallTime(clock.now()).plusSecondsClamped(order.period);
+            // made up. A periodic ring that could not be played is due again at once, so that
+            // it is heard as soon as the sound is back. A period that would run past the
+            // calendar's end holds at its last second.
+            const int64_t period = heard ? order.period : 0;
+            order.due = DateTime::fromWallTime(clock.now()).plusSecondsClamped(period);
             if (order.period > 0) order.sounding = 0;
         }
         OrderPanel::drawRow(canvas, i, order.isMark(), s, wording.shortText);
     }
+    if (dueNext) player.prepare();
+    return sound;
 }
 
 }  // namespace tallowick

@@ -48,6 +48,11 @@ struct CommandContext {
     // Set by the listing commands: an empty reply then is not spoken, so that the listing's
     // sentences are heard to the end.
     bool listed = false;
+    // The order whose sound was started last (it may still be playing), or 0. A command that
+    // removes orders keeps it pointing at the same order, and when it removes that order sets
+    // it to 0 and `silence`, so that the sound stops with it.
+    int ringing = 0;
+    bool silence = false;
 
     DateTime now() { return DateTime::fromWallTime(clock.now()); }
 

@@ -56,8 +56,11 @@ Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
     }
     CommandContext c(std::move(entry), table_, seams_.clock, seams_.voice, seams_.panel,
                      seams_.shell, seams_.files, programDir_);
+    c.ringing = ringing_;
     if (!tooLong) dispatch(c);  // too long to be a command: rejected below
     if (c.exitRequested) return LineResult::exit;
+    ringing_ = c.ringing;
+    if (c.silence) seams_.player.stop();
 
     if (c.handled == 0) c.reply = kIncorrectEntryReply;
     const bool wasFailing = saveFailing_;
@@ -81,13 +84,21 @@ bool Core::save() {
 }
 
 void Core::tick() {
-    if (watchers_.empty()) {
-        clockTick(table_, seams_.clock, seams_.player, seams_.panel);
-        return;
+    const OrderTable before = watchers_.empty() ? OrderTable() : table_;
+    const TickSound sound = clockTick(table_, seams_.clock, seams_.player, seams_.panel);
+    if (sound.rang != 0) ringing_ = sound.rang;
+    // Like a failing save: told once when the output fails, and once when it works again.
+    if (sound.failed && !soundFailing_) {
+        seams_.diagnostics.report(
+            "tallowick: the audio output will not open; alarms ring as soon as it does");
+        seams_.voice.queue(kSoundFailedNotice);
+        soundFailing_ = true;
+    } else if (sound.started && !sound.failed && soundFailing_) {
+        seams_.diagnostics.report("tallowick: the audio output works again");
+        seams_.voice.queue(kSoundBackNotice);
+        soundFailing_ = false;
     }
-    const OrderTable before = table_;
-    clockTick(table_, seams_.clock, seams_.player, seams_.panel);
-    notifyIfChanged(before);
+    if (!watchers_.empty()) notifyIfChanged(before);
 }
 
 }  // namespace tallowick

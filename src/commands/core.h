@@ -53,7 +53,9 @@ class Core {
     // came: answered as line() answers any line that long.
     LineResult overlongLine() { return handle({}, true); }
 
-    // The once-a-second tick: counts every order, rings due alarms, draws the panel.
+    // The once-a-second tick: counts every order, rings due alarms, draws the panel. When an
+    // alarm's sound cannot be played, says so once on the diagnostics and by voice, and again
+    // once sound works again.
     void tick();
 
     // Writes the whole table to settings.ini. The first failure of a run of failures is told on
@@ -74,6 +76,9 @@ class Core {
     static constexpr const char* kIncorrectEntryReply =
         "Incorrect entry, type help to list commands";
     static constexpr const char* kNotSavedNotice = "The orders could not be saved.";
+    static constexpr const char* kSoundFailedNotice =
+        "The sound does not work. Alarms cannot be heard.";
+    static constexpr const char* kSoundBackNotice = "The sound works again.";
 
   private:
     LineResult handle(std::string_view typed, bool tooLong);
@@ -84,7 +89,9 @@ class Core {
     std::string programDir_;
     OrderTable table_;
     SettingsStore store_;
-    bool saveFailing_ = false;  // the last save failed, and that has been told
+    bool saveFailing_ = false;   // the last save failed, and that has been told
+    bool soundFailing_ = false;  // the audio output would not open, and that has been told
+    int ringing_ = 0;            // the order whose sound was started last, or 0
     std::vector<OrderWatcher*> watchers_;
 };
 

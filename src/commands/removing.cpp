@@ -8,8 +8,25 @@ namespace tallowick {
 // The panel only ever draws rows 1 to orderCount, so every command that shortens the table
 // wipes it; the next tick draws the remaining rows in their new places.
 
+namespace {
+
+// Removes order `position`; the sound of the order that rang last stops with it.
+void removeOrder(CommandContext& c, int position) {
+    c.table.removeAt(position);
+    if (c.ringing == position) {
+        c.ringing = 0;
+        c.silence = true;
+    } else if (c.ringing > position) {
+        --c.ringing;
+    }
+}
+
+}  // namespace
+
 void deleteAll(CommandContext& c) {
     c.table.removeAll();
+    c.silence = c.ringing != 0;
+    c.ringing = 0;
     c.reply = "All alarms and marks deleted.";
     c.panel.clear();
     c.handled = 1;
@@ -27,15 +44,19 @@ void deleteOne(CommandContext& c) {
         return;
     }
     c.reply = c.table.at(n->position()).isMark() ? "Mark deleted." : "Alarm deleted.";
-    c.table.removeAt(n->position());
+    removeOrder(c, n->position());
     c.panel.clear();
 }
 
 void stopSounding(CommandContext& c) {
+    // "stop" is what a user types at a ringing alarm: whatever rang last falls silent, even a
+    // periodic alarm's ring, though that order stays.
+    c.silence = c.ringing != 0;
+    c.ringing = 0;
     c.panel.clear();
     for (int i = 1; i <= c.table.orderCount();) {
         if (c.table.at(i).sounding == 1) {
-            c.table.removeAt(i);
+            removeOrder(c, i);
         } else {
             ++i;
         }

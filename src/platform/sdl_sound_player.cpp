@@ -26,6 +26,26 @@ constexpr std::size_t maxCached = 8;
 
 std::atomic<bool> playerExists{false};
 
+// The mixer's buffer: 512 frames at 44.1 kHz is 11.6 ms. A new sound waits behind what is
+// queued already, so this is most of the time from play() to sound once the output is open
+// (1024 frames made it about 20 ms). 256 frames stuttered on a busy machine. The smaller buffer
+// wakes SDL's audio thread more often, but only while the output is open, which is while a
+// sound plays and a few seconds after. (SDL's "force real-time" hint is not used: without
+// RealtimeKit it leaves the audio thread at normal priority instead of SDL's raised one.)
+constexpr int bufferFrames = 512;
+
+// Opens the mixer on `device` (empty: the default output).
+bool openOutput(const std::string& device) {
+    if (Mix_OpenAudioDevice(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS,
+                            bufferFrames, device.empty() ? nullptr : device.c_str(),
+                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE) !=
+        0) {
+        return false;
+    }
+    Mix_AllocateChannels(1);
+    return true;
+}
+
 std::int64_t nanoseconds(const timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
@@ -93,11 +113,7 @@ SdlSoundPlayer::SdlSoundPlayer(SoundDirs dirs, std::string defaultSound,
 
 bool SdlSoundPlayer::openDevice() {
     if (open_) return true;
-    // 1024 frames at 44.1 kHz: about 23 ms from play() to sound.
-    if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS, 1024) != 0) {
-        return false;
-    }
-    Mix_AllocateChannels(1);
+    if (!openOutput(device_)) return false;
     open_ = true;
     return true;
 }
@@ -158,14 +174,13 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const SoundDirs& dirs,
         return nullptr;
     }
     // Opened here once to tell at start whether there is any sound at all.
-    if (Mix_OpenAudio(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS, 1024) != 0) {
+    if (!openOutput("")) {
         error =
             "tallowick: cannot open audio output (" + oneLine(Mix_GetError()) + "); sounds are off";
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         playerExists = false;
         return nullptr;
     }
-    Mix_AllocateChannels(1);
     std::unique_ptr<SdlSoundPlayer> player;
     try {
         player.reset(new SdlSoundPlayer(dirs, defaultSound, idleClose));
@@ -206,11 +221,30 @@ bool SdlSoundPlayer::deviceOpen() const {
     return open_;
 }
 
-void SdlSoundPlayer::play(const std::string& name) {
+void SdlSoundPlayer::stop() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    // Returns once the mixer has let go of the sound; what SDL and the sound server have queued
+    // already (a few milliseconds) still plays out.
+    if (open_) Mix_HaltChannel(channel);
+}
+
+void SdlSoundPlayer::prepare() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    lastActive_ = std::chrono::steady_clock::now();
+    // A failure here is left to play(), which reports it.
+    if (openDevice()) wake_.notify_all();
+}
+
+void SdlSoundPlayer::useDevice(const std::string& device) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    device_ = device;
+}
+
+bool SdlSoundPlayer::play(const std::string& name) {
     const std::lock_guard<std::mutex> lock(mutex_);
     lastStarted_ = Started{};
     lastActive_ = std::chrono::steady_clock::now();
-    if (!openDevice()) return;  // the sound server went away: nothing plays this time
+    if (!openDevice()) return false;  // the sound server went away: the caller tells the user
     wake_.notify_all();
     // Halting first means no cached sound is playing while load() replaces or evicts entries.
     // Mix_HaltChannel returns only once the mixer has let go of the channel's sound.
@@ -231,6 +265,7 @@ void SdlSoundPlayer::play(const std::string& name) {
     } catch (...) {
         // Out of memory: nothing plays.
     }
+    return true;
 }
 
 // Decoding is cheap when the file already has the output's format (about 0.05 ms for a 1 s

@@ -24,7 +24,9 @@ namespace tallowick {
 //
 // An open audio device costs CPU all the time (SDL's audio thread keeps feeding silence to the
 // sound server), so the device is closed once nothing has played for `idleClose`, by a thread of
-// the player's own, and opened again by the next play(), which costs about 2 ms.
+// the player's own, and opened again by prepare() a second before the next alarm, or else by the
+// next play(), which then starts the sound a few milliseconds later. When it will not open
+// again, play() says so and the next call tries again.
 class SdlSoundPlayer final : public SoundPlayer {
   public:
     // Wave files larger than this are not played (the default alert plays instead): a sound this
@@ -52,7 +54,13 @@ class SdlSoundPlayer final : public SoundPlayer {
 
     // Returns at once. The file is read from disk at each call, so a file changed on disk plays
     // as it is now; decoded sounds are kept while the file stays the same.
-    void play(const std::string& name) override;
+    bool play(const std::string& name) override;
+    void stop() override;
+    void prepare() override;
+
+    // The output device the next opening uses, by SDL's name for it; empty for the default.
+    // The device open now stays until it closes when idle.
+    void useDevice(const std::string& device);
 
     // What the last play() handed to the mixer: the file it came from (the requested one or the
     // default alert) and its decoded length in bytes; an empty path when nothing could be
@@ -90,6 +98,7 @@ class SdlSoundPlayer final : public SoundPlayer {
 
     SoundDirs dirs_;
     std::string defaultSound_;
+    std::string device_;
     std::vector<Cached> cache_;  // most recently used last
     Started lastStarted_;
 
