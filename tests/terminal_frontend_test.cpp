@@ -157,7 +157,11 @@ struct SecondEvery1000Saves final : Files, SoundPlayer {
     CreateResult keepAside(const std::string& path, const std::string& newPath) override {
         return inner.keepAside(path, newPath);
     }
-    void play(const std::string&) override { rangAfterSaves.push_back(saves); }
+    bool play(const std::string&) override {
+        rangAfterSaves.push_back(saves);
+        return true;
+    }
+    void stop() override {}
 };
 
 TEST(TerminalFrontendTest, ALongBatchIntoABlockedPipeLetsEveryTickRingOnTime) {
