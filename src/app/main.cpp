@@ -21,6 +21,7 @@
 #include "app/form1.h"
 #include "app/instance_lock.h"
 #include "app/layout.h"
+#include "app/options.h"
 #include "app/preferences.h"
 #include "app/qt_source_watch.h"
 #include "app/screen_reader_voice.h"
@@ -194,61 +195,15 @@ int main(int argc, char** argv) {
     // Before anything is opened: a closed standard stream must not lend its number to the lock
     // file, which would then receive replies or diagnostics.
     if (!openClosedStandardStreams()) return 1;
-    bool terminal = false;
-    bool help = false;
-    const char* autostart = nullptr;
-    std::string voiceGiven;
-    bool sending = false;  // words after the options: one typed line for the running program
-    std::string words;
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] != '-' || std::strcmp(argv[i], "--") == 0) {
-            const int first = argv[i][0] == '-' ? i + 1 : i;
-            for (int w = first; w < argc; ++w) {
-                words += (w > first ? " " : "") + std::string(argv[w]);
-            }
-            sending = first < argc;
-            break;
-        }
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            help = true;
-            break;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::puts("tallowick 1.2");
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--terminal") == 0) {
-            terminal = true;
-            continue;
-        }
-        if (std::strncmp(argv[i], "--voice=", 8) == 0) {
-            voiceGiven = argv[i] + 8;
-            if (parseVoiceChoice(voiceGiven)) continue;
-            std::fprintf(stderr,
-                         "tallowick: unknown voice '%s' (choose %s)\nTry 'tallowick --help'.\n",
-                         voiceGiven.c_str(), kVoiceChoices);
-            return 2;
-        }
-        if (std::strncmp(argv[i], "--autostart=", 12) == 0) {
-            autostart = argv[i] + 12;
-        } else if (std::strcmp(argv[i], "--autostart") == 0) {
-            autostart = i + 1 < argc ? argv[++i] : "";
-        } else {
-            std::fprintf(stderr, "tallowick: unknown option '%s'\nTry 'tallowick --help'.\n",
-                         argv[i]);
-            return 2;
-        }
-        if (std::strcmp(autostart, "on") != 0 && std::strcmp(autostart, "off") != 0) {
-            std::fprintf(stderr,
-                         "tallowick: --autostart takes on or off\nTry 'tallowick --help'.\n");
-            return 2;
-        }
-    }
-
-    if (sending && terminal) {
-        std::fprintf(stderr,
-                     "tallowick: --terminal takes no command words\nTry 'tallowick --help'.\n");
+    CommandLine command;
+    std::string usageError;
+    if (!parseCommandLine(argc, argv, command, usageError)) {
+        std::fputs(usageError.c_str(), stderr);
         return 2;
+    }
+    if (command.version) {
+        std::puts("tallowick 1.2");
+        return 0;
     }
 
     const std::string programDir = executableDirectory();
@@ -260,24 +215,24 @@ int main(int argc, char** argv) {
     Layout layout;
     std::string error;
     const bool chosen = chooseLayout(programDir, environment, realDisk(), layout, error);
-    if (help) {
+    if (command.help) {
         std::fputs(kUsage, stdout);
         std::fputs(dataDirectoryLine(chosen, layout, error).c_str(), stdout);
         return 0;
     }
-    if (autostart) {
+    if (command.autostart) {
         std::string message;
-        const bool done = setAutostart(std::strcmp(autostart, "on") == 0, layout,
-                                       executablePath(programDir), environment, message);
+        const bool done = setAutostart(*command.autostart, layout, executablePath(programDir),
+                                       environment, message);
         std::fprintf(done ? stdout : stderr, "%s\n", message.c_str());
         return done ? 0 : 1;
     }
-    if (sending) {
+    if (command.words) {
         if (!chosen) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return 1;
         }
-        return sendLine(layout, words, executablePath(programDir), hasDisplay());
+        return sendLine(layout, *command.words, executablePath(programDir), hasDisplay());
     }
     // Without a place for the orders nothing starts, so that nothing typed is lost on the way.
     if (!chosen || !makePrivateDirectory(layout.dataDir, error)) {
@@ -303,15 +258,15 @@ int main(int argc, char** argv) {
     PosixFiles preferenceFiles;
     StderrDiagnostics preferenceDiagnostics;
     const std::optional<VoiceChoice> voice = settleVoiceChoice(
-        voiceGiven, layout.configDir, preferenceFiles, preferenceDiagnostics, voiceError);
+        command.voice, layout.configDir, preferenceFiles, preferenceDiagnostics, voiceError);
     if (!voice) {
         std::fprintf(stderr, "%s\n", voiceError.c_str());
         return 2;
     }
 
-    if (!terminal && !hasDisplay()) {
+    const bool terminal = command.terminal || !hasDisplay();
+    if (!command.terminal && terminal) {
         std::fprintf(stderr, "tallowick: no graphical display; starting in the terminal\n");
-        terminal = true;
     }
     return terminal ? runInTerminal(layout, *voice, notice)
                     : runWindow(argc, argv, layout, *voice, notice);
