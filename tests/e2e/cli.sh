@@ -125,17 +125,13 @@ cp "$prog/settings.ini" "$WORK/settings.before"
 # at once, by itself, silently, without reading anything.
 exec 4<>"$WORK/second.in"
 printf 'mark\n' >&4
-clock_us started
 status=0
 timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal <"$WORK/second.in" >"$out" 2>"$err" \
     3>&- 4>&- || status=$?
-clock_us ended
 exec 4>&-
-took_ms=$(((ended - started) / 1000))
 ((status != 124)) || fail "a second instance did not end; it ran for 10 s beside the first"
 ((status == 0)) || fail_showing "a second instance ended with status $status, not 0"
 [[ ! -s $out && ! -s $err ]] || fail_showing "a second instance wrote something"
-((took_ms < 500)) || fail "a second instance took $took_ms ms to end, not well under a second"
 if ! cmp -s "$WORK/settings.before" "$prog/settings.ini" ||
     [[ $(stat -c '%i %s %Y.%y' "$prog/settings.ini") != "$settings_before" ]]; then
     fail "a second instance touched settings.ini"
