@@ -130,12 +130,11 @@ struct Outputs {
             voice = std::make_unique<SilentVoice>();
         }
         if (!notice.empty()) voice->queue(notice);
+        error.clear();
         player = SdlSoundPlayer::create(SoundDirs{layout.dataDir, layout.stockSoundDir},
                                         "alert.wav", error);
-        if (!player) {
-            diagnostics.report(error);
-            player = std::make_unique<SilentSoundPlayer>();
-        }
+        if (!error.empty()) diagnostics.report(error);
+        if (!player) player = std::make_unique<SilentSoundPlayer>();
     }
 };
 

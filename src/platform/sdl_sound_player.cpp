@@ -173,17 +173,18 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const SoundDirs& dirs,
         playerExists = false;
         return nullptr;
     }
-    // Opened here once to tell at start whether there is any sound at all.
-    if (!openOutput("")) {
-        error =
-            "tallowick: cannot open audio output (" + oneLine(Mix_GetError()) + "); sounds are off";
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        playerExists = false;
-        return nullptr;
+    // Opened here once to tell at start whether there is any sound now. An output that will not
+    // open yet (a sound server still starting at login, a headset unplugged) is no reason to
+    // stay silent for the whole run: every alarm tries it again and reports what it finds.
+    const bool opened = openOutput("");
+    if (!opened) {
+        error = "tallowick: cannot open audio output now (" + oneLine(Mix_GetError()) +
+                "); every alarm tries it again";
     }
     std::unique_ptr<SdlSoundPlayer> player;
     try {
         player.reset(new SdlSoundPlayer(dirs, defaultSound, idleClose));
+        player->open_ = opened;
         player->closer_ = std::thread([p = player.get()] { p->closeWhenIdle(); });
     } catch (...) {
         if (player) {

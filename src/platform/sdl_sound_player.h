@@ -36,8 +36,9 @@ class SdlSoundPlayer final : public SoundPlayer {
     // Opens the default audio output. Names are looked up in `dirs` (see soundCandidates), and
     // `defaultSound` names the file there that plays when a requested file cannot be. Returns
     // nullptr, with `error` set to one line for standard error starting "tallowick: ", when SDL
-    // cannot open audio (no device, no sound server) or another player exists. Writes nothing
-    // to standard error itself.
+    // has no audio at all or another player exists. An output that will not open yet (no
+    // device, no sound server) still gives a player, whose play() tries it again each time;
+    // `error` then says so in one line. Writes nothing to standard error itself.
     //
     // Side effect for the whole process, kept for its lifetime: ALSA's own error messages are
     // swallowed from here on, so that a missing sound card does not flood standard error.
