@@ -85,7 +85,7 @@ bool startEngine(espeak_ng_OUTPUT_MODE mode, std::string& reason) {
     return true;
 }
 
-void speak(const std::string& text) {
+void speakText(const std::string& text) {
     // In playback mode this only queues the text for the engine's own thread. A full queue
     // (hundreds of texts waiting) drops the text: a voice that cannot speak stays silent.
     espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
@@ -131,7 +131,7 @@ std::unique_ptr<EspeakVoice> EspeakVoice::create(std::string& error) {
     std::unique_ptr<EspeakVoice> voice;
     try {
         voice.reset(new EspeakVoice());
-        voice->worker_ = std::thread([v = voice.get()] { v->run(); });
+        voice->worker_.start([v = voice.get()](const SpeechWorker::Request& r) { v->speak(r); });
     } catch (...) {
         error = "tallowick: no memory or thread left for speech; speech is off";
         return nullptr;
@@ -148,15 +148,7 @@ std::unique_ptr<EspeakVoice> EspeakVoice::create(std::string& error) {
 }
 
 EspeakVoice::~EspeakVoice() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        pending_.clear();
-    }
-    wake_.notify_one();
-    if (worker_.joinable()) {
-        worker_.join();
-    }
+    worker_.stop();
     if (ownsEngine_) {
         std::lock_guard engineLock(engineMutex);
         espeak_Cancel();
@@ -166,54 +158,26 @@ EspeakVoice::~EspeakVoice() {
 }
 
 void EspeakVoice::say(const std::string& text) {
-    try {
-        std::lock_guard lock(mutex_);
-        // Whatever still waits here would be cut off by this request anyway.
-        pending_.clear();
-        pending_.push_back(Request{true, text});
-    } catch (...) {
-        return;  // out of memory: stay silent
-    }
-    wake_.notify_one();
+    worker_.say(text);
 }
 
 void EspeakVoice::queue(const std::string& text) {
-    if (text.empty()) {
-        return;
-    }
-    try {
-        std::lock_guard lock(mutex_);
-        pending_.push_back(Request{false, text});
-    } catch (...) {
-        return;
-    }
-    wake_.notify_one();
+    worker_.queue(text);
 }
 
 // espeak_Cancel blocks until the engine's thread has stopped writing to the audio output:
 // measured on PulseAudio from 20 ms up to 1.5 s in the middle of a long clause. That wait
 // happens here, on the voice's own thread, and never in say().
-void EspeakVoice::run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
-        if (stopping_) {
-            return;
-        }
-        Request request = std::move(pending_.front());
-        pending_.pop_front();
-        lock.unlock();
-        if (request.interrupt) {
-            espeak_Cancel();
-            // A cancel drops parameter changes still queued in the engine, and puts back the
-            // parameters the last text started with; set ours again either way.
-            espeak_SetParameter(espeakRATE, kRate, 0);
-            espeak_SetParameter(espeakVOLUME, kVolume, 0);
-        }
-        if (!request.text.empty()) {
-            speak(request.text);
-        }
-        lock.lock();
+void EspeakVoice::speak(const SpeechWorker::Request& request) {
+    if (request.interrupt) {
+        espeak_Cancel();
+        // A cancel drops parameter changes still queued in the engine, and puts back the
+        // parameters the last text started with; set ours again either way.
+        espeak_SetParameter(espeakRATE, kRate, 0);
+        espeak_SetParameter(espeakVOLUME, kVolume, 0);
+    }
+    if (!request.text.empty()) {
+        speakText(request.text);
     }
 }
 

@@ -1,13 +1,10 @@
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/speech_worker.h"
 #include "platform/voice.h"
 
 namespace tallowick {
@@ -55,19 +52,10 @@ class EspeakVoice final : public Voice {
                                int& sampleRate, std::string& error);
 
   private:
-    struct Request {
-        bool interrupt = false;  // drop what is being said first
-        std::string text;
-    };
-
     EspeakVoice() = default;
-    void run();
+    void speak(const SpeechWorker::Request& request);
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Request> pending_;
-    bool stopping_ = false;
-    std::thread worker_;
+    SpeechWorker worker_;
     bool ownsEngine_ = false;  // set once the engine has started for this voice
 };
 

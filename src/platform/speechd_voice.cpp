@@ -43,7 +43,7 @@ std::unique_ptr<SpeechdVoice> SpeechdVoice::create(std::string& error) {
     try {
         voice.reset(new SpeechdVoice());
         voice->connection_ = connection;
-        voice->worker_ = std::thread([v = voice.get()] { v->run(); });
+        voice->worker_.start([v = voice.get()](const SpeechWorker::Request& r) { v->speak(r); });
     } catch (...) {
         if (voice == nullptr) spd_close(connection);
         error = "tallowick: no memory or thread left for speech";
@@ -53,13 +53,7 @@ std::unique_ptr<SpeechdVoice> SpeechdVoice::create(std::string& error) {
 }
 
 SpeechdVoice::~SpeechdVoice() {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        pending_.clear();
-    }
-    wake_.notify_one();
-    if (worker_.joinable()) worker_.join();
+    worker_.stop();
     if (connection_ != nullptr) {
         spd_cancel(spd(connection_));
         spd_close(spd(connection_));
@@ -67,47 +61,23 @@ SpeechdVoice::~SpeechdVoice() {
 }
 
 void SpeechdVoice::say(const std::string& text) {
-    try {
-        std::lock_guard lock(mutex_);
-        pending_.clear();  // would be cut off by this request anyway
-        pending_.push_back(Request{true, text});
-    } catch (...) {
-        return;  // out of memory: stay silent
-    }
-    wake_.notify_one();
+    worker_.say(text);
 }
 
 void SpeechdVoice::queue(const std::string& text) {
-    if (text.empty()) return;
-    try {
-        std::lock_guard lock(mutex_);
-        pending_.push_back(Request{false, text});
-    } catch (...) {
-        return;
-    }
-    wake_.notify_one();
+    worker_.queue(text);
 }
 
-void SpeechdVoice::run() {
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !pending_.empty(); });
-        if (stopping_) return;
-        Request request = std::move(pending_.front());
-        pending_.pop_front();
-        lock.unlock();
-        // A daemon that went away (it ends when idle, or was restarted) is reached again once.
-        if (!send(request)) {
-            if (connection_ != nullptr) spd_close(spd(connection_));
-            std::string reason;
-            connection_ = connect(reason);
-            if (connection_ != nullptr) send(request);
-        }
-        lock.lock();
-    }
+void SpeechdVoice::speak(const SpeechWorker::Request& request) {
+    // A daemon that went away (it ends when idle, or was restarted) is reached again once.
+    if (send(request)) return;
+    if (connection_ != nullptr) spd_close(spd(connection_));
+    std::string reason;
+    connection_ = connect(reason);
+    if (connection_ != nullptr) send(request);
 }
 
-bool SpeechdVoice::send(const Request& request) {
+bool SpeechdVoice::send(const SpeechWorker::Request& request) {
     if (connection_ == nullptr) return false;
     if (request.interrupt && spd_cancel(spd(connection_)) != 0) return false;
     if (request.text.empty()) return true;

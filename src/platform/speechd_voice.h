@@ -1,12 +1,9 @@
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 
+#include "platform/speech_worker.h"
 #include "platform/voice.h"
 
 namespace tallowick {
@@ -29,20 +26,11 @@ class SpeechdVoice final : public Voice {
     void queue(const std::string& text) override;
 
   private:
-    struct Request {
-        bool interrupt = false;  // drop what is being said and what waits first
-        std::string text;
-    };
-
     SpeechdVoice() = default;
-    void run();
-    bool send(const Request& request);
+    void speak(const SpeechWorker::Request& request);
+    bool send(const SpeechWorker::Request& request);
 
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<Request> pending_;
-    bool stopping_ = false;
-    std::thread worker_;
+    SpeechWorker worker_;
     // The SPDConnection (an unnamed type in its header); used by the worker only, once started.
     void* connection_ = nullptr;
 };
