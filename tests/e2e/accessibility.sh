@@ -16,10 +16,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 
-for tool in Xvfb dbus-run-session gdbus xdotool; do
-    command -v "$tool" >/dev/null ||
-        skip "$tool is missing (install xvfb, dbus, libglib2.0-bin and xdotool)"
-done
+e2e_need "xvfb, dbus, libglib2.0-bin and xdotool" Xvfb dbus-run-session gdbus xdotool
 [[ -x /usr/libexec/at-spi-bus-launcher ]] ||
     skip "at-spi-bus-launcher is missing (install at-spi2-core)"
 python=
@@ -43,9 +40,7 @@ unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 e2e_display
 e2e_accessibility_bus screen-reader
 
-prog="$WORK/program"
-e2e_install "$prog"
-env PATH="$PROGRAM_PATH" "$prog/tallowick" --voice=screen-reader \
+env PATH="$PROGRAM_PATH" "$tallowick" --voice=screen-reader \
     >"$WORK/out" 2>"$WORK/err" </dev/null &
 E2E_PIDS+=("$!")
 
@@ -127,10 +122,6 @@ def find(root, role, name=None):
     return None
 
 
-def states(obj):
-    return obj.getState()
-
-
 def item_names(orders):
     return [orders.getChildAtIndex(i).name for i in range(orders.childCount)]
 
@@ -159,9 +150,9 @@ check(frame is not None and frame.name == "Tallowick (v1.2)",
 entry = find(app, pyatspi.ROLE_TEXT, "Command")
 check(entry is not None and entry.description.startswith("Type a command and press Enter."),
       "the entry is named 'Command' and described")
-check(entry is not None and wait_for(lambda: states(entry).contains(pyatspi.STATE_FOCUSED), 5),
+check(entry is not None and wait_for(lambda: entry.getState().contains(pyatspi.STATE_FOCUSED), 5),
       "the entry has the focus")
-check(frame is not None and not states(frame).contains(pyatspi.STATE_FOCUSED),
+check(frame is not None and not frame.getState().contains(pyatspi.STATE_FOCUSED),
       "the frame does not claim the focus too")
 orders = find(app, pyatspi.ROLE_LIST, "Orders")
 check(orders is not None and orders.childCount == 0, "'Orders' is an empty list")
@@ -205,7 +196,4 @@ check(not events, "no event in 5 s of ticking (%d: %r)" % (len(events), events[:
 sys.exit(1 if failures else 0)
 PYTHON
 
-if ((status != 0)); then
-    show_file "standard error" "$WORK/err"
-    fail "the window is not what a screen reader needs"
-fi
+((status == 0)) || fail_showing "the window is not what a screen reader needs"

@@ -12,9 +12,6 @@ source "$here/lib.sh"
 e2e_start "$@"
 e2e_mute
 
-prog="$WORK/program"
-e2e_install "$prog"
-tallowick="$prog/tallowick"
 settings="$prog/settings.ini"
 
 # Fails unless settings.ini is a complete table: a count from 0 to 50 and five lines an order,

@@ -9,7 +9,9 @@
 # After `e2e_start "$@"`:
 #   BUILT_DIR     the directory of the built program (the script's first argument)
 #   WORK          the temporary directory of this run
-#   PROGRAM_PATH  the PATH to start the program with: env PATH="$PROGRAM_PATH" "$prog/tallowick"
+#   prog          a fresh copy of the program's directory, $WORK/program
+#   tallowick     the program in it, "$prog/tallowick"
+#   PROGRAM_PATH  the PATH to start the program with: env PATH="$PROGRAM_PATH" "$tallowick"
 
 fail() {
     echo "FAIL: $*" >&2
@@ -23,6 +25,15 @@ skip() {
 
 note() {
     echo "$*" >&2
+}
+
+# Skips the test unless every command after $1 is on PATH; $1 says what to install.
+e2e_need() {
+    local hint=$1 tool
+    shift
+    for tool; do
+        command -v "$tool" >/dev/null || skip "$tool is missing (install $hint)"
+    done
 }
 
 # Commands run by the exit trap, in order, after it killed the background processes and before
@@ -107,7 +118,37 @@ EOF
         chmod 755 "$WORK/guard/$name"
     done
     # shellcheck disable=SC2034  # used by the scripts that source this file
-    PROGRAM_PATH="$WORK/guard"
+    PROGRAM_PATH="$WORK/guard" prog="$WORK/program" tallowick="$WORK/program/tallowick"
+    e2e_install "$prog"
+}
+
+# Starts "$tallowick" with the arguments given in the background, on input that this script
+# holds open on descriptor 3 (type with `printf ... >&3`), writing to $WORK/out and $WORK/err.
+# Its process id goes to `program`.
+e2e_serve() {
+    mkfifo "$WORK/in"
+    env PATH="$PROGRAM_PATH" "$tallowick" "$@" <"$WORK/in" >"$WORK/out" 2>"$WORK/err" &
+    program=$!
+    E2E_PIDS+=("$program")
+    exec 3>"$WORK/in"
+}
+
+# Succeeds when the program has written at least $1 lines to $WORK/out.
+output_lines() {
+    (($(wc -l <"$WORK/out") >= $1))
+}
+
+# Shows $WORK/out, $WORK/err and the files named in E2E_SHOW (heading, file, heading, ...), then
+# fails with message $1.
+E2E_SHOW=()
+fail_showing() {
+    local i
+    show_file "standard output" "$WORK/out"
+    show_file "standard error" "$WORK/err"
+    for ((i = 0; i < ${#E2E_SHOW[@]}; i += 2)); do
+        show_file "${E2E_SHOW[i]}" "${E2E_SHOW[i + 1]}"
+    done
+    fail "$1"
 }
 
 # Makes every program started from here on mute: no sound server (nor one started on demand)
@@ -132,30 +173,13 @@ e2e_install() {
     done
 }
 
-# The wall clock in microseconds since the epoch, into the variable named $1.
-clock_us() {
-    printf -v "$1" '%s' "${EPOCHREALTIME/./}"
-}
-
-# Seconds, with up to six decimals, as microseconds, into the variable named $1.
-seconds_to_us() {
-    local int=${2%%.*} frac=
-    [[ $2 == *.* ]] && frac=${2#*.}
-    frac="${frac}000000"
-    printf -v "$1" '%s' $((10#${int:-0} * 1000000 + 10#${frac:0:6}))
-}
-
-# Polls every 20 ms, for at most $1 seconds, until the command after it succeeds; returns 1
-# when it never did.
+# Polls every 20 ms, for at most $1 seconds (a whole number), until the command after it
+# succeeds; returns 1 when it never did.
 wait_until() {
-    local limit deadline now
-    seconds_to_us limit "$1"
+    local deadline=$((${EPOCHREALTIME/./} + $1 * 1000000))
     shift
-    clock_us now
-    deadline=$((now + limit))
     until "$@"; do
-        clock_us now
-        ((now <= deadline)) || return 1
+        ((${EPOCHREALTIME/./} <= deadline)) || return 1
         sleep 0.02
     done
 }
@@ -186,6 +210,7 @@ show_file() {
 # is left in E2E_RECORDER. Its socket, state and pid file are in this run's runtime directory.
 e2e_record_null_sink() {
     local rate=$1 recording=$2
+    E2E_RECORDING=$2
     E2E_PULSE_DIR="$XDG_RUNTIME_DIR/pulse"
     local socket="$E2E_PULSE_DIR/native"
     E2E_CLEANUPS+=(e2e_stop_pulse)
@@ -211,6 +236,24 @@ e2e_record_null_sink() {
     E2E_PIDS+=("$!")
     E2E_RECORDER=$!
     wait_until 10 test -s "$recording" || fail "nothing is recorded from the null sink"
+}
+
+# Types line $1 to the program of e2e_serve and puts the position of that moment in the
+# recording of e2e_record_null_sink, in samples, in the variable named $2; the wall clock of
+# that moment goes to `typed_at`. The size is taken first: starting `stat` can take a tenth of
+# a second on a busy machine, and the position must not come after the line.
+type_line() {
+    local size
+    size=$(stat -c %s "$E2E_RECORDING")
+    typed_at=$EPOCHREALTIME
+    printf '%s\n' "$1" >&3
+    printf -v "$2" '%s' $((size / 2))
+}
+
+# Ends the recording of e2e_record_null_sink.
+e2e_stop_recording() {
+    kill -TERM "$E2E_RECORDER"
+    wait "$E2E_RECORDER" 2>/dev/null || true
 }
 
 e2e_stop_pulse() {
