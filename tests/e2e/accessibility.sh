@@ -34,8 +34,6 @@ if [[ -z ${TALLOWICK_E2E_PRIVATE_BUS:-} ]]; then
 fi
 
 e2e_start "$@"
-e2e_mute
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 e2e_display
 e2e_accessibility_bus screen-reader

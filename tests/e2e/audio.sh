@@ -22,7 +22,7 @@ source "$here/lib.sh"
 
 e2e_need "pulseaudio, pulseaudio-utils and python3" pulseaudio pactl pacat parec python3
 e2e_start "$@"
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM SDL_AUDIODRIVER AUDIODEV PULSE_SINK PULSE_PROP
+unset SDL_AUDIODRIVER AUDIODEV PULSE_SINK PULSE_PROP
 
 rate=16000 # of the recording: 16-bit mono
 recording="$WORK/recording.raw"

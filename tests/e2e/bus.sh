@@ -22,8 +22,6 @@ if [[ ${TALLOWICK_E2E_PRIVATE_BUS:-} != 1 ]]; then
         --config-file="$here/bus-session.conf" -- bash "$0" "$@"
 fi
 e2e_start "$@"
-e2e_mute
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 [[ ${DBUS_SESSION_BUS_ADDRESS:-} == unix:* ]] || fail "not on a private session bus"
 
 out="$WORK/send.out" err="$WORK/send.err" notices="$WORK/notices"

@@ -9,8 +9,6 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 e2e_start "$@"
-e2e_mute
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 out="$WORK/out" err="$WORK/err"
 dunwel='Yes, Dunwel is the man! ha ha ha'

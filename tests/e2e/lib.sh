@@ -12,20 +12,11 @@
 #   prog          a fresh copy of the program's directory, $WORK/program
 #   tallowick     the program in it, "$prog/tallowick"
 #   PROGRAM_PATH  the PATH to start the program with: env PATH="$PROGRAM_PATH" "$tallowick"
+# and the program started from here on is mute (e2e_mute) and finds no display.
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-skip() {
-    echo "SKIP: $*" >&2
-    exit 77
-}
-
-note() {
-    echo "$*" >&2
-}
+fail() { echo "FAIL: $*" >&2; exit 1; }
+skip() { echo "SKIP: $*" >&2; exit 77; }
+note() { echo "$*" >&2; }
 
 # Skips the test unless every command after $1 is on PATH; $1 says what to install.
 e2e_need() {
@@ -103,6 +94,8 @@ e2e_start() {
     [[ ${TALLOWICK_E2E_PRIVATE_BUS:-} == 1 ]] || unset DBUS_SESSION_BUS_ADDRESS
     unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME
     export LC_ALL=C.UTF-8
+    unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+    e2e_mute
 
     # The PATH that the program gets: only stand-ins that refuse to act on the machine and note
     # that they were called, so that no mistake in the program (or a test) can power anything

@@ -14,7 +14,6 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 e2e_start "$@"
-e2e_mute
 
 stubs="$WORK/stubs"
 calls="$WORK/calls"

@@ -23,7 +23,6 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 e2e_start "$@"
-e2e_mute
 transcripts=${2:-$here/transcripts}
 
 # Splits session $1 into run inputs $2.1, $2.2, ... and writes the expected output, in the
