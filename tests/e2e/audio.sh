@@ -133,38 +133,24 @@ ok, last = recording.quiet_within(help_stop_at, chime_set_at, 1.5, 0.2)
 check(ok, "speech fell silent %.2f s after 'stop' (at most 1.5 s wanted)" % last)
 
 # 2. The chime. Hann-windowed single-frequency DFTs (32 ms windows, every 10 ms) give the
-#    amplitude of each note; the alert's notes (A5, E6) tell the fallback sound apart.
+#    amplitude of each note; the alert's A5 tells the fallback sound apart.
 N = 512
 HOP = rate // 100
 hann = [0.5 - 0.5 * math.cos(2 * math.pi * n / N) for n in range(N)]
 norm = 2 / sum(hann) / 32768
 
 
-def tables(freq):
+def amplitudes(freq, start, end):
+    """Per window from `start`: the amplitude of `freq` in it (1 = a full-scale sine)."""
     w = 2 * math.pi * freq / rate
-    return ([h * math.cos(w * n) for n, h in enumerate(hann)],
-            [h * math.sin(w * n) for n, h in enumerate(hann)])
+    cos = [h * math.cos(w * n) for n, h in enumerate(hann)]
+    sin = [h * math.sin(w * n) for n, h in enumerate(hann)]
+    return [math.hypot(sum(map(operator.mul, cos, samples[b:b + N])),
+                       sum(map(operator.mul, sin, samples[b:b + N]))) * norm
+            for b in range(start, min(end, total) - N + 1, HOP)]
 
 
-NOTES = {"C6": 1046.50, "G6": 1567.98, "A5": 880.0, "E6": 1318.51}
-TABLES = {name: tables(f) for name, f in NOTES.items()}
-
-
-def amplitudes(start, end):
-    """Per window from `start`: note -> amplitude (1 = a full-scale sine)."""
-    out = {name: [] for name in NOTES}
-    for b in range(start, min(end, total) - N + 1, HOP):
-        window = samples[b:b + N]
-        for name, (c, s) in TABLES.items():
-            re = sum(map(operator.mul, c, window))
-            im = sum(map(operator.mul, s, window))
-            out[name].append(math.hypot(re, im) * norm)
-    return out
-
-
-first = chime_set_at
-amp = amplitudes(first, long_set_at)
-c6, g6, a5 = amp["C6"], amp["G6"], amp["A5"]
+c6, g6, a5 = (amplitudes(f, chime_set_at, long_set_at) for f in (1046.50, 1567.98, 880.0))
 
 
 def at(window):
