@@ -19,14 +19,7 @@ source "$here/lib.sh"
 e2e_need "xvfb, dbus, libglib2.0-bin and xdotool" Xvfb dbus-run-session gdbus xdotool
 [[ -x /usr/libexec/at-spi-bus-launcher ]] ||
     skip "at-spi-bus-launcher is missing (install at-spi2-core)"
-python=
-for candidate in /usr/bin/python3 python3; do
-    if "$candidate" -c 'import pyatspi' 2>/dev/null; then
-        python=$candidate
-        break
-    fi
-done
-[[ -n $python ]] || skip "pyatspi is missing (install python3-pyatspi)"
+e2e_python 'import pyatspi' "pyatspi is missing (install python3-pyatspi)"
 
 # Everything runs on a session bus of its own, which ends with this script.
 if [[ -z ${TALLOWICK_E2E_PRIVATE_BUS:-} ]]; then
@@ -43,7 +36,7 @@ env PATH="$PROGRAM_PATH" "$tallowick" --voice=screen-reader \
 E2E_PIDS+=("$!")
 
 status=0
-"$python" - <<'PYTHON' || status=$?
+"$py" - <<'PYTHON' || status=$?
 """Drives the window with xdotool and reads it with pyatspi; prints each check."""
 import re
 import subprocess

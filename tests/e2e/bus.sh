@@ -12,11 +12,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 e2e_need dbus dbus-run-session
-# Debian's python3-dbus and python3-gi belong to the system's Python, not to one on PATH first.
-py=/usr/bin/python3
-[[ -x $py ]] || py=python3
-"$py" -c 'import dbus; from gi.repository import GLib' 2>/dev/null ||
-    skip "python3-dbus or python3-gi is missing"
+e2e_python 'import dbus; from gi.repository import GLib' "python3-dbus or python3-gi is missing"
 if [[ ${TALLOWICK_E2E_PRIVATE_BUS:-} != 1 ]]; then
     TALLOWICK_E2E_PRIVATE_BUS=1 exec dbus-run-session \
         --config-file="$here/bus-session.conf" -- bash "$0" "$@"

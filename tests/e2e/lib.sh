@@ -27,6 +27,14 @@ e2e_need() {
     done
 }
 
+# Sets `py` to the system's Python (Debian's python3-* modules belong to it, not to another
+# python3 first on PATH); skips with message $2 unless it runs the import statement $1.
+e2e_python() {
+    py=/usr/bin/python3
+    [[ -x $py ]] || py=python3
+    "$py" -c "$1" 2>/dev/null || skip "$2"
+}
+
 # Commands run by the exit trap, in order, after it killed the background processes and before
 # the temporary directory goes.
 E2E_CLEANUPS=()
