@@ -10,7 +10,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/lib.sh"
 e2e_start "$@"
 
-out="$WORK/out" err="$WORK/err"
+out="$WORK/run.out" err="$WORK/run.err"
+E2E_SHOW=("the run's standard output" "$out" "the run's standard error" "$err")
 dunwel='Yes, Dunwel is the man! ha ha ha'
 
 # Runs the program with the arguments given and standard input from $input, at most 10 s;
@@ -28,7 +29,7 @@ run --help
     fail_showing "tallowick --help did not tell of --terminal, alone on standard output, status 0"
 run --version
 ((status == 0)) && [[ ! -s $err ]] && grep -qE '^tallowick [0-9]+(\.[0-9]+)+$' "$out" &&
-    ! output_lines 2 || fail_showing "tallowick --version did not print 'tallowick VERSION' alone"
+    (($(wc -l <"$out") == 1)) || fail_showing "tallowick --version: not one line 'tallowick VERSION'"
 [[ ! -e "$prog/settings.ini" ]] || fail "--help or --version created settings.ini"
 note "ok: --help and --version"
 
@@ -78,18 +79,11 @@ printf '%s\nThere are no standing orders\n\n' "$dunwel" | cmp -s - "$out" ||
 note "ok: line ends"
 
 # One instance per program directory. The first keeps running on a FIFO held open here.
-mkfifo "$WORK/first.in" "$WORK/second.in"
-env PATH="$PROGRAM_PATH" "$tallowick" --terminal <"$WORK/first.in" >"$WORK/first.out" \
-    2>"$WORK/first.err" &
-first=$!
-E2E_PIDS+=("$first")
-exec 3>"$WORK/first.in"
+mkfifo "$WORK/second.in"
+e2e_serve --terminal
+first=$program
 printf 'mark\ndunwel\n' >&3
-wait_until 10 has_line "$WORK/first.out" "$dunwel" || {
-    show_file "standard output of the first instance" "$WORK/first.out"
-    show_file "standard error of the first instance" "$WORK/first.err"
-    fail "the first instance did not answer within 10 s"
-}
+wait_until 10 has_line "$WORK/out" "$dunwel" || fail_showing "the first instance did not answer"
 [[ -s "$prog/settings.ini" ]] || fail "the first instance did not write settings.ini"
 settings_before=$(stat -c '%i %s %Y.%y' "$prog/settings.ini")
 cp "$prog/settings.ini" "$WORK/settings.before"
@@ -115,10 +109,8 @@ if ! cmp -s "$WORK/settings.before" "$prog/settings.ini" ||
 fi
 kill -0 "$first" 2>/dev/null || fail "the first instance ended when the second started"
 printf 'mark\n' >&3
-wait_until 10 has_line "$WORK/first.out" "Mark number 2 set" || {
-    show_file "standard output of the first instance" "$WORK/first.out"
-    fail "the first instance stopped answering after the second one started"
-}
+wait_until 10 has_line "$WORK/out" "Mark number 2 set" ||
+    fail_showing "the first instance stopped answering after the second one started"
 note "ok: a second instance ends at once ($took_ms ms), silently, leaving settings.ini alone"
 
 # Killed outright, the first leaves no lock behind: the next start works and finds its orders.
