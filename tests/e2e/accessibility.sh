@@ -29,7 +29,7 @@ fi
 e2e_start "$@"
 
 e2e_display
-e2e_accessibility_bus screen-reader
+e2e_accessibility_bus
 
 env PATH="$PROGRAM_PATH" "$tallowick" --voice=screen-reader \
     >"$WORK/out" 2>"$WORK/err" </dev/null &

@@ -42,19 +42,13 @@ E2E_CLEANUPS=()
 E2E_PIDS=()
 
 e2e_cleanup() {
-    local status=$? fn pid
+    local status=$? fn
     set +e
-    {
-        for pid in "${E2E_PIDS[@]}"; do
-            kill -KILL "$pid"
-        done
-        for pid in "${E2E_PIDS[@]}"; do
-            wait "$pid"
-        done
-    } 2>/dev/null
-    for fn in "${E2E_CLEANUPS[@]}"; do
-        "$fn"
-    done
+    if ((${#E2E_PIDS[@]})); then
+        kill -KILL "${E2E_PIDS[@]}" 2>/dev/null
+        wait "${E2E_PIDS[@]}" 2>/dev/null
+    fi
+    for fn in "${E2E_CLEANUPS[@]}"; do "$fn"; done
     if [[ -n "${WORK:-}" && -d "$WORK" ]]; then
         e2e_kill_strays
         if [[ -e "$WORK/guard.log" ]]; then
@@ -206,9 +200,9 @@ show_file() {
 }
 
 # Starts a private PulseAudio server whose only sink is a null sink, makes it the one every
-# program started from here on plays to (no other server, no ALSA device), and records that
-# sink's monitor into file $2 as 16-bit mono at rate $1 from now on. The recorder's process id
-# is left in E2E_RECORDER. Its socket, state and pid file are in this run's runtime directory.
+# program started from here on plays to, and records that sink's monitor into file $2 as 16-bit
+# mono at rate $1 from now on. The recorder's process id is left in E2E_RECORDER. Its socket,
+# state and pid file are in this run's runtime directory.
 e2e_record_null_sink() {
     local rate=$1 recording=$2
     E2E_RECORDING=$2
@@ -222,8 +216,6 @@ e2e_record_null_sink() {
         --load=module-always-sink ||
         { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "cannot start pulseaudio"; }
     export PULSE_SERVER="unix:$socket"
-    : >"$WORK/empty-alsa.conf"
-    export ALSA_CONFIG_PATH="$WORK/empty-alsa.conf"
     wait_until 10 pactl info >/dev/null 2>&1 ||
         { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "pulseaudio does not answer"; }
     pactl set-default-sink nullsink
@@ -277,16 +269,14 @@ e2e_display() {
 }
 
 # Starts the accessibility bus on the session bus (which must be the script's own: run it under
-# dbus-run-session) and switches it on for Qt programs started from here on. With an argument,
-# also raises the flag that says a screen reader runs.
+# dbus-run-session), raises the flag that says a screen reader runs, and switches accessibility
+# on for Qt programs started from here on.
 e2e_accessibility_bus() {
     /usr/libexec/at-spi-bus-launcher --launch-immediately >"$WORK/atspi.log" 2>&1 &
     E2E_PIDS+=("$!")
     wait_until 10 e2e_a11y_status IsEnabled ||
         { show_file "at-spi's log" "$WORK/atspi.log"; fail "no accessibility bus"; }
-    if (($#)); then
-        e2e_a11y_status ScreenReaderEnabled || fail "cannot raise the screen reader flag"
-    fi
+    e2e_a11y_status ScreenReaderEnabled || fail "cannot raise the screen reader flag"
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
 }
 
@@ -298,7 +288,6 @@ e2e_a11y_status() {
 # Starts a private speech-dispatcher on a socket of its own, speaking with its eSpeak NG module
 # to the PulseAudio server of e2e_record_null_sink, and exports SPEECHD_ADDRESS for its clients.
 e2e_speech_dispatcher() {
-    [[ -n ${WORK:-} ]] || fail "e2e_speech_dispatcher before e2e_start"
     cp -r /etc/speech-dispatcher "$WORK/speechd-conf"
     printf '%s\n' 'AudioOutputMethod "pulse"' \
         'AddModule "espeak-ng" "sd_espeak-ng" "espeak-ng.conf"' 'DefaultModule espeak-ng' \
