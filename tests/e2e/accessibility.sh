@@ -36,23 +36,16 @@ env PATH="$PROGRAM_PATH" "$tallowick" --voice=screen-reader \
 E2E_PIDS+=("$!")
 
 status=0
-"$py" - <<'PYTHON' || status=$?
+PYTHONPATH=$here "$py" - <<'PYTHON' || status=$?
 """Drives the window with xdotool and reads it with pyatspi; prints each check."""
 import re
 import subprocess
-import sys
 import time
 
 import pyatspi
 from gi.repository import GLib
 
-failures = []
-
-
-def check(ok, message):
-    print(("ok:   " if ok else "FAIL: ") + message, file=sys.stderr)
-    if not ok:
-        failures.append(message)
+from checks import check, finish
 
 
 def pump(seconds):
@@ -128,9 +121,9 @@ def type_line(text):
 
 
 app = wait_for(application, 15)
+check(app is not None, "the program shows up on the accessibility bus")
 if app is None:
-    print("FAIL: the program never showed up on the accessibility bus", file=sys.stderr)
-    sys.exit(1)
+    finish()
 window = wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "Tallowick").split(), 10)
 xdotool("windowfocus", "--sync", window[0])
 
@@ -148,7 +141,7 @@ check(frame is not None and not frame.getState().contains(pyatspi.STATE_FOCUSED)
 orders = find(app, pyatspi.ROLE_LIST, "Orders")
 check(orders is not None and orders.childCount == 0, "'Orders' is an empty list")
 if orders is None:
-    sys.exit(1)
+    finish()
 
 # 2. and 3. One item per order, and each reply as a notification.
 type_line("in 1 h")
@@ -184,7 +177,7 @@ pump(0.5)
 events.clear()
 pump(5)
 check(not events, "no event in 5 s of ticking (%d: %r)" % (len(events), events[:5]))
-sys.exit(1 if failures else 0)
+finish()
 PYTHON
 
 ((status == 0)) || fail_showing "the window is not what a screen reader needs"

@@ -109,7 +109,7 @@ import math
 import operator
 import sys
 
-from recording import SILENT, Recording, check, finish
+from checks import SILENT, Recording, check, finish
 
 rate = int(sys.argv[2])
 recording = Recording(sys.argv[1], rate)

@@ -54,7 +54,7 @@ PYTHONPATH=$here python3 - "$recording" "$rate" "$one_at" "$orders_at" "$help_at
 """Checks the recording; prints what it measured, and the reasons when a check fails."""
 import sys
 
-from recording import Recording, check, finish
+from checks import Recording, check, finish
 
 recording = Recording(sys.argv[1], int(sys.argv[2]))
 sounding = recording.sounding

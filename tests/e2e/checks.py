@@ -1,5 +1,5 @@
-"""A recording of a null sink's monitor (16-bit mono), for the checks of audio.sh and
-speech_dispatcher.sh, and the checks' verdict."""
+"""For the Python checks of the end-to-end scripts: each check printed and the verdict, and a
+recording of a null sink's monitor (16-bit mono) for audio.sh and speech_dispatcher.sh."""
 import array
 import math
 import sys
