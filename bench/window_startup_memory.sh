@@ -8,7 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 probe=$build/bench/window_probe
-[[ -x $build/bin/tallowick && -x $probe ]] || { echo "build first: ninja -C $build" >&2; exit 1; }
+if [[ ! -x $build/bin/tallowick || ! -x $probe ]]; then
+    cmake -S . -B "$build" -DTALLOWICK_BENCH=ON >/dev/null && ninja -C "$build" tallowick window_probe
+fi
 
 work=$(mktemp -d)
 pids=()

@@ -16,20 +16,10 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 
-for tool in Xvfb dbus-run-session gdbus xdotool; do
-    command -v "$tool" >/dev/null ||
-        skip "$tool is missing (install xvfb, dbus, libglib2.0-bin and xdotool)"
-done
+e2e_need "xvfb, dbus, libglib2.0-bin and xdotool" Xvfb dbus-run-session gdbus xdotool
 [[ -x /usr/libexec/at-spi-bus-launcher ]] ||
     skip "at-spi-bus-launcher is missing (install at-spi2-core)"
-python=
-for candidate in /usr/bin/python3 python3; do
-    if "$candidate" -c 'import pyatspi' 2>/dev/null; then
-        python=$candidate
-        break
-    fi
-done
-[[ -n $python ]] || skip "pyatspi is missing (install python3-pyatspi)"
+e2e_python 'import pyatspi' "pyatspi is missing (install python3-pyatspi)"
 
 # Everything runs on a session bus of its own, which ends with this script.
 if [[ -z ${TALLOWICK_E2E_PRIVATE_BUS:-} ]]; then
@@ -37,36 +27,25 @@ if [[ -z ${TALLOWICK_E2E_PRIVATE_BUS:-} ]]; then
 fi
 
 e2e_start "$@"
-e2e_mute
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 e2e_display
-e2e_accessibility_bus screen-reader
+e2e_accessibility_bus
 
-prog="$WORK/program"
-e2e_install "$prog"
-env PATH="$PROGRAM_PATH" "$prog/tallowick" --voice=screen-reader \
+env PATH="$PROGRAM_PATH" "$tallowick" --voice=screen-reader \
     >"$WORK/out" 2>"$WORK/err" </dev/null &
 E2E_PIDS+=("$!")
 
 status=0
-"$python" - <<'PYTHON' || status=$?
+PYTHONPATH=$here "$py" - <<'PYTHON' || status=$?
 """Drives the window with xdotool and reads it with pyatspi; prints each check."""
 import re
 import subprocess
-import sys
 import time
 
 import pyatspi
 from gi.repository import GLib
 
-failures = []
-
-
-def check(ok, message):
-    print(("ok:   " if ok else "FAIL: ") + message, file=sys.stderr)
-    if not ok:
-        failures.append(message)
+from checks import check, finish
 
 
 def pump(seconds):
@@ -127,10 +106,6 @@ def find(root, role, name=None):
     return None
 
 
-def states(obj):
-    return obj.getState()
-
-
 def item_names(orders):
     return [orders.getChildAtIndex(i).name for i in range(orders.childCount)]
 
@@ -146,9 +121,9 @@ def type_line(text):
 
 
 app = wait_for(application, 15)
+check(app is not None, "the program shows up on the accessibility bus")
 if app is None:
-    print("FAIL: the program never showed up on the accessibility bus", file=sys.stderr)
-    sys.exit(1)
+    finish()
 window = wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "Tallowick").split(), 10)
 xdotool("windowfocus", "--sync", window[0])
 
@@ -159,14 +134,14 @@ check(frame is not None and frame.name == "Tallowick (v1.2)",
 entry = find(app, pyatspi.ROLE_TEXT, "Command")
 check(entry is not None and entry.description.startswith("Type a command and press Enter."),
       "the entry is named 'Command' and described")
-check(entry is not None and wait_for(lambda: states(entry).contains(pyatspi.STATE_FOCUSED), 5),
+check(entry is not None and wait_for(lambda: entry.getState().contains(pyatspi.STATE_FOCUSED), 5),
       "the entry has the focus")
-check(frame is not None and not states(frame).contains(pyatspi.STATE_FOCUSED),
+check(frame is not None and not frame.getState().contains(pyatspi.STATE_FOCUSED),
       "the frame does not claim the focus too")
 orders = find(app, pyatspi.ROLE_LIST, "Orders")
 check(orders is not None and orders.childCount == 0, "'Orders' is an empty list")
 if orders is None:
-    sys.exit(1)
+    finish()
 
 # 2. and 3. One item per order, and each reply as a notification.
 type_line("in 1 h")
@@ -202,10 +177,7 @@ pump(0.5)
 events.clear()
 pump(5)
 check(not events, "no event in 5 s of ticking (%d: %r)" % (len(events), events[:5]))
-sys.exit(1 if failures else 0)
+finish()
 PYTHON
 
-if ((status != 0)); then
-    show_file "standard error" "$WORK/err"
-    fail "the window is not what a screen reader needs"
-fi
+((status == 0)) || fail_showing "the window is not what a screen reader needs"

@@ -20,45 +20,17 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 
-for tool in pulseaudio pactl pacat parec python3; do
-    command -v "$tool" >/dev/null ||
-        skip "$tool is missing (install pulseaudio, pulseaudio-utils and python3)"
-done
+e2e_need "pulseaudio, pulseaudio-utils and python3" pulseaudio pactl pacat parec python3
 e2e_start "$@"
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM SDL_AUDIODRIVER AUDIODEV PULSE_SINK PULSE_PROP
+unset SDL_AUDIODRIVER AUDIODEV PULSE_SINK PULSE_PROP
 
 rate=16000 # of the recording: 16-bit mono
 recording="$WORK/recording.raw"
 e2e_record_null_sink "$rate" "$recording"
-recorder=$E2E_RECORDER
+e2e_serve --terminal
 
-# The program runs on input kept open here.
-prog="$WORK/program"
-e2e_install "$prog"
-mkfifo "$WORK/in"
-env PATH="$PROGRAM_PATH" "$prog/tallowick" --terminal <"$WORK/in" >"$WORK/out" 2>"$WORK/err" &
-E2E_PIDS+=("$!")
-program=$!
-exec 3>"$WORK/in"
-
-show_all() {
-    show_file "standard output" "$WORK/out"
-    show_file "standard error" "$WORK/err"
-}
-
-# Where lines were typed, in samples of the recording, and when, on the wall clock.
+# Where lines were typed, in samples of the recording (see type_line).
 declare help_at help_stop_at chime_set_at chime_stop_at long_set_at long_stop_at typed_at _ignored
-
-# Types line $1 and puts the position of that moment in the recording, in samples, in $2. The
-# wall clock of that moment goes to `typed_at`. The size is taken first: starting `stat` can
-# take a tenth of a second on a busy machine, and the position must not come after the line.
-type_line() {
-    local size
-    size=$(stat -c %s "$recording")
-    typed_at=$EPOCHREALTIME
-    printf '%s\n' "$1" >&3
-    printf -v "$2" '%s' $((size / 2))
-}
 
 # Returns when the wall clock is between $1 and $2 ms into a second; fails after 3 s.
 wait_for_ms_in_second() {
@@ -71,22 +43,16 @@ wait_for_ms_in_second() {
     fail "the wall clock does not seem to advance"
 }
 
-# Succeeds when the program has written $1 lines.
-output_lines() {
-    (($(wc -l <"$WORK/out") >= $1))
-}
-
 # The program is up, with its voice, once it answers.
 type_line stop _ignored
-wait_until 10 output_lines 1 || { show_all; fail "the program did not answer within 10 s"; }
+wait_until 10 output_lines 1 || fail_showing "the program did not answer within 10 s"
 if grep -qi 'speech is off\|not be spoken\|not be heard' "$WORK/err"; then
-    show_all
-    fail "the program found no voice or no sound on the PulseAudio server"
+    fail_showing "the program found no voice or no sound on the PulseAudio server"
 fi
 
 # 1. The first help page, for 8 seconds.
 type_line help help_at
-wait_until 5 output_lines 2 || { show_all; fail "'help' was not answered"; }
+wait_until 5 output_lines 2 || fail_showing "'help' was not answered"
 sleep 8
 type_line stop help_stop_at
 
@@ -99,7 +65,7 @@ wait_for_ms_in_second 50 200
 type_line 'in 1 s' chime_set_at
 set_in_second=${typed_at#*.}
 type_line stop _ignored
-wait_until 5 output_lines 4 || { show_all; fail "'in 1 s' was not answered"; }
+wait_until 5 output_lines 4 || fail_showing "'in 1 s' was not answered"
 sleep 3.5
 wait_for_ms_in_second 250 400
 type_line stop chime_stop_at
@@ -119,125 +85,72 @@ wait_for_ms_in_second 50 200
 type_line 'in 1 s' long_set_at
 type_line 'alarm 1 is long.wav' _ignored
 type_line stop _ignored
-wait_until 5 output_lines 8 || { show_all; fail "'alarm 1 is long.wav' was not answered"; }
+wait_until 5 output_lines 8 || fail_showing "'alarm 1 is long.wav' was not answered"
 sleep 1
 wait_for_ms_in_second 250 400
 type_line stop long_stop_at
 sleep 1.5
 type_line exit _ignored
-wait_until 5 gone "$program" || { show_all; fail "'exit' did not end the program"; }
-kill -TERM "$recorder"
-wait "$recorder" 2>/dev/null || true
+wait_until 5 gone "$program" || fail_showing "'exit' did not end the program"
+e2e_stop_recording
 
 help=$(sed -n 2p "$WORK/out")
 [[ $help == "To exit the program type EXIT."* ]] ||
-    { show_all; fail "'help' was not answered with the first help page"; }
+    fail_showing "'help' was not answered with the first help page"
 printf '\n%s\n\nAlarm number 1 set for  1  second \n\n\n%s\n%s\n\n\n' "$help" \
     "Alarm number 1 set for  1  second " "Alarm 1, set to  long.wav" | cmp -s - "$WORK/out" ||
-    { show_all; fail "the program did not answer as expected"; }
+    fail_showing "the program did not answer as expected"
 
 status=0
-python3 - "$recording" "$rate" "$help_at" "$help_stop_at" "$chime_set_at" "$chime_stop_at" \
-    "0.$set_in_second" "$long_set_at" "$long_stop_at" \
-    <<'PYTHON' || status=$?
+PYTHONPATH=$here python3 - "$recording" "$rate" "$help_at" "$help_stop_at" "$chime_set_at" \
+    "$chime_stop_at" "0.$set_in_second" "$long_set_at" "$long_stop_at" <<'PYTHON' || status=$?
 """Checks the recording; prints what it measured, and the reasons when a check fails."""
-import array
 import math
 import operator
 import sys
 
-path = sys.argv[1]
+from checks import SILENT, Recording, check, finish
+
 rate = int(sys.argv[2])
+recording = Recording(sys.argv[1], rate)
+samples, total = recording.samples, len(recording)
 help_at, help_stop_at, chime_set_at, chime_stop_at = (int(v) for v in sys.argv[3:7])
 set_in_second = float(sys.argv[7])  # how far into a second of the wall clock "in 1 s" came
 long_set_at, long_stop_at = (int(v) for v in sys.argv[8:10])
 
-samples = array.array("h")
-with open(path, "rb") as f:
-    samples.frombytes(f.read())
-if sys.byteorder != "little":
-    samples.byteswap()
-total = len(samples)
-failures = []
-
-
-def seconds(n):
-    return n / rate
-
-
-def check(ok, message):
-    print(("ok:   " if ok else "FAIL: ") + message, file=sys.stderr)
-    if not ok:
-        failures.append(message)
-
-
-# Loudness in blocks of 20 ms, as the RMS relative to full scale.
-BLOCK = rate // 50
-
-
-def loudness(start, end):
-    out = []
-    for b in range(max(0, start), min(end, total) - BLOCK + 1, BLOCK):
-        block = samples[b:b + BLOCK]
-        out.append(math.sqrt(sum(x * x for x in block) / BLOCK) / 32768)
-    return out
-
-
-SILENT = 10 ** (-60 / 20)  # -60 dBFS: the null sink is digital silence when nothing plays
-
 if total < long_stop_at + rate:
-    check(False, "the recording is %.1f s long, shorter than the test" % seconds(total))
-    sys.exit(1)
+    check(False, "the recording is %.1f s long, shorter than the test" % (total / rate))
+    finish()
 
 # 1. Speech: at least 5 s of sound in the 8 s after "help", starting within 1.5 s of it, and
 #    quiet within 1.5 s of "stop".
-help_blocks = loudness(help_at, help_stop_at)
-heard = [i for i, v in enumerate(help_blocks) if v > SILENT]
-spoken = len(heard) * BLOCK / rate
+spoken = sum(v > SILENT for v in recording.loudness(help_at, help_stop_at)) / 50
 check(spoken >= 5.0, "after 'help', %.2f s of sound in %.2f s (at least 5 s wanted)"
-      % (spoken, seconds(help_stop_at - help_at)))
-if heard:
-    start = heard[0] * BLOCK / rate
-    check(start <= 1.5, "speech started %.2f s after 'help' (at most 1.5 s wanted)" % start)
-after_stop = loudness(help_stop_at, chime_set_at)
-loud = [i for i, v in enumerate(after_stop) if v > SILENT]
-quiet_after = (loud[-1] + 1) * BLOCK / rate if loud else 0.0
-check(quiet_after <= 1.5 and len(after_stop) * BLOCK / rate - quiet_after >= 0.2,
-      "speech fell silent %.2f s after 'stop' (at most 1.5 s wanted)" % quiet_after)
+      % (spoken, (help_stop_at - help_at) / rate))
+start = recording.sounding(help_at, help_stop_at)[0]
+check(start is not None and start <= 1.5, "speech started %s s after 'help' (at most 1.5 s)" % start)
+ok, last = recording.quiet_within(help_stop_at, chime_set_at, 1.5, 0.2)
+check(ok, "speech fell silent %.2f s after 'stop' (at most 1.5 s wanted)" % last)
 
 # 2. The chime. Hann-windowed single-frequency DFTs (32 ms windows, every 10 ms) give the
-#    amplitude of each note; the alert's notes (A5, E6) tell the fallback sound apart.
+#    amplitude of each note; the alert's A5 tells the fallback sound apart.
 N = 512
 HOP = rate // 100
 hann = [0.5 - 0.5 * math.cos(2 * math.pi * n / N) for n in range(N)]
 norm = 2 / sum(hann) / 32768
 
 
-def tables(freq):
+def amplitudes(freq, start, end):
+    """Per window from `start`: the amplitude of `freq` in it (1 = a full-scale sine)."""
     w = 2 * math.pi * freq / rate
-    return ([h * math.cos(w * n) for n, h in enumerate(hann)],
-            [h * math.sin(w * n) for n, h in enumerate(hann)])
+    cos = [h * math.cos(w * n) for n, h in enumerate(hann)]
+    sin = [h * math.sin(w * n) for n, h in enumerate(hann)]
+    return [math.hypot(sum(map(operator.mul, cos, samples[b:b + N])),
+                       sum(map(operator.mul, sin, samples[b:b + N]))) * norm
+            for b in range(start, min(end, total) - N + 1, HOP)]
 
 
-NOTES = {"C6": 1046.50, "G6": 1567.98, "A5": 880.0, "E6": 1318.51}
-TABLES = {name: tables(f) for name, f in NOTES.items()}
-
-
-def amplitudes(start, end):
-    """Per window from `start`: note -> amplitude (1 = a full-scale sine)."""
-    out = {name: [] for name in NOTES}
-    for b in range(start, min(end, total) - N + 1, HOP):
-        window = samples[b:b + N]
-        for name, (c, s) in TABLES.items():
-            re = sum(map(operator.mul, c, window))
-            im = sum(map(operator.mul, s, window))
-            out[name].append(math.hypot(re, im) * norm)
-    return out
-
-
-first = chime_set_at
-amp = amplitudes(first, long_set_at)
-c6, g6, a5 = amp["C6"], amp["G6"], amp["A5"]
+c6, g6, a5 = (amplitudes(f, chime_set_at, long_set_at) for f in (1046.50, 1567.98, 880.0))
 
 
 def at(window):
@@ -257,7 +170,7 @@ for k in range(len(c6)):
     if c6[k] >= 4 * min(before) and c6[k] >= 2 * max(before):
         onsets.append(k)
 
-set_to_stop = seconds(chime_stop_at - chime_set_at)
+set_to_stop = (chime_stop_at - chime_set_at) / rate
 times = [at(k) for k in onsets]
 print("rings at %s s after 'in 1 s'; 'stop' at %.2f s"
       % (", ".join("%.2f" % t for t in times), set_to_stop), file=sys.stderr)
@@ -291,24 +204,17 @@ for k in onsets:
           % (at(k), c6_peak, g6_peak, a5_peak))
 
 # Silence within 1.2 s of "stop", until the long sound's alarm is set.
-tail = loudness(chime_stop_at, long_set_at - rate // 2)
-loud = [i for i, v in enumerate(tail) if v > SILENT]
-silent_after = (loud[-1] + 1) * BLOCK / rate if loud else 0.0
-check(silent_after <= 1.2 and len(tail) * BLOCK / rate - silent_after >= 0.5,
-      "the sound fell silent %.2f s after 'stop' (at most 1.2 s wanted)" % silent_after)
+ok, last = recording.quiet_within(chime_stop_at, long_set_at - rate // 2, 1.2, 0.5)
+check(ok, "the sound fell silent %.2f s after 'stop' (at most 1.2 s wanted)" % last)
 
 # 3. The long tone sounds in the 0.3 s before "stop" (which came 0.25 s or more after the ring
 #    began) and is gone within 0.3 s of it (the typed moment is known to a few tens of
 #    milliseconds; bench/run measures it closely).
-before = loudness(long_stop_at - rate * 3 // 10, long_stop_at)
+before = recording.loudness(long_stop_at - rate * 3 // 10, long_stop_at)
 check(bool(before) and max(before) > SILENT, "the long sound played until 'stop'")
-tail = loudness(long_stop_at, total)
-loud = [i for i, v in enumerate(tail) if v > SILENT]
-silent_after = (loud[-1] + 1) * BLOCK / rate if loud else 0.0
-check(silent_after <= 0.3 and len(tail) * BLOCK / rate - silent_after >= 0.5,
-      "the long sound fell silent %.2f s after 'stop' (at most 0.3 s wanted)" % silent_after)
-
-sys.exit(1 if failures else 0)
+ok, last = recording.quiet_within(long_stop_at, total, 0.3, 0.5)
+check(ok, "the long sound fell silent %.2f s after 'stop' (at most 0.3 s wanted)" % last)
+finish()
 PYTHON
 ((status == 0)) || fail "what was heard was not as expected (see above)"
 echo "speech, chime and a long sound cut off by stop were heard as expected"

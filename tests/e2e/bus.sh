@@ -9,29 +9,18 @@
 
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-command -v dbus-run-session >/dev/null || { echo "SKIP: no dbus-run-session" >&2; exit 77; }
-# Debian's python3-dbus and python3-gi belong to the system's Python, not to one on PATH first.
-py=/usr/bin/python3
-[[ -x $py ]] || py=python3
-"$py" -c 'import dbus; from gi.repository import GLib' 2>/dev/null ||
-    { echo "SKIP: python3-dbus or python3-gi is missing" >&2; exit 77; }
-if [[ ${TALLOWICK_BUS_TEST_ON_PRIVATE_BUS:-} != 1 ]]; then
-    TALLOWICK_BUS_TEST_ON_PRIVATE_BUS=1 exec dbus-run-session \
-        --config-file="$here/bus-session.conf" -- bash "$0" "$@"
-fi
 # shellcheck source=lib.sh
 source "$here/lib.sh"
-private_bus=$DBUS_SESSION_BUS_ADDRESS
+e2e_need dbus dbus-run-session
+e2e_python 'import dbus; from gi.repository import GLib' "python3-dbus or python3-gi is missing"
+if [[ ${TALLOWICK_E2E_PRIVATE_BUS:-} != 1 ]]; then
+    TALLOWICK_E2E_PRIVATE_BUS=1 exec dbus-run-session \
+        --config-file="$here/bus-session.conf" -- bash "$0" "$@"
+fi
 e2e_start "$@"
-export DBUS_SESSION_BUS_ADDRESS=$private_bus
-e2e_mute
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
 [[ ${DBUS_SESSION_BUS_ADDRESS:-} == unix:* ]] || fail "not on a private session bus"
 
-prog="$WORK/program"
-e2e_install "$prog"
-tallowick="$prog/tallowick"
-out="$WORK/out" err="$WORK/err" notices="$WORK/notices"
+out="$WORK/send.out" err="$WORK/send.err" notices="$WORK/notices"
 
 # Runs the sender with the words given, at most 10 s; sets `status`, output in $out and $err.
 send() {
@@ -41,22 +30,12 @@ send() {
     ((status != 124)) || fail "tallowick $* did not end within 10 s"
     ! grep -q 'Sanitizer' "$err" || fail_showing "a sanitizer found a fault in the sender"
 }
-fail_showing() {
-    show_file "standard output" "$out"
-    show_file "standard error" "$err"
-    show_file "the program's standard output" "$WORK/instance.out"
-    show_file "the program's standard error" "$WORK/instance.err"
-    show_file "the notification log" "$notices"
-    fail "$1"
-}
+E2E_SHOW=("the sender's standard output" "$out" "the sender's standard error" "$err"
+    "the notification log" "$notices")
 order_count() {
     local first
     read -r first <"$prog/settings.ini"
     echo $((${first//[$' \r']/}))
-}
-count_lines() {
-    [[ -f $notices ]] || { echo 0; return; }
-    grep -c -- "$1" "$notices" || true
 }
 
 # No instance and no display: status 1, one line that says how to start Tallowick.
@@ -71,13 +50,7 @@ note "ok: no instance, no display"
 # The stand-in notification server, then a terminal instance reading from a FIFO we hold open.
 "$py" "$here/fake_notifications.py" "$notices" --press-first 2.5 &
 E2E_PIDS+=($!)
-mkfifo "$WORK/in"
-env PATH="$PROGRAM_PATH" "$tallowick" --terminal <"$WORK/in" >"$WORK/instance.out" \
-    2>"$WORK/instance.err" &
-instance=$!
-E2E_PIDS+=("$instance")
-exec {keep}>"$WORK/in"  # held open: the input never ends
-: "$keep"
+e2e_serve --terminal
 on_bus() { busctl --user list --no-legend 2>/dev/null | grep -q "^$1 "; }
 wait_until 10 on_bus org.freedesktop.Notifications || fail "the notification server did not start"
 wait_until 10 on_bus "io.github.tallowick.Tallowick.d[0-9a-f]*" ||
@@ -122,7 +95,7 @@ wait_until 5 has_line "$notices" "sounding 22" || fail_showing "the alarm did no
 wait_until 5 grep -q '^close 1$' "$notices" || fail_showing "Stop did not close the notification"
 has_line "$notices" "notify 1 2 stop Order 22 is ringing: in 1 second" ||
     fail_showing "the notification is not critical, has no Stop or does not name the order"
-(($(count_lines '^notify ') == 1)) || fail_showing "more than one notification for one ringing"
+(($(grep -c '^notify ' "$notices") == 1)) || fail_showing "more than one notification for one ringing"
 wait_until 2 has_line "$notices" "sounding " || fail_showing "no signal that nothing sounds"
 (($(order_count) == 21)) || fail_showing "Stop did not remove the ringing alarm"
 note "ok: the notification and its Stop action"
@@ -139,9 +112,9 @@ note "ok: tallowick stop"
 # "exit" over the bus ends the program as typed: at once, the reply sent first.
 send exit
 ((status == 0)) || fail_showing "'tallowick exit' ended with $status"
-wait_until 5 gone "$instance" || fail_showing "'tallowick exit' did not end the program"
-! grep -q 'notification' "$WORK/instance.err" || fail_showing "the program complained of notices"
-! grep -q 'Sanitizer' "$WORK/instance.err" || fail_showing "a sanitizer found a fault in the program"
+wait_until 5 gone "$program" || fail_showing "'tallowick exit' did not end the program"
+! grep -q 'notification' "$WORK/err" || fail_showing "the program complained of notices"
+! grep -q 'Sanitizer' "$WORK/err" || fail_showing "a sanitizer found a fault in the program"
 note "ok: exit"
 
 # With a display and no instance, the sender starts the window of its own copy (a second copy

@@ -9,20 +9,30 @@
 # After `e2e_start "$@"`:
 #   BUILT_DIR     the directory of the built program (the script's first argument)
 #   WORK          the temporary directory of this run
-#   PROGRAM_PATH  the PATH to start the program with: env PATH="$PROGRAM_PATH" "$prog/tallowick"
+#   prog          a fresh copy of the program's directory, $WORK/program
+#   tallowick     the program in it, "$prog/tallowick"
+#   PROGRAM_PATH  the PATH to start the program with: env PATH="$PROGRAM_PATH" "$tallowick"
+# and the program started from here on is mute (e2e_mute) and finds no display.
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
+fail() { echo "FAIL: $*" >&2; exit 1; }
+skip() { echo "SKIP: $*" >&2; exit 77; }
+note() { echo "$*" >&2; }
+
+# Skips the test unless every command after $1 is on PATH; $1 says what to install.
+e2e_need() {
+    local hint=$1 tool
+    shift
+    for tool; do
+        command -v "$tool" >/dev/null || skip "$tool is missing (install $hint)"
+    done
 }
 
-skip() {
-    echo "SKIP: $*" >&2
-    exit 77
-}
-
-note() {
-    echo "$*" >&2
+# Sets `py` to the system's Python (Debian's python3-* modules belong to it, not to another
+# python3 first on PATH); skips with message $2 unless it runs the import statement $1.
+e2e_python() {
+    py=/usr/bin/python3
+    [[ -x $py ]] || py=python3
+    "$py" -c "$1" 2>/dev/null || skip "$2"
 }
 
 # Commands run by the exit trap, in order, after it killed the background processes and before
@@ -32,19 +42,13 @@ E2E_CLEANUPS=()
 E2E_PIDS=()
 
 e2e_cleanup() {
-    local status=$? fn pid
+    local status=$? fn
     set +e
-    {
-        for pid in "${E2E_PIDS[@]}"; do
-            kill -KILL "$pid"
-        done
-        for pid in "${E2E_PIDS[@]}"; do
-            wait "$pid"
-        done
-    } 2>/dev/null
-    for fn in "${E2E_CLEANUPS[@]}"; do
-        "$fn"
-    done
+    if ((${#E2E_PIDS[@]})); then
+        kill -KILL "${E2E_PIDS[@]}" 2>/dev/null
+        wait "${E2E_PIDS[@]}" 2>/dev/null
+    fi
+    for fn in "${E2E_CLEANUPS[@]}"; do "$fn"; done
     if [[ -n "${WORK:-}" && -d "$WORK" ]]; then
         e2e_kill_strays
         if [[ -e "$WORK/guard.log" ]]; then
@@ -92,6 +96,8 @@ e2e_start() {
     [[ ${TALLOWICK_E2E_PRIVATE_BUS:-} == 1 ]] || unset DBUS_SESSION_BUS_ADDRESS
     unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME
     export LC_ALL=C.UTF-8
+    unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+    e2e_mute
 
     # The PATH that the program gets: only stand-ins that refuse to act on the machine and note
     # that they were called, so that no mistake in the program (or a test) can power anything
@@ -107,7 +113,37 @@ EOF
         chmod 755 "$WORK/guard/$name"
     done
     # shellcheck disable=SC2034  # used by the scripts that source this file
-    PROGRAM_PATH="$WORK/guard"
+    PROGRAM_PATH="$WORK/guard" prog="$WORK/program" tallowick="$WORK/program/tallowick"
+    e2e_install "$prog"
+}
+
+# Starts "$tallowick" with the arguments given in the background, on input that this script
+# holds open on descriptor 3 (type with `printf ... >&3`), writing to $WORK/out and $WORK/err.
+# Its process id goes to `program`.
+e2e_serve() {
+    mkfifo "$WORK/in"
+    env PATH="$PROGRAM_PATH" "$tallowick" "$@" <"$WORK/in" >"$WORK/out" 2>"$WORK/err" &
+    program=$!
+    E2E_PIDS+=("$program")
+    exec 3>"$WORK/in"
+}
+
+# Succeeds when the program has written at least $1 lines to $WORK/out.
+output_lines() {
+    (($(wc -l <"$WORK/out") >= $1))
+}
+
+# Shows $WORK/out, $WORK/err and the files named in E2E_SHOW (heading, file, heading, ...), then
+# fails with message $1.
+E2E_SHOW=()
+fail_showing() {
+    local i
+    show_file "standard output" "$WORK/out"
+    show_file "standard error" "$WORK/err"
+    for ((i = 0; i < ${#E2E_SHOW[@]}; i += 2)); do
+        show_file "${E2E_SHOW[i]}" "${E2E_SHOW[i + 1]}"
+    done
+    fail "$1"
 }
 
 # Makes every program started from here on mute: no sound server (nor one started on demand)
@@ -132,30 +168,13 @@ e2e_install() {
     done
 }
 
-# The wall clock in microseconds since the epoch, into the variable named $1.
-clock_us() {
-    printf -v "$1" '%s' "${EPOCHREALTIME/./}"
-}
-
-# Seconds, with up to six decimals, as microseconds, into the variable named $1.
-seconds_to_us() {
-    local int=${2%%.*} frac=
-    [[ $2 == *.* ]] && frac=${2#*.}
-    frac="${frac}000000"
-    printf -v "$1" '%s' $((10#${int:-0} * 1000000 + 10#${frac:0:6}))
-}
-
-# Polls every 20 ms, for at most $1 seconds, until the command after it succeeds; returns 1
-# when it never did.
+# Polls every 20 ms, for at most $1 seconds (a whole number), until the command after it
+# succeeds; returns 1 when it never did.
 wait_until() {
-    local limit deadline now
-    seconds_to_us limit "$1"
+    local deadline=$((${EPOCHREALTIME/./} + $1 * 1000000))
     shift
-    clock_us now
-    deadline=$((now + limit))
     until "$@"; do
-        clock_us now
-        ((now <= deadline)) || return 1
+        ((${EPOCHREALTIME/./} <= deadline)) || return 1
         sleep 0.02
     done
 }
@@ -181,11 +200,12 @@ show_file() {
 }
 
 # Starts a private PulseAudio server whose only sink is a null sink, makes it the one every
-# program started from here on plays to (no other server, no ALSA device), and records that
-# sink's monitor into file $2 as 16-bit mono at rate $1 from now on. The recorder's process id
-# is left in E2E_RECORDER. Its socket, state and pid file are in this run's runtime directory.
+# program started from here on plays to, and records that sink's monitor into file $2 as 16-bit
+# mono at rate $1 from now on. The recorder's process id is left in E2E_RECORDER. Its socket,
+# state and pid file are in this run's runtime directory.
 e2e_record_null_sink() {
     local rate=$1 recording=$2
+    E2E_RECORDING=$2
     E2E_PULSE_DIR="$XDG_RUNTIME_DIR/pulse"
     local socket="$E2E_PULSE_DIR/native"
     E2E_CLEANUPS+=(e2e_stop_pulse)
@@ -196,8 +216,6 @@ e2e_record_null_sink() {
         --load=module-always-sink ||
         { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "cannot start pulseaudio"; }
     export PULSE_SERVER="unix:$socket"
-    : >"$WORK/empty-alsa.conf"
-    export ALSA_CONFIG_PATH="$WORK/empty-alsa.conf"
     wait_until 10 pactl info >/dev/null 2>&1 ||
         { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "pulseaudio does not answer"; }
     pactl set-default-sink nullsink
@@ -211,6 +229,24 @@ e2e_record_null_sink() {
     E2E_PIDS+=("$!")
     E2E_RECORDER=$!
     wait_until 10 test -s "$recording" || fail "nothing is recorded from the null sink"
+}
+
+# Types line $1 to the program of e2e_serve and puts the position of that moment in the
+# recording of e2e_record_null_sink, in samples, in the variable named $2; the wall clock of
+# that moment goes to `typed_at`. The size is taken first: starting `stat` can take a tenth of
+# a second on a busy machine, and the position must not come after the line.
+type_line() {
+    local size
+    size=$(stat -c %s "$E2E_RECORDING")
+    typed_at=$EPOCHREALTIME
+    printf '%s\n' "$1" >&3
+    printf -v "$2" '%s' $((size / 2))
+}
+
+# Ends the recording of e2e_record_null_sink.
+e2e_stop_recording() {
+    kill -TERM "$E2E_RECORDER"
+    wait "$E2E_RECORDER" 2>/dev/null || true
 }
 
 e2e_stop_pulse() {
@@ -236,16 +272,14 @@ e2e_display() {
 }
 
 # Starts the accessibility bus on the session bus (which must be the script's own: run it under
-# dbus-run-session) and switches it on for Qt programs started from here on. With an argument,
-# also raises the flag that says a screen reader runs.
+# dbus-run-session), raises the flag that says a screen reader runs, and switches accessibility
+# on for Qt programs started from here on.
 e2e_accessibility_bus() {
     /usr/libexec/at-spi-bus-launcher --launch-immediately >"$WORK/atspi.log" 2>&1 &
     E2E_PIDS+=("$!")
     wait_until 10 e2e_a11y_status IsEnabled ||
         { show_file "at-spi's log" "$WORK/atspi.log"; fail "no accessibility bus"; }
-    if (($#)); then
-        e2e_a11y_status ScreenReaderEnabled || fail "cannot raise the screen reader flag"
-    fi
+    e2e_a11y_status ScreenReaderEnabled || fail "cannot raise the screen reader flag"
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
 }
 
@@ -257,7 +291,6 @@ e2e_a11y_status() {
 # Starts a private speech-dispatcher on a socket of its own, speaking with its eSpeak NG module
 # to the PulseAudio server of e2e_record_null_sink, and exports SPEECHD_ADDRESS for its clients.
 e2e_speech_dispatcher() {
-    [[ -n ${WORK:-} ]] || fail "e2e_speech_dispatcher before e2e_start"
     cp -r /etc/speech-dispatcher "$WORK/speechd-conf"
     printf '%s\n' 'AudioOutputMethod "pulse"' \
         'AddModule "espeak-ng" "sd_espeak-ng" "espeak-ng.conf"' 'DefaultModule espeak-ng' \

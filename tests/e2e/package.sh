@@ -16,9 +16,8 @@ e2e_start "$1"
 build=$2 id=io.github.tallowick.Tallowick
 
 (($(id -u) == 0)) || skip "installs a package and adds a user: needs root"
-for tool in apt-get dpkg dpkg-query cpack dpkg-shlibdeps useradd userdel runuser timeout; do
-    command -v "$tool" >/dev/null || skip "$tool is missing"
-done
+e2e_need "with TALLOWICK_WITH_TEST_TOOLS=1 tools/install-deps" \
+    apt-get dpkg dpkg-query cpack dpkg-shlibdeps useradd userdel runuser timeout
 if dpkg-query -W -f='${Status}' tallowick 2>/dev/null | grep -q installed; then
     skip "a tallowick package is installed on this machine; it is left alone"
 fi

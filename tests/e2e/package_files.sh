@@ -14,10 +14,8 @@ source "$here/package_lib.sh"
 e2e_start "$1"
 build=$2 data="$3/data" id=io.github.tallowick.Tallowick
 
-for tool in desktop-file-validate appstreamcli man lintian cpack dpkg-shlibdeps; do
-    command -v "$tool" >/dev/null ||
-        skip "$tool is missing (TALLOWICK_WITH_TEST_TOOLS=1 tools/install-deps installs it)"
-done
+e2e_need "with TALLOWICK_WITH_TEST_TOOLS=1 tools/install-deps" \
+    desktop-file-validate appstreamcli man lintian cpack dpkg-shlibdeps
 
 desktop-file-validate "$data/$id.desktop" >"$WORK/out" 2>&1 ||
     { show_file desktop-file-validate "$WORK/out"; fail "the desktop entry does not validate"; }

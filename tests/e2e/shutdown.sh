@@ -14,12 +14,9 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 e2e_start "$@"
-e2e_mute
 
-prog="$WORK/program"
 stubs="$WORK/stubs"
 calls="$WORK/calls"
-e2e_install "$prog"
 mkdir "$stubs" "$calls"
 
 # The stubs use nothing but shell built-ins, since PATH leads only to them.
@@ -48,13 +45,8 @@ env -i PATH="$stubs" HOME="$HOME" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" LC_ALL=C.UT
 E2E_PIDS+=("$!")
 exec 3>"$WORK/in"
 
-show_all() {
-    show_file "standard output" "$WORK/out"
-    show_file "standard error" "$WORK/err"
-    show_file "sleep was called with" "$calls/sleep"
-    show_file "systemctl was called with" "$calls/systemctl"
-    [[ ! -e "$prog/temp.bat" ]] || show_file "temp.bat" "$prog/temp.bat"
-}
+E2E_SHOW=("sleep was called with" "$calls/sleep" "systemctl was called with" "$calls/systemctl"
+    temp.bat "$prog/temp.bat")
 
 systemctl_calls_at_least() {
     [[ -f "$calls/systemctl" ]] && (($(wc -l <"$calls/systemctl") >= $1))
@@ -65,28 +57,16 @@ systemctl_calls_at_least() {
 check_shutdown() {
     local typed=$1 reply=$2 seconds=$3 n=$4
     printf '%s\n' "$typed" >&3
-    wait_until 10 has_line "$WORK/out" "$reply" || {
-        show_all
-        fail "'$typed' was not answered with '$reply' within 10 s"
-    }
+    wait_until 10 has_line "$WORK/out" "$reply" ||
+        fail_showing "'$typed' was not answered with '$reply' within 10 s"
     # The script runs detached: wait (at most 5 s) until both stubs have run.
-    wait_until 5 systemctl_calls_at_least "$n" || {
-        show_all
-        fail "after '$typed', temp.bat did not call sleep and systemctl within 5 s"
-    }
-    [[ $(sed -n "${n}p" "$calls/sleep") == "$seconds" ]] || {
-        show_all
-        fail "after '$typed', sleep was not called with '$seconds'"
-    }
-    [[ $(sed -n "${n}p" "$calls/systemctl") == poweroff ]] || {
-        show_all
-        fail "after '$typed', systemctl was not called with 'poweroff'"
-    }
-    printf 'sleep %s && systemctl poweroff\n' "$seconds" | cmp -s - "$prog/temp.bat" || {
-        show_all
-        fail "after '$typed', temp.bat does not hold exactly" \
-            "'sleep $seconds && systemctl poweroff' and a line end"
-    }
+    wait_until 5 systemctl_calls_at_least "$n" ||
+        fail_showing "after '$typed', temp.bat did not call sleep and systemctl within 5 s"
+    [[ $(sed -n "${n}p" "$calls/sleep") == "$seconds" &&
+        $(sed -n "${n}p" "$calls/systemctl") == poweroff ]] ||
+        fail_showing "after '$typed', not 'sleep $seconds' and 'systemctl poweroff'"
+    printf 'sleep %s && systemctl poweroff\n' "$seconds" | cmp -s - "$prog/temp.bat" ||
+        fail_showing "after '$typed', temp.bat is not 'sleep $seconds && systemctl poweroff'"
     [[ $(stat -c %a "$prog/temp.bat") == 600 ]] ||
         fail "temp.bat has mode $(stat -c %a "$prog/temp.bat"), not 600"
     note "ok: '$typed': '$reply', sleep $seconds, systemctl poweroff"
@@ -98,13 +78,9 @@ check_shutdown 'shutdown 1.5 s' 'Shutdown will occur in  1.5  seconds ' 2 2
 
 # Nothing else was called, and the program still answers.
 printf 'dunwel\n' >&3
-wait_until 10 has_line "$WORK/out" 'Yes, Dunwel is the man! ha ha ha' || {
-    show_all
-    fail "the program stopped answering after the shutdowns"
-}
-(($(wc -l <"$calls/sleep") == 2 && $(wc -l <"$calls/systemctl") == 2)) || {
-    show_all
-    fail "sleep or systemctl was called more often than the two shutdowns typed"
-}
+wait_until 10 has_line "$WORK/out" 'Yes, Dunwel is the man! ha ha ha' ||
+    fail_showing "the program stopped answering after the shutdowns"
+(($(wc -l <"$calls/sleep") == 2 && $(wc -l <"$calls/systemctl") == 2)) ||
+    fail_showing "sleep or systemctl was called more often than the two shutdowns typed"
 exec 3>&-
 echo "all shutdown checks passed"

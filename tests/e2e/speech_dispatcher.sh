@@ -16,53 +16,25 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 
-for tool in pulseaudio pactl pacat parec python3 speech-dispatcher; do
-    command -v "$tool" >/dev/null ||
-        skip "$tool is missing (install pulseaudio, pulseaudio-utils, python3, speech-dispatcher)"
-done
+e2e_need "pulseaudio, pulseaudio-utils, python3, speech-dispatcher" \
+    pulseaudio pactl pacat parec python3 speech-dispatcher
 [[ -d /etc/speech-dispatcher ]] || skip "speech-dispatcher's configuration is missing"
 [[ -x /usr/lib/speech-dispatcher-modules/sd_espeak-ng ]] ||
     skip "speech-dispatcher's eSpeak NG module is missing (install speech-dispatcher-espeak-ng)"
 e2e_start "$@"
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM SDL_AUDIODRIVER AUDIODEV PULSE_SINK PULSE_PROP
-export SDL_AUDIODRIVER=dummy # the alarms' sounds play nowhere: only speech is recorded
+unset AUDIODEV PULSE_SINK PULSE_PROP # SDL's driver stays the dummy: only speech is recorded
 
 rate=16000 # of the recording: 16-bit mono
 recording="$WORK/recording.raw"
 e2e_record_null_sink "$rate" "$recording"
-
 e2e_speech_dispatcher
-
-prog="$WORK/program"
-e2e_install "$prog"
-mkfifo "$WORK/in"
-env PATH="$PROGRAM_PATH" "$prog/tallowick" --terminal --voice=speech-dispatcher \
-    <"$WORK/in" >"$WORK/out" 2>"$WORK/err" &
-E2E_PIDS+=("$!")
-program=$!
-exec 3>"$WORK/in"
-
-show_all() {
-    show_file "standard output" "$WORK/out"
-    show_file "standard error" "$WORK/err"
-}
-
-# Types line $1 and puts the position of that moment in the recording, in samples, in $2.
-type_line() {
-    local size
-    printf '%s\n' "$1" >&3
-    size=$(stat -c %s "$recording")
-    printf -v "$2" '%s' $((size / 2))
-}
-
-output_lines() {
-    (($(wc -l <"$WORK/out") >= $1))
-}
+e2e_serve --terminal --voice=speech-dispatcher
+E2E_SHOW=("speech-dispatcher's log" "$WORK/speechd-log/speech-dispatcher.log")
 
 declare one_at orders_at help_at time_at _ignored
 for line in mark mark mark; do type_line "$line" _ignored; done
-wait_until 10 output_lines 3 || { show_all; fail "the program did not answer within 10 s"; }
-[[ ! -s "$WORK/err" ]] || { show_all; fail "the program did not speak through speech-dispatcher"; }
+wait_until 10 output_lines 3 || fail_showing "the program did not answer within 10 s"
+[[ ! -s "$WORK/err" ]] || fail_showing "the program did not speak through speech-dispatcher"
 sleep 4
 type_line 'say mark 1' one_at
 sleep 5
@@ -73,48 +45,20 @@ sleep 2
 type_line time time_at
 sleep 6
 type_line exit _ignored
-wait_until 5 gone "$program" || { show_all; fail "'exit' did not end the program"; }
-kill -TERM "$E2E_RECORDER"
-wait "$E2E_RECORDER" 2>/dev/null || true
+wait_until 5 gone "$program" || fail_showing "'exit' did not end the program"
+e2e_stop_recording
 
 status=0
-python3 - "$recording" "$rate" "$one_at" "$orders_at" "$help_at" "$time_at" <<'PYTHON' ||
+PYTHONPATH=$here python3 - "$recording" "$rate" "$one_at" "$orders_at" "$help_at" "$time_at" \
+    <<'PYTHON' || status=$?
 """Checks the recording; prints what it measured, and the reasons when a check fails."""
-import array
-import math
 import sys
 
-path = sys.argv[1]
-rate = int(sys.argv[2])
+from checks import Recording, check, finish
+
+recording = Recording(sys.argv[1], int(sys.argv[2]))
+sounding = recording.sounding
 one_at, orders_at, help_at, time_at = (int(v) for v in sys.argv[3:7])
-samples = array.array("h")
-with open(path, "rb") as f:
-    samples.frombytes(f.read())
-if sys.byteorder != "little":
-    samples.byteswap()
-failures = []
-
-
-def check(ok, message):
-    print(("ok:   " if ok else "FAIL: ") + message, file=sys.stderr)
-    if not ok:
-        failures.append(message)
-
-
-BLOCK = rate // 50  # 20 ms
-SILENT = 10 ** (-60 / 20)  # the null sink is digital silence when nothing plays
-
-
-def sounding(start, end):
-    """Seconds after `start` of the first and the last 20 ms with sound before `end`."""
-    loud = []
-    for b in range(start, min(end, len(samples)) - BLOCK + 1, BLOCK):
-        block = samples[b:b + BLOCK]
-        if math.sqrt(sum(x * x for x in block) / BLOCK) / 32768 > SILENT:
-            loud.append((b - start) / rate)
-    return (loud[0], loud[-1] + BLOCK / rate) if loud else (None, None)
-
-
 one_start, _ = sounding(one_at, orders_at)
 check(one_start is not None and one_start < 2.0,
       "'say mark 1' is heard %s after it was typed" %
@@ -126,15 +70,10 @@ listing = 0.0 if list_start is None else list_end - list_start
 check(listing > 5.0, "the listing of three marks lasts %.2f s (over 5 s wanted)" % listing)
 help_start, _ = sounding(help_at, time_at)
 check(help_start is not None and help_start < 2.0, "the help page is heard")
-_, time_end = sounding(time_at, len(samples))
+_, time_end = sounding(time_at, len(recording))
 check(time_end is not None and time_end < 4.5,
       "after 'time', 2 s into the help page, all is quiet %s later (within 4.5 s wanted)" %
       ("never" if time_end is None else "%.2f s" % time_end))
-sys.exit(1 if failures else 0)
+finish()
 PYTHON
-    status=$?
-if ((status != 0)); then
-    show_all
-    show_file "speech-dispatcher's log" "$WORK/speechd-log/speech-dispatcher.log"
-    fail "the replies were not spoken as they should be through speech-dispatcher"
-fi
+((status == 0)) || fail_showing "the replies were not spoken as they should be"

@@ -12,6 +12,8 @@
 #   @ restart  the input ends here (the program ends as at "exit"), and the program starts
 #              again in the same directory, with the settings.ini that the last run left
 #   # ...      a comment; empty lines are ignored too
+#   @ repeat A-B   the lines up to "@ end" stand for B-A+1 copies, with %n in the Nth copy
+#                  replaced by A+N-1
 # The program's answers are not tied to the command that caused them: each run's output is
 # compared as a whole, so a session must not depend on the time of day or on how long a run
 # takes.
@@ -21,32 +23,50 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 e2e_start "$@"
-e2e_mute
 transcripts=${2:-$here/transcripts}
 
 # Splits session $1 into run inputs $2.1, $2.2, ... and writes the expected output, in the
 # session's own notation with "@ restart" between runs, to $2.expected. Prints the number of
 # runs.
 split_session() {
-    local session=$1 base=$2 run=1 number=0 line
+    local session=$1 base=$2 run=1 number=0 line from= to n body
     : >"$base.in.1"
     : >"$base.expected"
     while IFS= read -r line || [[ -n $line ]]; do
         ((++number))
-        case $line in
-        '> '*) printf '%s\n' "${line:2}" >>"$base.in.$run" ;;
-        '>') printf '\n' >>"$base.in.$run" ;;
-        '< '*'|') printf '%s\n' "$line" >>"$base.expected" ;;
-        '@ restart')
-            ((++run))
-            : >"$base.in.$run"
-            printf '%s\n' "$line" >>"$base.expected"
-            ;;
-        '' | '#'*) ;;
-        *) fail "$session:$number: cannot read '$line' (a reply must end with '|')" ;;
-        esac
+        if [[ $line =~ ^@\ repeat\ ([0-9]+)-([0-9]+)$ ]]; then
+            from=${BASH_REMATCH[1]} to=${BASH_REMATCH[2]} body=()
+            continue
+        elif [[ -n $from && $line != '@ end' ]]; then
+            body+=("$line")
+            continue
+        elif [[ -n $from ]]; then
+            for ((n = from; n <= to; ++n)); do
+                for line in "${body[@]}"; do emit "${line//%n/$n}"; done
+            done
+            from=
+            continue
+        fi
+        emit "$line"
     done <"$session"
+    [[ -z $from ]] || fail "$session: '@ repeat' without '@ end'"
     echo "$run"
+}
+
+# Adds session line $1 to the run inputs or the expected output (for split_session).
+emit() {
+    case $1 in
+    '> '*) printf '%s\n' "${1:2}" >>"$base.in.$run" ;;
+    '>') printf '\n' >>"$base.in.$run" ;;
+    '< '*'|') printf '%s\n' "$1" >>"$base.expected" ;;
+    '@ restart')
+        ((++run))
+        : >"$base.in.$run"
+        printf '%s\n' "$1" >>"$base.expected"
+        ;;
+    '' | '#'*) ;;
+    *) fail "$session:$number: cannot read '$1' (a reply must end with '|')" ;;
+    esac
 }
 
 # Writes output file $1 in the session notation, appending to $2.
