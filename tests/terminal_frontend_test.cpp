@@ -70,9 +70,11 @@ struct TerminalRun {
     }
 };
 
+// "exit" ends at once: the line after it is never read. (That it saves and says nothing is the
+// core's part; a line end missing at the end of input is among the cap's rows below.)
 TEST(TerminalFrontendTest, EverySpokenTextIsOneLineExactlyAsSpoken) {
     TerminalRun t;
-    t.run("in 5 m\r\nmark\nstop\nsay marks\nDUNWEL");
+    t.run("in 5 m\r\nmark\nstop\nsay marks\nDUNWEL\nexit\nmark\n");
     EXPECT_EQ(t.output,
               "Alarm number 1 set for  5  minutes \n"
               "Mark number 2 set\n"
@@ -81,20 +83,6 @@ TEST(TerminalFrontendTest, EverySpokenTextIsOneLineExactlyAsSpoken) {
               "Yes, Dunwel is the man! ha ha ha\n");
     EXPECT_EQ(t.spoken.requests.size(), 5u);
     EXPECT_EQ(t.memoryFiles.replaces, 5);
-}
-
-TEST(TerminalFrontendTest, ExitEndsAtOnceWithoutSavingOrSpeaking) {
-    TerminalRun t;
-    t.run("mark\nexit\nmark\n");
-    EXPECT_EQ(t.output, "Mark number 1 set\n");
-    EXPECT_EQ(t.memoryFiles.replaces, 1);
-}
-
-TEST(TerminalFrontendTest, TheEndOfInputEndsLikeExit) {
-    TerminalRun t;
-    t.run("");
-    EXPECT_EQ(t.output, "");
-    EXPECT_EQ(t.memoryFiles.replaces, 0);
 }
 
 TEST(TerminalFrontendTest, AnInteractiveTerminalGetsAPromptAfterEachAnswer) {
