@@ -22,6 +22,9 @@ TEST(RemovingTest, StopRemovesExactlyTheSoundingOrdersAndClearsThePanel) {
     rig.core.tick();
     EXPECT_EQ(rig.reply("delete 1"), "Alarm deleted.");
     EXPECT_TRUE(rig.canvas.rows.empty());
+    rig.core.tick();
+    rig.type("delete all");
+    EXPECT_TRUE(rig.canvas.rows.empty());
 }
 
 TEST(RemovingTest, TheSoundStopsWithTheOrderThatRangItAndOnlyThen) {
