@@ -12,6 +12,7 @@ TEST(DispatcherTest, EveryLineIsSavedAndAnsweredButExitDoesNeither) {
     rig.type("hello");
     EXPECT_EQ(rig.files.replaces, 1);
     EXPECT_EQ(rig.files.files[Rig::kSettings], " 0 \r\n");
+    EXPECT_EQ(rig.files.modes[Rig::kSettings], 0666);  // less the umask, or the old file's
     rig.type("in 5 m");
     EXPECT_EQ(rig.files.replaces, 2);
     const std::string saved = rig.files.files[Rig::kSettings];

@@ -56,25 +56,28 @@ class FakeSoundPlayer final : public SoundPlayer {
     void prepare() override { ++prepares; }
 };
 
+// The panel as it stands, by the top edge of each box: its colour, then each text written on it
+// since, e.g. {18, "green: red 0 s"}. A box covers what its row showed; "clear" wipes them all.
+// The pixels (sizes, font, places) are the window test's part.
 class FakeCanvas final : public PanelCanvas {
   public:
-    // Every call in order, as text: "color 255 0 0", "box 0 18 161 36", "at 2 18", "text 5 s",
-    // "clear".
-    std::vector<std::string> calls;
+    std::map<int, std::string> rows;
 
-    void setForeColor(Rgb c) override {
-        calls.push_back("color " + std::to_string(c.red) + " " + std::to_string(c.green) + " " +
-                        std::to_string(c.blue));
+    void fillBox(int, int y1, int, int, Rgb color) override { rows[y1] = name(color) + ":"; }
+    void writeText(int, int y, const std::string& text, Rgb color) override {
+        rows[y] += " " + name(color) + " " + text;
     }
-    void fillBox(int x1, int y1, int x2, int y2) override {
-        calls.push_back("box " + std::to_string(x1) + " " + std::to_string(y1) + " " +
-                        std::to_string(x2) + " " + std::to_string(y2));
+    void clear() override { rows.clear(); }
+    static std::string name(Rgb c) {
+        const std::pair<Rgb, const char*> names[] = {{{255, 255, 255}, "white"},
+                                                     {{0, 255, 0}, "green"},
+                                                     {{0, 0, 0}, "black"},
+                                                     {{255, 0, 0}, "red"}};
+        for (const auto& [rgb, word] : names) {
+            if (c == rgb) return word;
+        }
+        return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
     }
-    void setTextPosition(int x, int y) override {
-        calls.push_back("at " + std::to_string(x) + " " + std::to_string(y));
-    }
-    void writeText(const std::string& text) override { calls.push_back("text " + text); }
-    void clear() override { calls.push_back("clear"); }
 };
 
 class FakeShell final : public Shell {

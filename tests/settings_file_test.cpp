@@ -110,14 +110,6 @@ TEST_F(StoreTest, AMissingFileIsAnEmptyTable) {
     EXPECT_TRUE(diagnostics.lines.empty());
 }
 
-TEST_F(StoreTest, SavesTheWholeTableAndLoadsItBack) {
-    ASSERT_TRUE(store.save(sampleTable()));
-    EXPECT_EQ(files.files["/prog/settings.ini"], kSampleBytes);
-    EXPECT_EQ(files.modes["/prog/settings.ini"], 0666);  // less the umask, or the old file's
-    store.load(table);
-    EXPECT_EQ(table, sampleTable());
-}
-
 TEST_F(StoreTest, ADamagedFileIsKeptAsItIsBeforeAnythingOverwritesIt) {
     const std::string damaged = " 2 \r\nmark\r\n12/6/2026\r\n 0 \r\n\r\n 0 \r\nmark\r\n";
     files.files["/prog/settings.ini"] = damaged;

@@ -70,33 +70,8 @@ struct TerminalRun {
     }
 };
 
-TEST(TerminalFrontendTest, EverySpokenTextIsOneLineExactlyAsSpoken) {
-    TerminalRun t;
-    t.run("in 5 m\r\nmark\nstop\nsay marks\nDUNWEL");
-    EXPECT_EQ(t.output,
-              "Alarm number 1 set for  5  minutes \n"
-              "Mark number 2 set\n"
-              "\n"
-              "Mark 2 has been going 0 seconds.   \n"
-              "Yes, Dunwel is the man! ha ha ha\n");
-    EXPECT_EQ(t.spoken.requests.size(), 5u);
-    EXPECT_EQ(t.memoryFiles.replaces, 5);
-}
-
-TEST(TerminalFrontendTest, ExitEndsAtOnceWithoutSavingOrSpeaking) {
-    TerminalRun t;
-    t.run("mark\nexit\nmark\n");
-    EXPECT_EQ(t.output, "Mark number 1 set\n");
-    EXPECT_EQ(t.memoryFiles.replaces, 1);
-}
-
-TEST(TerminalFrontendTest, TheEndOfInputEndsLikeExit) {
-    TerminalRun t;
-    t.run("");
-    EXPECT_EQ(t.output, "");
-    EXPECT_EQ(t.memoryFiles.replaces, 0);
-}
-
+// What each line prints, CR LF line ends, a last line without one and "exit" are the
+// end-to-end transcripts' and cli.sh's part; these cases hold what only a unit test can reach.
 TEST(TerminalFrontendTest, AnInteractiveTerminalGetsAPromptAfterEachAnswer) {
     TerminalRun t;
     t.run("time\n", true);

@@ -24,10 +24,8 @@ class SilentSoundPlayer final : public SoundPlayer {
 // A panel nobody sees: the terminal front-end has none.
 class NoPanel final : public PanelCanvas {
   public:
-    void setForeColor(Rgb) override {}
-    void fillBox(int, int, int, int) override {}
-    void setTextPosition(int, int) override {}
-    void writeText(const std::string&) override {}
+    void fillBox(int, int, int, int, Rgb) override {}
+    void writeText(int, int, const std::string&, Rgb) override {}
     void clear() override {}
 };
 

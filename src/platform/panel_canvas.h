@@ -20,14 +20,10 @@ class PanelCanvas {
     PanelCanvas& operator=(const PanelCanvas&) = delete;
     virtual ~PanelCanvas() = default;
 
-    // Sets the colour that the next box and text are drawn in.
-    virtual void setForeColor(Rgb color) = 0;
-    // Fills the box from (x1, y1) to (x2, y2) with the foreground colour.
-    virtual void fillBox(int x1, int y1, int x2, int y2) = 0;
-    // Moves the top-left corner of the next text to (x, y).
-    virtual void setTextPosition(int x, int y) = 0;
-    // Writes `text` (UTF-8) at the text position in the foreground colour and the panel's font.
-    virtual void writeText(const std::string& text) = 0;
+    // Fills the box from (x1, y1) to (x2, y2) with `color`.
+    virtual void fillBox(int x1, int y1, int x2, int y2, Rgb color) = 0;
+    // Writes `text` (UTF-8) in `color` and the panel's font, its top-left corner at (x, y).
+    virtual void writeText(int x, int y, const std::string& text, Rgb color) = 0;
     // Wipes the whole panel to its white background.
     virtual void clear() = 0;
 };

@@ -8,7 +8,6 @@ namespace tallowick {
 QtPanelCanvas::QtPanelCanvas(int width, int height, std::function<void()> changed)
     : image_(width, height, QImage::Format_RGB32),
       font_(rowFont(18)),
-      color_(Qt::black),
       changed_(std::move(changed)) {
     image_.fill(Qt::white);
 }
@@ -25,28 +24,20 @@ QFont QtPanelCanvas::rowFont(int rowHeight) {
     return font;
 }
 
-void QtPanelCanvas::setForeColor(Rgb color) {
-    color_ = QColor(color.red, color.green, color.blue);
-}
-
-void QtPanelCanvas::fillBox(int x1, int y1, int x2, int y2) {
+void QtPanelCanvas::fillBox(int x1, int y1, int x2, int y2, Rgb color) {
     // Both corners belong to the box; where two rows share an edge, the later one covers it.
     QPainter painter(&image_);
-    painter.fillRect(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized(), color_);
+    painter.fillRect(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized(),
+                     QColor(color.red, color.green, color.blue));
     painter.end();
     if (changed_) changed_();
 }
 
-void QtPanelCanvas::setTextPosition(int x, int y) {
-    textX_ = x;
-    textY_ = y;
-}
-
-void QtPanelCanvas::writeText(const std::string& text) {
+void QtPanelCanvas::writeText(int x, int y, const std::string& text, Rgb color) {
     QPainter painter(&image_);
     painter.setFont(font_);
-    painter.setPen(color_);
-    painter.drawText(textX_, textY_ + QFontMetrics(font_).ascent(), QString::fromStdString(text));
+    painter.setPen(QColor(color.red, color.green, color.blue));
+    painter.drawText(x, y + QFontMetrics(font_).ascent(), QString::fromStdString(text));
     painter.end();
     if (changed_) changed_();
 }

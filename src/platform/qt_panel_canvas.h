@@ -16,10 +16,8 @@ class QtPanelCanvas final : public PanelCanvas {
     // `changed` is called after every drawing call, so that the owner can schedule a repaint.
     QtPanelCanvas(int width, int height, std::function<void()> changed);
 
-    void setForeColor(Rgb color) override;
-    void fillBox(int x1, int y1, int x2, int y2) override;
-    void setTextPosition(int x, int y) override;
-    void writeText(const std::string& text) override;
+    void fillBox(int x1, int y1, int x2, int y2, Rgb color) override;
+    void writeText(int x, int y, const std::string& text, Rgb color) override;
     void clear() override;
 
     const QImage& image() const { return image_; }
@@ -31,9 +29,6 @@ class QtPanelCanvas final : public PanelCanvas {
   private:
     QImage image_;
     QFont font_;
-    QColor color_;
-    int textX_ = 0;
-    int textY_ = 0;
     std::function<void()> changed_;
 };
 
