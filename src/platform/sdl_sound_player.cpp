@@ -113,9 +113,23 @@ SdlSoundPlayer::SdlSoundPlayer(SoundDirs dirs, std::string defaultSound,
 
 bool SdlSoundPlayer::openDevice() {
     if (open_) return true;
-    if (!openOutput(device_)) return false;
+    // The audio system is started again for each try, so that it looks afresh for a sound
+    // server (one that came up after us, at login) and for devices.
+    if (!audioUp_ && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    audioUp_ = true;
+    if (!openOutput(device_)) {
+        letGoOfAudio();
+        return false;
+    }
     open_ = true;
     return true;
+}
+
+void SdlSoundPlayer::letGoOfAudio() {
+    // With nothing to play on, a started audio system only costs: SDL's ALSA backend watches
+    // for new devices on a thread of its own that wakes every second.
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audioUp_ = false;
 }
 
 void SdlSoundPlayer::closeDevice() {
@@ -185,6 +199,7 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const SoundDirs& dirs,
     try {
         player.reset(new SdlSoundPlayer(dirs, defaultSound, idleClose));
         player->open_ = opened;
+        if (!opened) player->letGoOfAudio();
         player->closer_ = std::thread([p = player.get()] { p->closeWhenIdle(); });
     } catch (...) {
         if (player) {
@@ -208,7 +223,7 @@ SdlSoundPlayer::~SdlSoundPlayer() {
     wake_.notify_all();
     if (closer_.joinable()) closer_.join();
     closeDevice();
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (audioUp_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     playerExists = false;
 }
 

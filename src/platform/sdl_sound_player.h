@@ -93,8 +93,9 @@ class SdlSoundPlayer final : public SoundPlayer {
     SdlSoundPlayer(SoundDirs dirs, std::string defaultSound, std::chrono::milliseconds idleClose);
     Mix_Chunk* load(const std::string& path);
     void freeAll();
-    bool openDevice();   // with mutex_ held
-    void closeDevice();  // with mutex_ held
+    bool openDevice();    // with mutex_ held
+    void letGoOfAudio();  // with mutex_ held, or before the closing thread starts
+    void closeDevice();   // with mutex_ held
     void closeWhenIdle();
 
     SoundDirs dirs_;
@@ -108,6 +109,7 @@ class SdlSoundPlayer final : public SoundPlayer {
     std::condition_variable wake_;
     std::chrono::milliseconds idleClose_;
     bool open_ = false;
+    bool audioUp_ = true;  // SDL's audio system is started (it is let go while nothing opens)
     bool stopping_ = false;
     std::chrono::steady_clock::time_point lastActive_;
     std::thread closer_;
