@@ -22,8 +22,10 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
         if (arg.empty() || arg[0] != '-' || arg == "--") {
             const int first = arg == "--" ? i + 1 : i;
             std::string words;
-            for (int w = first; w < argc; ++w)
-                words += (w > first ? " " : "") + std::string(argv[w]);
+            for (int w = first; w < argc; ++w) {
+                if (w > first) words += ' ';
+                words += argv[w];
+            }
             if (first < argc) line.words = std::move(words);
             break;
         }
