@@ -29,15 +29,21 @@ TEST(LayoutTest, ChoosesWhereTheFilesLive) {
     const std::string build = "/src/build/bin";
     const LayoutEnvironment ann{"/home/ann", "", ""};
     const Layout annUsr{true, "/home/ann/.local/share/tallowick", "/usr/share/tallowick/sounds",
-                        "/home/ann/.config/tallowick"};
+                        "/home/ann/.config/tallowick", "/usr/libexec/tallowick/tallowick-app"};
     const std::vector<LayoutRow> rows = {
         {"the build tree",
          build,
          ann,
          {build + "/alert.wav", "/src/share/tallowick"},
          {build},
-         {false, build, build, build}},
+         {false, build, build, build, build + "/tallowick-app"}},
         {"installed in /usr", "/usr/bin", ann, {"/usr/share/tallowick"}, {}, annUsr},
+        {"the program in /usr/libexec",
+         "/usr/libexec/tallowick",
+         ann,
+         {"/usr/share/tallowick"},
+         {},
+         annUsr},
         {"root, who may write /usr/bin",
          "/usr/bin",
          ann,
@@ -49,7 +55,8 @@ TEST(LayoutTest, ChoosesWhereTheFilesLive) {
          {"/home/ann", "/d", "/c"},
          {"/usr/share/tallowick"},
          {},
-         {true, "/d/tallowick", "/usr/share/tallowick/sounds", "/c/tallowick"}},
+         {true, "/d/tallowick", "/usr/share/tallowick/sounds", "/c/tallowick",
+          "/usr/libexec/tallowick/tallowick-app"}},
         {"relative XDG values are ignored",
          "/usr/bin",
          {"/home/ann", "d", "c"},
@@ -63,19 +70,21 @@ TEST(LayoutTest, ChoosesWhereTheFilesLive) {
          {"", "/d", ""},
          {"/usr/share/tallowick"},
          {},
-         {true, "/d/tallowick", "/usr/share/tallowick/sounds", "/d/tallowick"}},
+         {true, "/d/tallowick", "/usr/share/tallowick/sounds", "/d/tallowick",
+          "/usr/libexec/tallowick/tallowick-app"}},
         {"a read-only copy with its sounds",
          "/opt/t",
          ann,
          {"/opt/t/alert.wav"},
          {},
-         {false, "/opt/t", "/opt/t", "/opt/t"}},
+         {false, "/opt/t", "/opt/t", "/opt/t", "/opt/t/tallowick-app"}},
         {"a bin without share/tallowick",
          "/usr/local/bin",
          ann,
          {"/usr/share/tallowick"},
          {},
-         {false, "/usr/local/bin", "/usr/local/bin", "/usr/local/bin"}},
+         {false, "/usr/local/bin", "/usr/local/bin", "/usr/local/bin",
+          "/usr/local/bin/tallowick-app"}},
     };
     for (const LayoutRow& row : rows) {
         const LayoutDisk disk{[&](const std::string& p) { return row.existing.count(p) > 0; },
@@ -93,6 +102,7 @@ TEST(LayoutTest, ChoosesWhereTheFilesLive) {
         EXPECT_EQ(layout.dataDir, row.expected.dataDir) << row.what;
         EXPECT_EQ(layout.stockSoundDir, row.expected.stockSoundDir) << row.what;
         EXPECT_EQ(layout.configDir, row.expected.configDir) << row.what;
+        EXPECT_EQ(layout.program, row.expected.program) << row.what;
     }
 }
 

@@ -32,6 +32,16 @@ std::string baseDirectory(const std::string& variable, const std::string& home,
     return "";
 }
 
+// `<prefix>` for an executable in `<prefix>/bin` or `<prefix>/libexec/tallowick`, otherwise "".
+std::string installPrefix(const std::string& programDir) {
+    if (lastComponent(programDir) == "bin") return parentOf(programDir);
+    const std::string libexec = parentOf(programDir);
+    if (lastComponent(programDir) == "tallowick" && lastComponent(libexec) == "libexec") {
+        return parentOf(libexec);
+    }
+    return "";
+}
+
 std::string environmentValue(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
@@ -59,26 +69,27 @@ std::string configHome(const LayoutEnvironment& environment) {
 
 bool chooseLayout(const std::string& programDir, const LayoutEnvironment& environment,
                   const LayoutDisk& disk, Layout& layout, std::string& error) {
-    const Layout portable{false, programDir, programDir, programDir};
-    if (disk.exists(programDir + "/alert.wav") && disk.writable(programDir)) {
+    const Layout portable{false, programDir, programDir, programDir,
+                          programDir + "/" + kProgramName};
+    const std::string prefix = installPrefix(programDir);
+    const std::string share = prefix + "/share/tallowick";
+    if ((disk.exists(programDir + "/alert.wav") && disk.writable(programDir)) || prefix.empty() ||
+        !disk.exists(share)) {
         layout = portable;
         return true;
     }
-    const std::string share = parentOf(programDir) + "/share/tallowick";
-    if (lastComponent(programDir) != "bin" || !disk.exists(share)) {
-        layout = portable;
-        return true;
-    }
+    const std::string program = prefix + "/libexec/tallowick/" + kProgramName;
     const std::string data =
         baseDirectory(environment.xdgDataHome, environment.home, "/.local/share");
     if (data.empty()) {
         error = "tallowick: no home directory (HOME is not set)";
+        layout.program = program;
         return false;
     }
     // Without a base for the preferences they go with the data, never to a relative path.
     const std::string config = configHome(environment);
     layout = Layout{true, data + "/tallowick", share + "/sounds",
-                    config.empty() ? data + "/tallowick" : config + "/tallowick"};
+                    config.empty() ? data + "/tallowick" : config + "/tallowick", program};
     return true;
 }
 

@@ -1,5 +1,6 @@
 // Tallowick: a voice-first alarm and timer. Starts the window (or, with --terminal or without
 // a display, the terminal front-end), its voice and its sounds, one instance per data directory.
+// The `tallowick` command runs this program; it answers the options itself too, when run alone.
 
 #include <algorithm>
 #include <chrono>
@@ -10,16 +11,14 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <unistd.h>
 #include <QApplication>
 
-#include "app/autostart.h"
-#include "app/bus_sender.h"
 #include "app/bus_service.h"
 #include "app/form1.h"
 #include "app/instance_lock.h"
+#include "app/launcher.h"
 #include "app/layout.h"
 #include "app/options.h"
 #include "app/preferences.h"
@@ -37,42 +36,6 @@ using namespace tallowick;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: tallowick [--terminal] [--voice=VOICE]\n"
-    "       tallowick COMMAND...\n"
-    "       tallowick --autostart on|off\n"
-    "A voice-first alarm and timer. Type a command, press Enter, hear the answer.\n"
-    "\n"
-    "  COMMAND...          hand the words, as one typed line, to the running Tallowick\n"
-    "                      (started first when there is a display) and print what it\n"
-    "                      says\n"
-    "  --terminal          read commands from standard input and write every spoken\n"
-    "                      text to standard output, one line each, instead of opening\n"
-    "                      a window\n"
-    "  --voice=VOICE       who speaks the replies, kept for later starts: espeak (the\n"
-    "                      built-in voice, the default), speech-dispatcher (your own\n"
-    "                      voice, rate and volume), screen-reader (your screen reader\n"
-    "                      presents them, in speech and braille) or none\n"
-    "  --autostart on|off  start Tallowick when you log in (on), or no longer (off)\n"
-    "  --help              show this help and exit\n"
-    "  --version           show the version and exit\n"
-    "\n"
-    "Type help in the program to hear its commands.\n";
-
-// This program's own file, for the autostart entry of a portable copy.
-std::string executablePath(const std::string& programDir) {
-    std::vector<char> buffer(4096);
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-    return n > 0 ? std::string(buffer.data(), static_cast<size_t>(n)) : programDir + "/tallowick";
-}
-
-// Where the orders are kept, for --help.
-std::string dataDirectoryLine(bool chosen, const Layout& layout, const std::string& error) {
-    if (!chosen) return "No data directory: " + error.substr(std::strlen("tallowick: ")) + ".\n";
-    return "The orders, temp.bat and your own sounds are kept in " + layout.dataDir +
-           (layout.installed ? "" : " (beside the program)") + ".\n";
-}
-
 // Tells a fault that keeps the program from starting on standard error and, where there is a
 // voice, aloud, and gives the exit status.
 int refuseToStart(const std::string& line) {
@@ -88,14 +51,6 @@ int refuseToStart(const std::string& line) {
             std::chrono::milliseconds(words * 60'000 / EspeakVoice::kRate + 800));
     }
     return 1;
-}
-
-bool hasDisplay() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value && *value) return true;
-    }
-    return false;
 }
 
 // The chosen voice and the real sound player, or stand-ins, each missing one told in one line
@@ -141,6 +96,8 @@ struct Outputs {
 int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
               const std::string& notice) {
     QApplication app(argc, argv);
+    QApplication::setApplicationName("tallowick");
+    QApplication::setDesktopFileName(kAppId);
     StderrDiagnostics diagnostics;
     Outputs outputs(layout, diagnostics, choice, true, notice);
     SpokenTap voice(*outputs.voice);
@@ -194,47 +151,13 @@ int main(int argc, char** argv) {
     // Before anything is opened: a closed standard stream must not lend its number to the lock
     // file, which would then receive replies or diagnostics.
     if (!openClosedStandardStreams()) return 1;
-    CommandLine command;
-    std::string usageError;
-    if (!parseCommandLine(argc, argv, command, usageError)) {
-        std::fputs(usageError.c_str(), stderr);
-        return 2;
-    }
-    if (command.version) {
-        std::puts("tallowick 1.2");
-        return 0;
-    }
-
-    const std::string programDir = executableDirectory();
-    if (programDir.empty()) {
-        std::fprintf(stderr, "tallowick: cannot find the program's own directory\n");
-        return 1;
-    }
-    const LayoutEnvironment environment = processEnvironment();
-    Layout layout;
-    std::string error;
-    const bool chosen = chooseLayout(programDir, environment, realDisk(), layout, error);
-    if (command.help) {
-        std::fputs(kUsage, stdout);
-        std::fputs(dataDirectoryLine(chosen, layout, error).c_str(), stdout);
-        return 0;
-    }
-    if (command.autostart) {
-        std::string message;
-        const bool done = setAutostart(*command.autostart, layout, executablePath(programDir),
-                                       environment, message);
-        std::fprintf(done ? stdout : stderr, "%s\n", message.c_str());
-        return done ? 0 : 1;
-    }
-    if (command.words) {
-        if (!chosen) {
-            std::fprintf(stderr, "%s\n", error.c_str());
-            return 1;
-        }
-        return sendLine(layout, *command.words, executablePath(programDir), hasDisplay());
-    }
+    Start start;
+    if (const std::optional<int> status = answerStart(argc, argv, start)) return *status;
+    const CommandLine& command = start.command;
+    const Layout& layout = start.layout;
+    std::string error = start.error;
     // Without a place for the orders nothing starts, so that nothing typed is lost on the way.
-    if (!chosen || !makePrivateDirectory(layout.dataDir, error)) {
+    if (!start.chosen || !makePrivateDirectory(layout.dataDir, error)) {
         return refuseToStart(error + "; without a place for the orders Tallowick does not start");
     }
 
