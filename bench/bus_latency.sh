@@ -33,7 +33,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-cp "$bin/tallowick" "$bin"/*.wav "$work/"
+cp "$bin/tallowick" "$bin/tallowick-app" "$bin"/*.wav "$work/"
 mkfifo "$work/in"
 : >"$work/empty-alsa.conf"
 export ALSA_CONFIG_PATH=$work/empty-alsa.conf PULSE_SERVER=unix:$work/no-sound-server \
@@ -68,7 +68,7 @@ p90() { sort -n | awk '{ v[NR] = $1 } END { i = int(NR * 0.9 + 0.999); print v[i
 time_runs "$work/tallowick" time >"$work/sender.txt"
 time_runs busctl --user call "$name" /io/github/tallowick/Tallowick \
     io.github.tallowick.Tallowick Line s time >"$work/busctl.txt"
-time_runs "$work/tallowick" --version >"$work/version.txt"
+time_runs "$work/tallowick-app" --version >"$work/version.txt"
 sender_median=$(median <"$work/sender.txt")
 busctl_median=$(median <"$work/busctl.txt")
 ratio=$(awk -v a="$sender_median" -v b="$busctl_median" 'BEGIN { printf "%.2f", a / b }')
@@ -78,5 +78,5 @@ row "\`tallowick time\` to its reply printed, against a running terminal copy" \
     "median ×$ratio" "median ≤ 30 ms" "$holds"
 row "\`busctl --user call … Line s time\` (baseline)" \
     "median $busctl_median ms, p90 $(p90 <"$work/busctl.txt") ms (n=$runs)" — — —
-row "\`tallowick --version\`: loading the program alone (for reference)" \
+row "\`tallowick-app --version\`: loading the whole program alone (for reference)" \
     "median $(median <"$work/version.txt") ms, p90 $(p90 <"$work/version.txt") ms (n=$runs)" — — —

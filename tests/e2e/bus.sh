@@ -129,7 +129,7 @@ send in 3 h
 [[ $status -eq 0 && $(<"$out") == "Alarm number 1 set for  3  hours " ]] ||
     fail_showing "the sender did not start the window and deliver the line"
 (($(order_count) == 1)) || fail_showing "the window's copy did not save the order"
-window=$(pgrep -f -x "$second/tallowick") || fail_showing "no window runs for the second copy"
+window=$(pgrep -f -x "$second/tallowick-app") || fail_showing "no window runs for the second copy"
 send exit
 wait_until 5 gone "$window" || fail_showing "'tallowick exit' did not end the window"
 note "ok: the window started for a line, and ended by one"

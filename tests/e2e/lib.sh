@@ -81,7 +81,8 @@ e2e_start() {
         exit 2
     fi
     BUILT_DIR=$(cd "$1" 2>/dev/null && pwd) || fail "no program directory '$1'"
-    [[ -x "$BUILT_DIR/tallowick" ]] || fail "no executable tallowick in $BUILT_DIR (is it built?)"
+    [[ -x "$BUILT_DIR/tallowick" && -x "$BUILT_DIR/tallowick-app" ]] ||
+        fail "no executables tallowick and tallowick-app in $BUILT_DIR (are they built?)"
     WORK=$(mktemp -d "${TMPDIR:-/tmp}/tallowick-e2e.XXXXXXXX")
     trap e2e_cleanup EXIT
     trap 'exit 129' HUP
@@ -157,11 +158,11 @@ e2e_mute() {
     export SDL_AUDIODRIVER=dummy
 }
 
-# Copies the program and its sounds into the new directory $1 and prints nothing.
+# Copies the command, the program and its sounds into the new directory $1 and prints nothing.
 e2e_install() {
     local dest=$1 f
     mkdir -p "$dest"
-    cp -- "$BUILT_DIR/tallowick" "$dest/"
+    cp -- "$BUILT_DIR/tallowick" "$BUILT_DIR/tallowick-app" "$dest/"
     for f in chime.wav windup.wav deepbell.wav alert.wav; do
         [[ -f "$BUILT_DIR/$f" ]] || fail "$f is missing from $BUILT_DIR (are the sounds built?)"
         cp -- "$BUILT_DIR/$f" "$dest/"
