@@ -1,23 +1,57 @@
-#include "platform/sdl_sound_player.h"
+// What is heard: the voice rendered by the real engine, the sound player on SDL's silent dummy
+// output, and the alarm sounds the build synthesises.
 
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <span>
 #include <thread>
 
+#include "platform/espeak_voice.h"
+#include "platform/sdl_sound_player.h"
 #include "wav.h"
 
 namespace tallowick {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Renders a typical reply with the real engine, skipped only where the engine cannot start at
+// all (e.g. its voice data is not installed). The length pins the voice and the rate: the reply
+// lasts 1.8 s here, 2.5 s at the engine's normal 175 words a minute and 2.1 s in German. The peak
+// pins the volume.
+TEST(EspeakVoiceTest, AReplyIsBriskEnglishSpeechClearOfClipping) {
+    std::vector<short> samples;
+    int sampleRate = 0;
+    std::string error;
+    if (!EspeakVoice::renderToMemory("", samples, sampleRate, error)) {
+        GTEST_SKIP() << "eSpeak NG cannot start on this machine: " << error;
+    }
+    ASSERT_TRUE(EspeakVoice::renderToMemory("Alarm number 1 set for  2  hours  10  minutes ",
+                                            samples, sampleRate, error))
+        << error;
+    ASSERT_GT(sampleRate, 0);
+    const double seconds = static_cast<double>(samples.size()) / sampleRate;
+    int peak = 0;
+    for (short s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    EXPECT_GT(seconds, 1.65);
+    EXPECT_LT(seconds, 1.95);
+    EXPECT_GT(peak, 32767 * 8 / 10) << "well below full volume";
+    EXPECT_LT(peak, 32767) << "at or into clipping";
+
+    // The engine, once taken for rendering, is refused to speech with a one-line reason.
+    EXPECT_EQ(EspeakVoice::create(error), nullptr);
+    EXPECT_EQ(error.rfind("tallowick: ", 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+}
 
 // A wave file of `frames` frames of a tone, 16-bit mono at 44.1 kHz.
 std::string tone(int frames) {
@@ -27,27 +61,15 @@ std::string tone(int frames) {
     return {bytes.begin(), bytes.end()};
 }
 
-// The same in an AIFF file, which the mixer decodes too.
-std::string aiff(int frames) {
-    std::string b;
-    auto put = [&b](std::uint64_t v, int size) {
-        while (size-- > 0) b.push_back(static_cast<char>(v >> 8 * size));
-    };
-    b += "FORM";
-    put(46 + 2 * frames, 4);
-    b += "AIFFCOMM";
-    put(18, 4);
-    put(1, 2);
-    put(frames, 4);
-    put(16, 2);
-    put(0x400EAC44, 4);  // 44100 as an 80-bit float
-    put(0, 6);
-    b += "SSND";
-    put(8 + 2 * frames, 4);
-    put(0, 8);
-    for (int i = 0; i < frames; ++i) put(i / 50 % 2 * 8000, 2);
-    return b;
-}
+// An AIFF file, which the mixer decodes too: its FORM, COMM (mono, 4410 frames of 16 bits at
+// 44.1 kHz) and SSND chunks.
+const std::string aiff = std::string(
+                             "FORM\0\0\x22\xA2"
+                             "AIFFCOMM\0\0\0\x12\0\x01\0\0\x11\x3A\0\x10"
+                             "\x40\x0E\xAC\x44\0\0\0\0\0\0"
+                             "SSND\0\0\x22\x7C\0\0\0\0\0\0\0\0",
+                             54) +
+                         std::string(8820, '\x10');
 
 struct SdlSoundPlayerTest : ::testing::Test {
     void SetUp() override {
@@ -106,7 +128,7 @@ TEST_F(SdlSoundPlayerTest, AnythingButAWholeWaveFilePlaysTheDefaultAlert) {
         {"riff.wav", "RIFF\x10\x00\x00\x00WAVEjunkjunkjunkjunk"},  // a header, nothing sound
         {"silent.wav", tone(0)},
         // The mixer decodes more than wave files; only wave files are taken.
-        {"sound.aiff.wav", aiff(4410)},
+        {"sound.aiff.wav", aiff},
     };
     for (const auto& [name, bytes] : files) {
         write(name, bytes);
@@ -183,6 +205,66 @@ TEST_F(SdlSoundPlayerTest, ADeviceThatWillNotOpenIsReportedByEveryPlayUntilItOpe
     EXPECT_EQ(SdlSoundPlayer::create(dir.string(), "alert.wav", error), nullptr);
     EXPECT_EQ(error.rfind("tallowick: ", 0), 0u) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+}
+
+double dbfs(double amplitude) {
+    return 20.0 * std::log10(amplitude / 32768.0);
+}
+
+double rms(std::span<const std::int16_t> s) {
+    double sum = 0.0;
+    for (std::int16_t v : s) sum += static_cast<double>(v) * v;
+    return std::sqrt(sum / static_cast<double>(s.size()));
+}
+
+// Each alarm sound the build synthesises into the program directory: a canonical 16-bit mono
+// 44.1 kHz wave file of its intended length and pitch, peaking 3 dB below full scale, clearly
+// audible, free of DC and of clicks at either end. Alarms restart a one-shot sound every second,
+// so chime and windup must fit in about a second; the deep bell may ring out.
+TEST(SoundFilesTest, EachIsAClearClickFreeWaveOfItsLengthAndPitch) {
+    constexpr size_t twoMs = 88;
+    const struct {
+        const char* file;
+        double minSeconds, maxSeconds, minCrossings, maxCrossings;  // zero crossings a second
+    } sounds[] = {
+        {"chime.wav", 0.8, 1.2, 2500, 3400},
+        {"windup.wav", 0.8, 1.2, 5000, 6500},
+        {"deepbell.wav", 2.5, 3.5, 250, 500},
+        {"alert.wav", 0.5, 0.8, 1800, 2500},
+    };
+    for (const auto& sound : sounds) {
+        SCOPED_TRACE(sound.file);
+        std::ifstream in(std::string(TALLOWICK_SOUNDS_DIR "/") + sound.file, std::ios::binary);
+        const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+        ASSERT_GT(bytes.size(), 44 + 20 * twoMs);
+        std::vector<std::int16_t> s((bytes.size() - 44) / 2);
+        for (size_t i = 0; i < s.size(); ++i) s[i] = bytes[44 + 2 * i] | bytes[45 + 2 * i] << 8;
+        EXPECT_EQ(wav::encodeMono16(s, 44100), bytes) << "not the canonical header at 44.1 kHz";
+
+        const double seconds = static_cast<double>(s.size()) / 44100;
+        int peak = 0, crossings = 0;
+        double sum = 0.0;
+        for (size_t i = 0; i < s.size(); ++i) {
+            peak = std::max(peak, std::abs(static_cast<int>(s[i])));
+            sum += s[i];
+            crossings += i > 0 && (s[i - 1] < 0) != (s[i] < 0);
+        }
+        EXPECT_TRUE(seconds >= sound.minSeconds && seconds <= sound.maxSeconds) << seconds;
+        EXPECT_TRUE(crossings / seconds >= sound.minCrossings &&
+                    crossings / seconds <= sound.maxCrossings)
+            << crossings / seconds;
+        EXPECT_TRUE(dbfs(peak) >= -4.0 && dbfs(peak) <= -2.5) << dbfs(peak);
+        // A click followed by near-silence can still peak at -3 dB; the overall level tells.
+        EXPECT_GT(dbfs(rms(s)), -26.0);
+        EXPECT_LT(std::abs(sum / static_cast<double>(s.size())), 32.8) << "DC offset";
+        // From silence, ramping in over a few milliseconds, and back to silence at the end.
+        const std::span<const std::int16_t> all = s;
+        EXPECT_LT(std::abs(s.front()), 328);
+        EXPECT_LT(rms(all.first(twoMs)),
+                  std::min(4915.0, 0.5 * rms(all.subspan(twoMs, 4 * twoMs))));
+        EXPECT_LT(std::abs(s.back()), 328);
+        EXPECT_LT(rms(all.last(twoMs)), 328);
+    }
 }
 
 }  // namespace
