@@ -1,8 +1,6 @@
 #include "wav.h"
 
-#include <algorithm>
 #include <fstream>
-#include <iterator>
 #include <limits>
 #include <system_error>
 
@@ -26,25 +24,6 @@ void putId(std::vector<std::uint8_t>& out, const char (&id)[5]) {
     for (int i = 0; i < 4; ++i) {
         out.push_back(static_cast<std::uint8_t>(id[i]));
     }
-}
-
-std::uint16_t get16(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-std::uint32_t get32(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-bool isId(std::span<const std::uint8_t> b, std::size_t at, const char (&id)[5]) {
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (b[at + i] != static_cast<std::uint8_t>(id[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -103,33 +82,6 @@ std::string writeMono16(const std::filesystem::path& path, std::span<const std::
         return "cannot rename " + temp.string() + " to " + path.string() + ": " + ec.message();
     }
     return {};
-}
-
-std::optional<Mono16> readMono16(const std::filesystem::path& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot open " + path.string();
-        return std::nullopt;
-    }
-    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                          std::istreambuf_iterator<char>());
-    const std::size_t dataBytes = bytes.size() - std::min<std::size_t>(bytes.size(), 44);
-    const bool canonical = bytes.size() >= 44 && isId(bytes, 0, "RIFF") &&
-                           get32(bytes, 4) == bytes.size() - 8 && isId(bytes, 8, "WAVE") &&
-                           isId(bytes, 12, "fmt ") && get32(bytes, 16) == 16 &&
-                           get16(bytes, 20) == kFormatPcm && get16(bytes, 22) == 1 &&
-                           get32(bytes, 28) == get32(bytes, 24) * 2 && get16(bytes, 32) == 2 &&
-                           get16(bytes, 34) == 16 && isId(bytes, 36, "data") &&
-                           get32(bytes, 40) == dataBytes && dataBytes % 2 == 0;
-    if (!canonical) {
-        error = path.string() + " is not a canonical 16-bit mono WAVE file";
-        return std::nullopt;
-    }
-    Mono16 sound{get32(bytes, 24), std::vector<std::int16_t>(dataBytes / 2)};
-    for (std::size_t i = 0; i < sound.samples.size(); ++i) {
-        sound.samples[i] = static_cast<std::int16_t>(get16(bytes, 44 + 2 * i));
-    }
-    return sound;
 }
 
 }  // namespace tallowick::wav

@@ -91,7 +91,7 @@ class FakeShell final : public Shell {
 };
 
 // An in-memory directory tree that can be told to fail.
-class MemoryFiles final : public Files {
+class MemoryFiles : public Files {
   public:
     std::map<std::string, std::string> files;
     std::map<std::string, int> modes;

@@ -16,7 +16,6 @@ class SecondTimer final : public QObject {
   public:
     explicit SecondTimer(QObject* parent);
 
-    int interval() const { return 1000; }
     void start();
     void stop();
 

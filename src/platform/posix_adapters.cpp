@@ -23,6 +23,30 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The grandchild of PosixShell::runScript, after fork: the standard streams on /dev/null, the
+// signals as a new program has them, then `shell`; when exec fails, its errno goes to `report`.
+// Only async-signal-safe calls.
+[[noreturn]] void execDetached(const char* shell, char* const argv[], int report) {
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null < 0) ::_exit(127);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    if (null > 2) ::close(null);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    for (int signal : {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGCHLD}) {
+        ::sigaction(signal, &defaults, nullptr);
+    }
+    ::execve(shell, argv, environ);
+    const int error = errno;
+    [[maybe_unused]] ssize_t ignored = ::write(report, &error, sizeof error);
+    ::_exit(127);
+}
+
 }  // namespace
 
 WallTime SystemClock::now() {
@@ -140,24 +164,7 @@ bool PosixShell::runScript(const std::string& scriptPath) {
         if (::setsid() < 0) ::_exit(127);
         const pid_t grandchild = ::fork();
         if (grandchild != 0) ::_exit(grandchild < 0 ? 127 : 0);
-        const int null = ::open("/dev/null", O_RDWR);
-        if (null < 0) ::_exit(127);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        if (null > 2) ::close(null);
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        struct sigaction defaults {};
-        defaults.sa_handler = SIG_DFL;
-        for (int signal : {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGCHLD}) {
-            ::sigaction(signal, &defaults, nullptr);
-        }
-        ::execve(shell.c_str(), argv.data(), environ);
-        const int error = errno;
-        [[maybe_unused]] ssize_t ignored = ::write(report[1], &error, sizeof error);
-        ::_exit(127);
+        execDetached(shell.c_str(), argv.data(), report[1]);
     }
     ::close(report[1]);
     int status = 0;
