@@ -1,14 +1,11 @@
-// Transcript tests: each file in transcripts/ is a session as a user has it, on a clock that
-// starts at 12/6/2026 14:05:09 with no orders. "> " starts a typed line, "@ tick" lets a second
-// pass and tick, "@ advance N" moves the clock by N seconds without a tick. What the program did
-// follows, the first on the same line and the rest on lines of their own: "< text|" for a reply
-// said (dropping what was being said), "<< text|" for a sentence queued behind it, "* play
-// name|" for a sound started; "|" marks the end, so trailing blanks stay visible.
-// "@ incorrect a|b|..." types each of the lines a, b, ... and expects nothing but the
-// incorrect-entry reply and the orders unchanged. Lines starting with "#" are comments.
-//
-// The test replays the typed lines on fakes, writes the transcript anew from what happened and
-// compares it with the file as a whole.
+// Each file in transcripts/ is a session as a user has it, on a clock that starts at 12/6/2026
+// 14:05:09 with no orders: "> " starts a typed line, "@ tick" lets a second pass and tick,
+// "@ advance N" moves the clock N seconds. What the program did follows, the first on the same
+// line and the rest on lines of their own: "< text|" for a reply said, "<< text|" for a sentence
+// queued behind it, "* play name|" for a sound; "|" ends each, so trailing blanks show.
+// "@ incorrect a|b|..." types each of a, b, ... and expects only the incorrect-entry reply and
+// the orders unchanged. "#" starts a comment. The test replays the typed lines on fakes, writes
+// the transcript anew from what happened and compares it with the file.
 
 #include <gtest/gtest.h>
 
