@@ -106,7 +106,7 @@ TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
          "line 8: the due of order 2 is no date"},
         {" 2 \r\n" + order + "mark\r\n12/6/2026\r\n 0.5 \r\n\r\n 0 \r\n", 1,
          "line 9: the period of order 2 is not a whole number"},
-        {" 1 \r\nmark\r\n12/6/2026\r\n 0 \r\n\r\n yes \r\n", 0,
+        {" 1 \r\nmark\r\n12/6/2026\r\n 0 \r\n\r\n 0 \r", 0,  // a CR without LF is no line end
          "line 6: the sounding flag of order 1 is not a whole number"},
         {" 1 \r\n" + order + order, 1, "line 7: there is more after the 1 counted order"},
         {" 0 \r\n \r\n\r\n" + order, 0, "line 4: there is more after the 0 counted orders"}};
