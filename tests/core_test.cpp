@@ -250,10 +250,10 @@ TEST(CommandTest, AtSetsTheNextSuchTimeOfDayInTwelveOrTwentyFourHours) {
         {"at 7:30pm", " 7:30pm", 1170},    {"AT 7:30 PM", " 7:30 pm", 1170},
         {"at 7:30", " 7:30 a m", 450},     {"at 19:30", " 19:30 a m", 1170},
         {"at 19:30pm", " 19:30pm", 1170},  {"at 12:15", " 12:15 a m", 15},
-        {"at 12:15pm", " 12:15pm", 735},   {"at 0:30pm", " 0:30pm", 750},
-        {"at7:30", "7:30 a m", 450},       {"at 7:5 pm", " 7:5 pm", 1145},
-        {"at 7:3030", " 7:3030 a m", 450}, {"at 7.9:30", " 7.9:30 a m", 450},
-        {"at 0:00", " 0:00 a m", 0}};
+        {"at 12:15am", " 12:15am", 15},    {"at 12:15pm", " 12:15pm", 735},
+        {"at 0:30pm", " 0:30pm", 750},     {"at7:30", "7:30 a m", 450},
+        {"at 7:5 pm", " 7:5 pm", 1145},    {"at 7:3030", " 7:3030 a m", 450},
+        {"at 7.9:30", " 7.9:30 a m", 450}, {"at 0:00", " 0:00 a m", 0}};
     Rig rig;
     rig.clock.set(2026, 12, 6, 0, 0, 0);
     int number = 0;
@@ -264,8 +264,8 @@ TEST(CommandTest, AtSetsTheNextSuchTimeOfDayInTwelveOrTwentyFourHours) {
     }
     // A time gone by is tomorrow, also across the year's end, but not past the calendar's end.
     rig.clock.set(2026, 12, 31, 14, 5, 9);
-    EXPECT_EQ(rig.reply("at 2:05pm"), "Alarm number 14 set for  2:05pm tomorrow");
-    EXPECT_EQ(rig.order(14).due, at(2027, 1, 1, 14, 5));
+    EXPECT_EQ(rig.reply("at 2:05pm"), "Alarm number 15 set for  2:05pm tomorrow");
+    EXPECT_EQ(rig.order(15).due, at(2027, 1, 1, 14, 5));
     rig.clock.set(9999, 12, 31, 23, 0, 0);
     EXPECT_EQ(rig.reply("at 1:00"), Core::kIncorrectEntryReply);
 }
