@@ -4,6 +4,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "fakes.h"
@@ -29,11 +30,8 @@ Order randomOrder(FuzzedDataProvider& data) {
     order.soundFile = data.ConsumeRandomLengthString(20);
     order.sounding = data.ConsumeIntegralInRange<int64_t>(-1, 2);
     // The settings file keeps one value per line: no value may hold a line end.
-    for (std::string* text : {&order.description, &order.soundFile}) {
-        for (char& c : *text) {
-            if (c == '\n') c = ' ';
-        }
-    }
+    std::replace(order.description.begin(), order.description.end(), '\n', ' ');
+    std::replace(order.soundFile.begin(), order.soundFile.end(), '\n', ' ');
     return order;
 }
 

@@ -24,18 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     check(!again.damaged);
     check(again.table == parsed.table);
 
-    MemoryFiles files;
-    FakeDiagnostics diagnostics;
-    files.files["/prog/settings.ini"] = file;
-    SettingsStore store(files, diagnostics, "/prog");
-    OrderTable table;
-    const LoadOutcome outcome = store.load(table);
-    check(outcome.damaged == parsed.damaged);
-    check(table == parsed.table);
-    check(files.files["/prog/settings.ini"] == file);
-    if (outcome.damaged) {
-        check(files.files["/prog/settings.ini.bad"] == file);
-        check(diagnostics.lines.size() == 1);
+    Rig rig;
+    rig.files.files[Rig::kSettings] = file;
+    rig.core.load();
+    check(rig.voice.requests.empty() != parsed.damaged);
+    check(rig.core.table() == parsed.table);
+    check(rig.files.files[Rig::kSettings] == file);
+    if (parsed.damaged) {
+        check(rig.files.files["/prog/settings.ini.bad"] == file);
+        check(rig.diagnostics.lines.size() == 1);
     }
     return 0;
 }

@@ -1,22 +1,17 @@
-// Transcript tests: each file in transcripts/ is a session as a user has it. Lines starting
-// with "> " are typed, "@ tick" lets a second pass and tick, "@ advance N" moves the clock by N
-// seconds without a tick, "@ clock Y M D h m s" sets it, "@ fresh" starts again with no orders
-// (the clock at 12/6/2026 14:05:09). After each of these come what the
-// program did, in order: "< text|" for a reply said (dropping what was being said), "<< text|"
-// for a sentence queued behind it, "* play name|" for a sound, "= file: text|" for a file other
-// than settings.ini written anew (a line end shown as \n), "* run path|" for a script started. The
-// "|" marks the end of the text, so trailing blanks stay visible. Lines starting with "#" are
-// comments.
-//
-// The test replays the typed lines on fakes, writes the transcript anew from what happened and
-// compares it with the file as a whole.
+// Each file in transcripts/ is a session as a user has it, on a clock that starts at 12/6/2026
+// 14:05:09 with no orders: "> " starts a typed line, "@ tick" lets a second pass and tick,
+// "@ advance N" moves the clock N seconds. What the program did follows, the first on the same
+// line and the rest on lines of their own: "< text|" for a reply said, "<< text|" for a sentence
+// queued behind it, "* play name|" for a sound; "|" ends each, so trailing blanks show.
+// "@ incorrect a|b|..." types each of a, b, ... and expects only the incorrect-entry reply and
+// the orders unchanged. "#" starts a comment. The test replays the typed lines on fakes, writes
+// the transcript anew from what happened and compares it with the file.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <memory>
 #include <sstream>
 
 #include "fakes.h"
@@ -25,56 +20,43 @@ namespace tallowick {
 namespace {
 
 std::string replay(const std::string& expected) {
-    auto fresh = std::make_unique<Rig>();
+    Rig rig;
     std::istringstream in(expected);
-    std::string out, line;
-    size_t voiceSeen = 0, soundsSeen = 0, scriptsSeen = 0;
-    std::map<std::string, std::string> filesSeen;
-    auto flush = [&] {
-        Rig& rig = *fresh;
-        for (; voiceSeen < rig.voice.requests.size(); ++voiceSeen) {
-            const std::string& r = rig.voice.requests[voiceSeen];
-            out += (r.rfind("say:", 0) == 0 ? "< " + r.substr(4) : "<< " + r.substr(6)) + "|\n";
-        }
-        for (; soundsSeen < rig.player.played.size(); ++soundsSeen) {
-            out += "* play " + rig.player.played[soundsSeen] + "|\n";
-        }
-        for (const auto& [path, text] : rig.files.files) {
-            if (path == Rig::kSettings || filesSeen[path] == text) continue;
-            filesSeen[path] = text;
-            std::string shown;
-            for (char c : text) shown += c == '\n' ? std::string("\\n") : std::string(1, c);
-            out += "= " + path.substr(path.rfind('/') + 1) + ": " + shown + "|\n";
-        }
-        for (; scriptsSeen < rig.shell.scripts.size(); ++scriptsSeen) {
-            out += "* run " + rig.shell.scripts[scriptsSeen] + "|\n";
-        }
-    };
-    while (std::getline(in, line)) {
-        if (line.rfind("<", 0) == 0 || line.rfind("* ", 0) == 0 || line.rfind("= ", 0) == 0) {
-            continue;
-        }
-        out += line + "\n";
-        Rig& rig = *fresh;
-        if (line == "@ fresh") {
-            flush();
-            fresh = std::make_unique<Rig>();
-            voiceSeen = soundsSeen = scriptsSeen = 0;
-            filesSeen.clear();
-        } else if (line.rfind("> ", 0) == 0) {
+    std::string out;
+    size_t heard = 0, played = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("<") || line.starts_with("* ")) continue;
+        size_t end = line.size();
+        for (const char* event : {" < ", " << ", " * play "}) end = std::min(end, line.find(event));
+        line.resize(end);
+        if (line.starts_with("> ")) {
             rig.core.line(line.substr(2));
         } else if (line == "@ tick") {
             rig.clock.advance(1);
             rig.core.tick();
-        } else if (line.rfind("@ advance ", 0) == 0) {
+        } else if (line.starts_with("@ advance ")) {
             rig.clock.advance(std::stoll(line.substr(10)));
-        } else if (line.rfind("@ clock ", 0) == 0) {
-            std::istringstream fields(line.substr(8));
-            int y, mo, d, h, mi, s;
-            fields >> y >> mo >> d >> h >> mi >> s;
-            rig.clock.set(y, mo, d, h, mi, s);
+        } else if (line.starts_with("@ incorrect ")) {
+            std::istringstream typed(line.substr(12));
+            for (std::string entry; std::getline(typed, entry, '|');) {
+                const OrderTable before = rig.core.table();
+                const std::string said = rig.type(entry);
+                if (said != "say:" + std::string(Core::kIncorrectEntryReply) ||
+                    !(rig.core.table() == before)) {
+                    line += "\n! " + entry + ": " + said;
+                }
+            }
+            heard = rig.voice.requests.size();
         }
-        flush();
+        std::string events;
+        for (; heard < rig.voice.requests.size(); ++heard) {
+            const std::string& r = rig.voice.requests[heard];
+            events += (r.starts_with("say:") ? "< " + r.substr(4) : "<< " + r.substr(6)) + "|\n";
+        }
+        for (; played < rig.player.played.size(); ++played) {
+            events += "* play " + rig.player.played[played] + "|\n";
+        }
+        out += line + (events.empty() ? "\n" : " " + events);
     }
     return out;
 }

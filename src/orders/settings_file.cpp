@@ -102,7 +102,10 @@ ParsedSettings parseSettings(std::string_view bytes) {
         }
         result.table.append(std::move(order));
     }
-    if (tooMany) return damage(1, "the order count " + std::to_string(count) + " is above 50");
+    if (tooMany) {
+        return damage(1, "the order count " + std::to_string(count) + " is above " +
+                             std::to_string(OrderTable::kCapacity));
+    }
     // More after the counted orders (a hand edit, a damaged count) would be lost by the next
     // save without a word.
     for (size_t i = 1 + 5 * static_cast<size_t>(wanted); i < lines.size(); ++i) {
@@ -130,8 +133,7 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
             return outcome;
         case ReadResult::failed:
             // Nothing can be told about the orders in a file that cannot be read, and the file
-            // must survive: start empty and leave it alone until a save replaces it is not
-            // safe, so saves are held back.
+            // must survive: start empty, and hold back every save so that none replaces it.
             table = OrderTable();
             holdBackSaves_ = true;
             diagnostics_.report("tallowick: " + path_ +
@@ -159,36 +161,41 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
     if (!parsed.damaged) return outcome;
 
     outcome.damaged = true;
-    std::string keptAs;
-    for (int n = 1; n <= 1000 && keptAs.empty(); ++n) {
+    const std::string keptAs = keepAside(read == ReadResult::ok ? &bytes : nullptr);
+    if (keptAs.empty()) holdBackSaves_ = true;
+    outcome.spokenNotice = tellDamage(parsed.problem, table.orderCount(), keptAs);
+    return outcome;
+}
+
+std::string SettingsStore::keepAside(const std::string* bytes) {
+    for (int n = 1; n <= 1000; ++n) {
         const std::string name =
             std::string(kFileName) + ".bad" + (n == 1 ? "" : std::to_string(n));
         // A file that was read is copied, so that settings.ini stays whole until the next
         // save; one that cannot be read, or is too large to copy, is moved aside.
         const std::string aside = programDir_ + "/" + name;
-        const CreateResult created = read == ReadResult::ok ? files_.createNew(aside, bytes)
-                                                            : files_.keepAside(path_, aside);
-        if (created == CreateResult::ok) keptAs = name;
+        const CreateResult created =
+            bytes ? files_.createNew(aside, *bytes) : files_.keepAside(path_, aside);
+        if (created == CreateResult::ok) return name;
         if (created == CreateResult::failed) break;
     }
-    const std::string loaded =
-        std::to_string(table.orderCount()) + (table.orderCount() == 1 ? " order" : " orders");
+    return "";
+}
+
+std::string SettingsStore::tellDamage(const std::string& problem, int orders,
+                                      const std::string& keptAs) {
+    const std::string loaded = std::to_string(orders) + (orders == 1 ? " order" : " orders");
     if (keptAs.empty()) {
-        holdBackSaves_ = true;
-        diagnostics_.report("tallowick: " + path_ + " is damaged (" + parsed.problem +
-                            "); loaded " + loaded +
+        diagnostics_.report("tallowick: " + path_ + " is damaged (" + problem + "); loaded " +
+                            loaded +
                             "; it could not be copied aside, so it will not be overwritten");
-        outcome.spokenNotice = "The settings file is damaged.  " + loaded +
-                               " loaded.  The file is kept as it is, and new orders will not "
-                               "be saved.";
-    } else {
-        diagnostics_.report("tallowick: " + path_ + " is damaged (" + parsed.problem +
-                            "); loaded " + loaded + "; the whole file was kept as " + programDir_ +
-                            "/" + keptAs);
-        outcome.spokenNotice = "The settings file was damaged.  " + loaded +
-                               " loaded.  The whole file was kept as " + keptAs + ".";
+        return "The settings file is damaged.  " + loaded +
+               " loaded.  The file is kept as it is, and new orders will not be saved.";
     }
-    return outcome;
+    diagnostics_.report("tallowick: " + path_ + " is damaged (" + problem + "); loaded " + loaded +
+                        "; the whole file was kept as " + programDir_ + "/" + keptAs);
+    return "The settings file was damaged.  " + loaded + " loaded.  The whole file was kept as " +
+           keptAs + ".";
 }
 
 bool SettingsStore::save(const OrderTable& table) {

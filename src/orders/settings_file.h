@@ -56,6 +56,13 @@ class SettingsStore {
     const std::string& path() const { return path_; }
 
   private:
+    // Keeps a damaged file aside as settings.ini.bad (.bad2, ... when taken): copies `bytes`
+    // when the file was read, moves it when not. The name it was kept as, or "" when it could
+    // not be kept.
+    std::string keepAside(const std::string* bytes);
+    // Tells the damage on the diagnostics; returns what to say by voice.
+    std::string tellDamage(const std::string& problem, int orders, const std::string& keptAs);
+
     Files& files_;
     Diagnostics& diagnostics_;
     std::string programDir_;
