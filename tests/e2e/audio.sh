@@ -108,15 +108,13 @@ E2E_SHOW=("speech-dispatcher's log" "$WORK/speechd-log/speech-dispatcher.log")
 for line in mark mark mark; do type_line "$line" _ignored; done
 wait_until 10 output_lines 3 || fail_showing "the program did not answer within 10 s"
 [[ ! -s "$WORK/err" ]] || fail_showing "the program did not speak through speech-dispatcher"
+# Types line $1, its place in the recording going to variable $2, and listens for $3 seconds.
+listen() { type_line "$1" "$2" && sleep "$3"; }
 sleep 4
-type_line 'say mark 1' one_at
-sleep 5
-type_line orders orders_at
-sleep 12
-type_line help sd_help_at
-sleep 2
-type_line time time_at
-sleep 6
+listen 'say mark 1' one_at 5
+listen orders orders_at 12
+listen help sd_help_at 2
+listen time time_at 6
 type_line exit _ignored
 wait_until 5 gone "$program" || fail_showing "'exit' did not end the program"
 e2e_stop_recording
@@ -125,7 +123,6 @@ status=0
 PYTHONPATH=$here python3 - "$recording" "$rate" "$help_at" "$help_stop_at" "$chime_set_at" \
     "$chime_stop_at" "0.$set_in_second" "$long_set_at" "$long_stop_at" "$one_at" "$orders_at" \
     "$sd_help_at" "$time_at" <<'PYTHON' || status=$?
-"""Checks the recording; prints what it measured, and the reasons when a check fails."""
 import math
 import operator
 import sys
@@ -139,9 +136,7 @@ help_at, help_stop_at, chime_set_at, chime_stop_at = (int(v) for v in sys.argv[3
 set_in_second = float(sys.argv[7])  # how far into a second of the wall clock "in 1 s" came
 long_set_at, long_stop_at, one_at, orders_at, sd_help_at, time_at = map(int, sys.argv[8:14])
 
-if total < time_at + rate:
-    check(False, "the recording is %.1f s long, shorter than the test" % (total / rate))
-    finish()
+check(total >= time_at + rate, "the recording lasts as long as the test") or finish()
 
 # 1. Speech: at least 5 s of sound in the 8 s after "help", starting within 1.5 s of it, and
 #    quiet within 1.5 s of "stop".
@@ -155,8 +150,7 @@ check(ok, "speech fell silent %.2f s after 'stop' (at most 1.5 s wanted)" % last
 
 # 2. The chime. Hann-windowed single-frequency DFTs (32 ms windows, every 10 ms) give the
 #    amplitude of each note; the alert's A5 tells the fallback sound apart.
-N = 512
-HOP = rate // 100
+N, HOP = 512, rate // 100
 hann = [0.5 - 0.5 * math.cos(2 * math.pi * n / N) for n in range(N)]
 norm = 2 / sum(hann) / 32768
 
@@ -199,21 +193,15 @@ print("rings at %s s after 'in 1 s'; 'stop' at %.2f s"
 # The first ring belongs to the next second boundary of the wall clock; 0.5 s is left for the
 # latency of the sound output.
 boundary = 1 - set_in_second
-check(bool(times) and times[0] <= boundary + 0.5,
-      "the first ring came %s after 'in 1 s', which was typed %.2f s before the next second"
-      " began (at most %.2f s wanted)"
-      % ("%.2f s" % times[0] if times else "never", boundary, boundary + 0.5))
+check(bool(times) and times[0] <= boundary + 0.5, "the first ring came within %.2f s of 'in 1 s',"
+      " typed %.2f s before the next second began" % (boundary + 0.5, boundary))
 rings = [t for t in times if t <= set_to_stop + 0.3]
 check(len(rings) >= 3, "%d rings before 'stop' (at least 3 wanted)" % len(rings))
 gaps = [b - a for a, b in zip(rings, rings[1:])]
 check(all(0.6 <= g <= 1.4 for g in gaps),
       "the rings came every %s s (every second wanted)" % ", ".join("%.2f" % g for g in gaps))
-check(bool(rings) and rings[-1] >= set_to_stop - 1.4,
-      "the last ring before 'stop' came %.2f s before it (the chime must ring until 'stop')"
-      % (set_to_stop - rings[-1] if rings else float("inf")))
-late = [t for t in times if t > set_to_stop + 0.3]
-check(not late, "no ring started after 'stop'" +
-      (" (rings at %s s)" % ", ".join("%.2f" % t for t in late) if late else ""))
+check(bool(rings) and rings[-1] >= set_to_stop - 1.4, "the chime rang until 'stop'")
+check(len(rings) == len(times), "no ring started after 'stop'")
 
 # Each ring is the chime: C6, then G6 about 0.16 s later, and not the alert's A5 (a ring that
 # "stop" cut off may not have reached its G6).

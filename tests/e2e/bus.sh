@@ -3,6 +3,11 @@
 # reach the running program and bring its replies back, twenty senders at once lose nothing, a
 # ringing alarm has one notification whose Stop silences it, and without an instance the sender
 # says how to start Tallowick, or with a display starts the window.
+# Then what a screen reader gets from that window (on a private Xvfb, AT-SPI on the same bus,
+# read with pyatspi as Orca reads it): a frame named by the caption; the entry "Command",
+# described, alone in holding the focus; the list "Orders" with one readable item per order, a
+# ringing one saying so; every reply (a listing as one) shown as a notification whose label
+# holds its text, which Orca speaks and brailles; and no event at all in 5 s of ticking.
 #
 # Usage: bus.sh PROGRAM_DIR
 
@@ -10,8 +15,10 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
-e2e_need dbus dbus-run-session
-e2e_python 'import dbus; from gi.repository import GLib' "python3-dbus or python3-gi is missing"
+e2e_need "dbus, xvfb, libglib2.0-bin, xdotool and at-spi2-core" dbus-run-session Xvfb gdbus \
+    xdotool /usr/libexec/at-spi-bus-launcher
+e2e_python 'import dbus, pyatspi; from gi.repository import GLib' \
+    "python3-dbus, python3-gi or python3-pyatspi is missing"
 if [[ ${TALLOWICK_E2E_PRIVATE_BUS:-} != 1 ]]; then
     TALLOWICK_E2E_PRIVATE_BUS=1 exec dbus-run-session \
         --config-file="$here/bus-session.conf" -- bash "$0" "$@"
@@ -101,14 +108,145 @@ wait_until 5 gone "$program" || fail_showing "'tallowick exit' did not end the p
 ! grep -q 'notification\|Sanitizer' "$WORK/err" || fail_showing "the program complained"
 note "ok: lines, twenty senders, notifications, stop and exit over the bus"
 
-# With a display (Qt's offscreen platform) and no instance, the sender starts the window of its
-# own copy (another directory: a bus name of its own) and delivers the line once the window
-# answers; "exit" then ends the window through Qt's event loop.
-export QT_QPA_PLATFORM=offscreen
+# With a display and no instance, the sender starts the window of its own copy (another
+# directory: a bus name of its own), in the screen-reader mode kept from an earlier start, and
+# delivers the line once the window answers.
+e2e_display
+e2e_accessibility_bus
 prog="$WORK/second" tallowick="$WORK/second/tallowick"
 e2e_install "$prog"
-reply="Alarm number 1 set for  3  hours " send in 3 h
+env PATH="$PROGRAM_PATH" "$tallowick" --terminal --voice=screen-reader </dev/null >/dev/null 2>&1
+reply="Mark number 1 set" send mark
 (($(order_count) == 1)) || fail_showing "the window's copy did not save the order"
 window=$(pgrep -f -x "$tallowick") || fail_showing "no window runs for the second copy"
+
+status=0
+PYTHONPATH=$here "$py" - <<'PYTHON' || status=$?
+import re
+import subprocess
+import time
+
+import pyatspi
+from gi.repository import GLib
+
+from checks import check, finish
+
+
+def pump(seconds):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        while GLib.MainContext.default().iteration(False):
+            pass
+        time.sleep(0.01)
+
+
+def wait_for(predicate, seconds):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        pump(0.05)
+        if value := predicate():
+            return value
+
+
+events, notices = [], []  # every event from the program; the label texts of each notification
+
+
+def on_event(event):
+    try:
+        if event.host_application is None or event.host_application.name != "tallowick":
+            return
+        source = event.source
+        events.append((event.type, source.getRoleName(), source.name))
+        if event.type.startswith("object:state-changed:showing") and event.detail1 and \
+                source.getRole() == pyatspi.ROLE_NOTIFICATION:
+            notices.append(" ".join(source.getChildAtIndex(i).name
+                                    for i in range(source.childCount)))
+    except Exception as error:  # an object gone meanwhile
+        events.append((event.type, "?", str(error)))
+
+
+pyatspi.Registry.registerEventListener(on_event, "object:", "focus:", "window:")
+
+
+def application():
+    return next((a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "tallowick"), None)
+
+
+def find(role, name=None):
+    return pyatspi.findDescendant(app, lambda a: a.getRole() == role and name in (None, a.name))
+
+
+def item_names(orders):
+    return [item.name for item in orders]
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True).stdout
+
+
+def type_line(text):
+    xdotool("type", "--delay", "10", text)
+    xdotool("key", "Return")
+
+
+app = wait_for(application, 15)
+check(app is not None, "the program shows up on the accessibility bus") or finish()
+window = wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "Tallowick").split(), 10)
+xdotool("windowfocus", "--sync", window[0])
+
+
+# The program learns of our listener over the bus a while after it starts, and sends no event
+# until it has: strike a key into the entry until its change comes back.
+def events_flow():
+    xdotool("type", "x")
+    xdotool("key", "BackSpace")
+    return wait_for(lambda: any(e[0].startswith("object:text-changed") for e in events), 1)
+
+
+check(any(events_flow() for _ in range(10)), "the program sends accessibility events")
+notices.clear()
+
+frame = find(pyatspi.ROLE_FRAME)
+check(frame is not None and frame.name == "Tallowick (v1.2)",
+      "the window is a frame named 'Tallowick (v1.2)'")
+entry = find(pyatspi.ROLE_TEXT, "Command")
+check(entry is not None and entry.description.startswith("Type a command and press Enter."),
+      "the entry is named 'Command' and described")
+check(entry is not None and wait_for(lambda: entry.getState().contains(pyatspi.STATE_FOCUSED), 5),
+      "the entry has the focus")
+check(frame is not None and not frame.getState().contains(pyatspi.STATE_FOCUSED),
+      "the frame does not claim the focus too")
+orders = find(pyatspi.ROLE_LIST, "Orders")
+check(orders is not None and orders.childCount == 1, "'Orders' is a list of the one mark") or finish()
+type_line("in 1 h")
+check(wait_for(lambda: orders.childCount == 2, 5), "'in 1 h' adds an item")
+names = item_names(orders)
+check(re.fullmatch(r"Mark 1, going \d+ seconds", names[0]) is not None
+      and re.fullmatch(r"Alarm 2, rings in (1 hours 0|59 minutes \d+) seconds", names[1]) is not None,
+      "the items read %r" % names)
+check(all(item.getRole() == pyatspi.ROLE_LIST_ITEM for item in orders), "the items are list items")
+wait_for(lambda: notices, 3)
+check(notices == ["Alarm number 2 set for  1  hour"], "the reply was shown as a notification: %r" % notices)
+# A listing is one notification: one each would have the screen reader cut one by the next.
+type_line("orders")
+wait_for(lambda: len(notices) >= 2, 3)
+check(len(notices) == 2 and re.fullmatch(
+    r"Mark 1 has been going \d+ seconds\. Order 2 will alarm in (1 hours 0|59 minutes \d+) seconds\.",
+    notices[1]) is not None, "the listing was shown as one notification: %r" % notices[1:])
+
+type_line("in 1 s")
+check(wait_for(lambda: orders.childCount == 3 and
+               orders.getChildAtIndex(2).name == "Alarm 3, ringing", 6),
+      "the item of the alarm that went off reads %r" % item_names(orders)[2:])
+
+pump(0.5)
+events.clear()
+pump(5)
+check(not events, "no event in 5 s of ticking (%d: %r)" % (len(events), events[:5]))
+finish()
+PYTHON
+
+((status == 0)) || fail_showing "the window is not what a screen reader needs"
+# "exit" over the bus ends the window through Qt's event loop.
 send exit
 wait_until 5 gone "$window" || fail_showing "'tallowick exit' did not end the window"

@@ -19,8 +19,7 @@ PATH = "/org/freedesktop/Notifications"
 class Server(dbus.service.Object):
     def __init__(self, bus, log, press_delay):
         super().__init__(bus, PATH)
-        self.log = log
-        self.press_delay, self.next_id = press_delay, 1
+        self.log, self.press_delay, self.next_id = log, press_delay, 1
 
     def record(self, line):
         with open(self.log, "a", encoding="utf-8") as f:
@@ -41,14 +40,6 @@ class Server(dbus.service.Object):
     def CloseNotification(self, nid):
         self.record(f"close {nid}")
         self.NotificationClosed(nid, dbus.UInt32(3))
-
-    @dbus.service.method(NAME, out_signature="as")
-    def GetCapabilities(self):
-        return ["actions", "body"]
-
-    @dbus.service.method(NAME, out_signature="ssss")
-    def GetServerInformation(self):
-        return ("fake", "tallowick-tests", "1", "1.2")
 
     @dbus.service.signal(NAME, signature="us")
     def ActionInvoked(self, nid, key):

@@ -192,9 +192,11 @@ e2e_display() {
 }
 
 # Starts the accessibility bus on the script's own session bus, raises the flag that a screen
-# reader runs, and switches accessibility on for Qt programs started from here on.
+# reader runs (kept in the launcher's memory: a private bus may start no dconf), and switches
+# accessibility on for Qt programs started from here on.
 e2e_accessibility_bus() {
-    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$WORK/atspi.log" 2>&1 &
+    GSETTINGS_BACKEND=memory /usr/libexec/at-spi-bus-launcher --launch-immediately \
+        >"$WORK/atspi.log" 2>&1 &
     E2E_PIDS+=("$!")
     wait_until 10 e2e_a11y_status IsEnabled || { show_file at-spi "$WORK/atspi.log"; fail "no accessibility bus"; }
     e2e_a11y_status ScreenReaderEnabled || fail "cannot raise the screen reader flag"
