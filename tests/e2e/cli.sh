@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The program as started from a shell: options and exit statuses, the start without a display,
-# line ends, orders kept over restarts (a full table too), one instance per program directory
-# and no stale lock after SIGKILL, and "shutdown" running temp.bat with the commands on PATH.
+# line ends, orders kept over restarts (a full table too); against faults of the machine (killed
+# while it saves, no voice or audio device, closed standard streams, odd things in place of
+# settings.ini); one instance per program directory and no stale lock after SIGKILL; and
+# "shutdown" running temp.bat with the commands on PATH.
 #
 # Usage: cli.sh PROGRAM_DIR
 
@@ -11,7 +13,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/lib.sh"
 e2e_start "$@"
 
-out="$WORK/run.out" err="$WORK/run.err"
+out="$WORK/run.out" err="$WORK/run.err" settings="$prog/settings.ini"
 E2E_SHOW=("the run's standard output" "$out" "the run's standard error" "$err")
 dunwel='Yes, Dunwel is the man! ha ha ha'
 full='There is no room for another order.  Delete an order first.'
@@ -35,7 +37,7 @@ run --help
     fail_showing "tallowick --help did not tell of --terminal, alone on standard output, status 0"
 run --version
 expect 'tallowick 1.2\n' "tallowick --version: not 'tallowick VERSION'"
-[[ ! -s $err && ! -e "$prog/settings.ini" ]] || fail_showing "--help or --version left traces"
+[[ ! -s $err && ! -e "$settings" ]] || fail_showing "--help or --version left traces"
 for args in --bogus -x '--terminal --bogus'; do
     # shellcheck disable=SC2086  # split on purpose
     run $args
@@ -77,6 +79,69 @@ expect "$full\nAlarm deleted.\nMark number 50 set\nAll alarms and marks deleted.
     "after a restart, the full table was not as it was left"
 note "ok: restarts"
 
+# Every save replaces the file all at once: killed at any moment, settings.ini is a whole table
+# (a count up to 50, five lines an order, each ended by CR LF), read without complaint.
+commands=$'in 5 m\nmark\nevery 1 h\nalarm 1 is bell\ndelete 2\nat 7:30pm\nin 1 d\ndelete 1\n'
+input=
+for round in $(seq 25); do
+    mkfifo "$WORK/feed$round"
+    (while printf '%s' "$commands"; do :; done >"$WORK/feed$round") 2>/dev/null &
+    feeder=$!
+    env PATH="$PROGRAM_PATH" "$tallowick" --terminal <"$WORK/feed$round" >/dev/null 2>&1 &
+    victim=$!
+    E2E_PIDS+=("$feeder" "$victim")
+    sleep "0.$((RANDOM % 4))$((RANDOM % 10))"
+    kill -KILL "$victim" 2>/dev/null || fail "round $round: the program had ended before the kill"
+    { wait "$victim"; kill -KILL "$feeder" && wait "$feeder"; } 2>/dev/null || true
+    if [[ -f $settings ]]; then
+        count=$(head -n1 "$settings" | tr -d ' \r')
+        [[ $count =~ ^[0-9]+$ ]] && ((count <= 50 && $(wc -l <"$settings") == 1 + 5 * count)) &&
+            ! grep -qv $'\r$' "$settings" || fail "round $round: settings.ini is not a whole table"
+    fi
+    run --terminal
+    ((status == 0)) && ! grep -q damaged "$err" && ! compgen -G "$settings.bad*" >/dev/null ||
+        fail_showing "round $round: the next start failed or found settings.ini damaged"
+done
+[[ -s $settings ]] || fail "no round saved anything: the commands never reached the program"
+
+# No voice and no audio device: each is told once, and every command still works and saves.
+rm -f "$settings"*
+input='in 5 m\nmark\norders\nalarm 1 is bell\ndelete 2\n'
+ESPEAK_DATA_PATH="$WORK/no-voice-data" SDL_AUDIODRIVER=no-such-driver run --terminal
+((status == 0 && $(wc -l <"$out") == 6 && $(wc -l <"$err") == 2)) &&
+    [[ $(tail -n1 "$out") == 'Mark deleted.' ]] && grep -q $'^ bell.wav\r$' "$settings" &&
+    grep -q 'speech is off' "$err" && grep -q 'sounds are off' "$err" ||
+    fail_showing "without voice or sound device: not told once each, or the commands failed"
+
+# Closed standard streams are opened on /dev/null before the lock file, which never gets text.
+rm -f "$settings"*
+printf 'in 5 m\nhelp\n' | timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal >&- 2>&- &&
+    grep -q $'^in  5  minutes \r$' "$settings" || fail "with standard output and error closed, no save"
+timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal <&- >/dev/null 2>&1 ||
+    fail "the program with standard input closed did not end at once"
+[[ -f $prog/.tallowick.lock && ! -s $prog/.tallowick.lock ]] ||
+    fail "the lock file received text meant for a standard stream"
+
+# Odd things in place of settings.ini hang nothing: each is moved aside as settings.ini.bad
+# and told once, and the next save writes a fresh settings.ini.
+input='mark\n'
+for kind in fifo device directory sparse; do
+    rm -rf "$settings"*
+    case $kind in
+    fifo) mkfifo "$settings" ;;
+    device) ln -s /dev/zero "$settings" ;;
+    directory) mkdir "$settings" ;;
+    sparse) truncate -s 1G "$settings" ;;
+    esac
+    mkfifo "$settings.tmp"
+    run --terminal
+    ((status == 0 && $(grep -c 'settings.ini.bad' "$err") == 1)) &&
+        [[ -e $settings.bad || -L $settings.bad ]] && [[ -f $settings && ! -L $settings ]] &&
+        grep -q $'^mark\r$' "$settings" || fail_showing "settings.ini as a $kind: not kept aside"
+done
+rm -rf "$settings"*
+note "ok: kills, no voice or sound, closed streams, odd settings files"
+
 # From here on the program's PATH holds stubs of sleep and systemctl that note their
 # arguments; /bin/sh (which runs temp.bat) must find them alone, or the test stops here.
 stubs="$WORK/stubs"
@@ -94,8 +159,8 @@ e2e_serve --terminal
 first=$program
 printf 'mark\ndunwel\n' >&3
 wait_until 10 has_line "$WORK/out" "$dunwel" || fail_showing "the first instance did not answer"
-cp "$prog/settings.ini" "$WORK/settings.before"
-settings_before=$(stat -c '%i %s %Y.%y' "$prog/settings.ini")
+cp "$settings" "$WORK/settings.before"
+settings_before=$(stat -c '%i %s %Y.%y' "$settings")
 # The second gets input that never ends, and a line that would change settings.ini: it must end
 # at once, by itself, silently, without reading anything.
 mkfifo "$WORK/second.in"
@@ -106,8 +171,8 @@ timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal <"$WORK/second.in" >
     3>&- 4>&- || status=$?
 exec 4>&-
 expect '' "a second instance did not end at once, silently, with status 0"
-[[ ! -s $err && $(stat -c '%i %s %Y.%y' "$prog/settings.ini") == "$settings_before" ]] &&
-    cmp -s "$WORK/settings.before" "$prog/settings.ini" ||
+[[ ! -s $err && $(stat -c '%i %s %Y.%y' "$settings") == "$settings_before" ]] &&
+    cmp -s "$WORK/settings.before" "$settings" ||
     fail_showing "a second instance wrote something or touched settings.ini"
 
 # The first still answers, and its "shutdown" writes temp.bat (mode 600) and runs it detached.
