@@ -50,20 +50,14 @@ class Server(dbus.service.Object):
         pass
 
 
-def main():
-    DBusGMainLoop(set_as_default=True)
-    bus = dbus.SessionBus()
-    server = Server(bus, sys.argv[1], float(sys.argv[2]))
-    bus.add_signal_receiver(
-        lambda numbers: server.record("sounding " + ",".join(str(int(n)) for n in numbers)),
-        signal_name="SoundingChanged", dbus_interface="io.github.tallowick.Tallowick")
-    bus.add_signal_receiver(lambda text: server.record("spoken " + text),
-                            signal_name="Spoken", dbus_interface="io.github.tallowick.Tallowick")
-    # The name last: the test waits for it, and everything must be in place by then.
-    name = dbus.service.BusName(NAME, bus)  # kept: dropping it gives the name up
-    GLib.MainLoop().run()
-    del name
-
-
-if __name__ == "__main__":
-    main()
+DBusGMainLoop(set_as_default=True)
+bus = dbus.SessionBus()
+server = Server(bus, sys.argv[1], float(sys.argv[2]))
+bus.add_signal_receiver(
+    lambda numbers: server.record("sounding " + ",".join(str(int(n)) for n in numbers)),
+    signal_name="SoundingChanged", dbus_interface="io.github.tallowick.Tallowick")
+bus.add_signal_receiver(lambda text: server.record("spoken " + text),
+                        signal_name="Spoken", dbus_interface="io.github.tallowick.Tallowick")
+# The name last: the test waits for it, and everything must be in place by then.
+name = dbus.service.BusName(NAME, bus)  # kept: dropping it gives the name up
+GLib.MainLoop().run()

@@ -1,10 +1,9 @@
 # shellcheck shell=bash
 # Sourced by the end-to-end scripts. `e2e_start PROGRAM_DIR` makes a temporary directory $WORK
-# (removed, with every process started from it, however the script ends), a private HOME and
-# runtime directory, no display and no sound (e2e_mute), and a fresh copy of the program in
-# $prog ($tallowick), since the program keeps settings.ini, temp.bat and its lock beside
-# itself. Start it with `env PATH="$PROGRAM_PATH" "$tallowick"`: that PATH holds only stand-ins
-# for the commands that act on the machine, which note that they were called and do nothing.
+# (removed with every process started from it, however the script ends), a private HOME, no
+# display or sound, and a fresh copy of the program, $tallowick in $prog (it keeps settings.ini,
+# temp.bat and its lock beside itself). Start it with `env PATH="$PROGRAM_PATH" "$tallowick"`:
+# that PATH has only stand-ins, noting their calls, for the commands that act on the machine.
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 skip() { echo "SKIP: $*" >&2; exit 77; }
@@ -12,16 +11,8 @@ note() { echo "$*" >&2; }
 
 # Skips unless every command after $1 (what to install) is on PATH.
 e2e_need() {
-    local hint=$1 tool
-    for tool in "${@:2}"; do command -v "$tool" >/dev/null || skip "$tool is missing (install $hint)"; done
-}
-
-# Sets `py` to the system's Python (Debian's python3-* modules are its own); skips with message
-# $2 unless it runs the import statement $1.
-e2e_python() {
-    py=/usr/bin/python3
-    [[ -x $py ]] || py=python3
-    "$py" -c "$1" 2>/dev/null || skip "$2"
+    local t
+    for t in "${@:2}"; do command -v "$t" >/dev/null || skip "$t is missing (install $1)"; done
 }
 
 E2E_CLEANUPS=() # run by the exit trap after it killed E2E_PIDS
@@ -35,7 +26,7 @@ e2e_cleanup() {
     # Whatever still runs from $WORK (a copy of the program, a detached temp.bat), by its id.
     for proc in /proc/[0-9]*; do
         { cmdline=$(<"$proc/cmdline"); } 2>/dev/null || continue
-        [[ ${proc#/proc/} != "$$" && $cmdline == *"$WORK/"* ]] && kill -KILL "${proc#/proc/}" 2>/dev/null
+        [[ $proc != "/proc/$$" && $cmdline == *"$WORK/"* ]] && kill -9 "${proc#/proc/}" 2>/dev/null
     done
     if [[ -e $WORK/guard.log ]]; then
         show_file "FAIL: the program tried to act on the machine" "$WORK/guard.log"
@@ -50,19 +41,21 @@ e2e_start() {
     [[ -x $BUILT_DIR/tallowick ]] || fail "no executable tallowick in $BUILT_DIR (is it built?)"
     WORK=$(mktemp -d "${TMPDIR:-/tmp}/tallowick-e2e.XXXXXXXX")
     trap e2e_cleanup EXIT
-    trap 'exit 129' HUP
-    trap 'exit 130' INT
-    trap 'exit 143' TERM
+    trap 'exit 129' HUP && trap 'exit 130' INT && trap 'exit 143' TERM
     mkdir -m 700 "$WORK/home" "$WORK/run" "$WORK/guard"
     export HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/run" LC_ALL=C.UTF-8
     # Nor the user's session bus: a test that wants one starts its own.
     [[ ${TALLOWICK_E2E_PRIVATE_BUS:-} == 1 ]] || unset DBUS_SESSION_BUS_ADDRESS
     unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME
     unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-    e2e_mute
+    # No sound server (nor one started on demand) and no ALSA device for the voice, a silent SDL
+    # driver for the alarms: the program tells the missing voice and writes its replies anyway.
+    : >"$WORK/empty-alsa.conf"
+    export PULSE_SERVER="unix:$WORK/run/no-sound-server" ALSA_CONFIG_PATH="$WORK/empty-alsa.conf"
+    export SDL_AUDIODRIVER=dummy
     local name
     for name in sleep systemctl shutdown poweroff halt reboot loginctl; do
-        printf '#!/bin/sh\nprintf "%%s\\n" "$0 $*" >>%q\nexit 1\n' "$WORK/guard.log" >"$WORK/guard/$name"
+        printf '#!/bin/sh\necho "$0 $*" >>%q\nexit 1\n' "$WORK/guard.log" >"$WORK/guard/$name"
         chmod 755 "$WORK/guard/$name"
     done
     # shellcheck disable=SC2034  # used by the scripts that source this file
@@ -73,8 +66,7 @@ e2e_start() {
 # Starts "$tallowick" with the arguments given in the background on input held open on
 # descriptor 3 (`printf ... >&3`), output in $WORK/out and $WORK/err; its id goes to `program`.
 e2e_serve() {
-    rm -f "$WORK/in"
-    mkfifo "$WORK/in"
+    rm -f "$WORK/in" && mkfifo "$WORK/in"
     env PATH="$PROGRAM_PATH" "$tallowick" "$@" <"$WORK/in" >"$WORK/out" 2>"$WORK/err" &
     program=$!
     E2E_PIDS+=("$program")
@@ -89,16 +81,8 @@ fail_showing() {
     local i
     show_file "standard output" "$WORK/out"
     show_file "standard error" "$WORK/err"
-    for ((i = 0; i < ${#E2E_SHOW[@]}; i += 2)); do show_file "${E2E_SHOW[i]}" "${E2E_SHOW[i + 1]}"; done
+    for ((i = 0; i < ${#E2E_SHOW[@]}; i += 2)); do show_file "${E2E_SHOW[@]:i:2}"; done
     fail "$1"
-}
-
-# No sound server (nor one started on demand) and no ALSA device for the voice, a silent SDL
-# driver for the alarms: the program tells the missing voice and writes its replies all the same.
-e2e_mute() {
-    : >"$WORK/empty-alsa.conf"
-    export PULSE_SERVER="unix:$WORK/run/no-sound-server" ALSA_CONFIG_PATH="$WORK/empty-alsa.conf"
-    export SDL_AUDIODRIVER=dummy
 }
 
 # Copies the program and its sounds into the new directory $1.
@@ -126,12 +110,7 @@ has_line() { [[ -f $1 ]] && grep -qxF -- "$2" "$1"; }
 
 # Prints file $2 indented under the heading $1, or says it is empty.
 show_file() {
-    if [[ -s $2 ]]; then
-        echo "$1:" >&2
-        sed 's/^/    /' "$2" >&2
-    else
-        echo "$1: (empty)" >&2
-    fi
+    { [[ -s $2 ]] && echo "$1:" && sed 's/^/    /' "$2" || echo "$1: (empty)"; } >&2
 }
 
 # Starts a private PulseAudio whose only sink is a null sink, for every program started from
@@ -169,11 +148,6 @@ type_line() {
     printf -v "$2" '%s' $((size / 2))
 }
 
-e2e_stop_recording() {
-    kill -TERM "$E2E_RECORDER"
-    wait "$E2E_RECORDER" 2>/dev/null || true
-}
-
 e2e_stop_pulse() {
     local pid
     pid=$(cat "$E2E_PULSE_DIR/pid" 2>/dev/null) && [[ $pid =~ ^[0-9]+$ ]] || return 0
@@ -198,7 +172,8 @@ e2e_accessibility_bus() {
     GSETTINGS_BACKEND=memory /usr/libexec/at-spi-bus-launcher --launch-immediately \
         >"$WORK/atspi.log" 2>&1 &
     E2E_PIDS+=("$!")
-    wait_until 10 e2e_a11y_status IsEnabled || { show_file at-spi "$WORK/atspi.log"; fail "no accessibility bus"; }
+    wait_until 10 e2e_a11y_status IsEnabled ||
+        { show_file at-spi "$WORK/atspi.log"; fail "no accessibility bus"; }
     e2e_a11y_status ScreenReaderEnabled || fail "cannot raise the screen reader flag"
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1
 }
