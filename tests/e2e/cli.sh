@@ -46,12 +46,13 @@ for args in --bogus -x '--terminal --bogus'; do
 done
 
 # Without a display, plain `tallowick` runs in the terminal and says so in one line. A CR
-# before the LF is dropped, blanks count, and a last line without a line end is read, with
-# standard output a pipe.
-printf 'dunwel\r\norders\r\n orders\n\nstop' >"$WORK/input"
+# before the LF is dropped, blanks count, mistakes are answered as such, and a last line without
+# a line end is read, with standard output a pipe.
+printf 'dunwel\r\norders\r\n orders\n\nhelpme\nin\nin 0 s\nat 25:00\ndelete one\nexit now\nstop' >"$WORK/input"
 status=0
 timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" <"$WORK/input" 2>"$err" | cat >"$out" || status=$?
-expect "$dunwel\nThere are no standing orders\n$bad\n$bad\n\n" "the lines were not read as typed"
+bads=$(for _ in {1..8}; do printf '%s\\n' "$bad"; done)
+expect "$dunwel\nThere are no standing orders\n$bads\n" "the lines were not read as typed"
 [[ $(grep -i terminal "$err" | grep -ci display) == 1 ]] ||
     fail_showing "without a display, not told in one line that the terminal is used"
 # Every diagnostic names the program once, at the start of its line.
