@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# `tallowick COMMAND...` and the session bus interface, on a private bus (dbus-run-session with
-# a configuration of our own) with a stand-in notification server: lines reach the running
-# program and come back with its replies, twenty senders at once lose nothing, an alarm rings
-# one notification whose Stop action silences it, and without an instance or a display the
-# sender says how to start Tallowick.
+# `tallowick COMMAND...` on a private session bus with a stand-in notification server: lines
+# reach the running program and bring its replies back, twenty senders at once lose nothing, a
+# ringing alarm has one notification whose Stop silences it; without an instance the sender
+# says how to start Tallowick, or with a display starts the window. That window, read with
+# pyatspi as Orca reads it, is a frame named by the caption, its entry "Command" described and
+# alone in holding the focus, its list "Orders" one readable item per order (a ringing one says
+# so); every reply (a listing as one) is a notification whose label Orca speaks and brailles;
+# and 5 s of ticking send no event at all.
 #
 # Usage: bus.sh PROGRAM_DIR
 
@@ -11,8 +14,11 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
-e2e_need dbus dbus-run-session
-e2e_python 'import dbus; from gi.repository import GLib' "python3-dbus or python3-gi is missing"
+e2e_need "dbus, xvfb, libglib2.0-bin, xdotool and at-spi2-core" dbus-run-session Xvfb gdbus \
+    xdotool /usr/libexec/at-spi-bus-launcher
+py=/usr/bin/python3 # Debian's python3-* modules are its own
+"$py" -c 'import dbus, pyatspi; from gi.repository import GLib' 2>/dev/null ||
+    skip "python3-dbus, python3-gi or python3-pyatspi is missing"
 if [[ ${TALLOWICK_E2E_PRIVATE_BUS:-} != 1 ]]; then
     TALLOWICK_E2E_PRIVATE_BUS=1 exec dbus-run-session \
         --config-file="$here/bus-session.conf" -- bash "$0" "$@"
@@ -23,32 +29,26 @@ e2e_start "$@"
 out="$WORK/send.out" err="$WORK/send.err" notices="$WORK/notices"
 
 # Runs the sender with the words given, at most 10 s; sets `status`, output in $out and $err.
+# Fails unless it ended with status $expected (0) and printed exactly the line $reply (if set).
 send() {
     status=0
     timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" "$@" >"$out" 2>"$err" </dev/null ||
         status=$?
-    ((status != 124)) || fail "tallowick $* did not end within 10 s"
+    ((status == ${expected:-0})) && [[ -z ${reply+x} || $(<"$out") == "$reply" ]] ||
+        fail_showing "tallowick $*: status $status (124: no end), or not the reply '${reply-}'"
     ! grep -q 'Sanitizer' "$err" || fail_showing "a sanitizer found a fault in the sender"
 }
 E2E_SHOW=("the sender's standard output" "$out" "the sender's standard error" "$err"
     "the notification log" "$notices")
-order_count() {
-    local first
-    read -r first <"$prog/settings.ini"
-    echo $((${first//[$' \r']/}))
-}
+order_count() { head -n1 "$prog/settings.ini" | tr -d ' \r'; }
 
 # No instance and no display: status 1, one line that says how to start Tallowick.
-send in 1 h
-((status == 1)) || fail_showing "without an instance the sender ended with $status, not 1"
-if [[ $(wc -l <"$err") -ne 1 ]] || ! grep -q -- "--terminal" "$err"; then
-    fail_showing "the sender did not say in one line how to start Tallowick"
-fi
-[[ ! -s $out && ! -e "$prog/settings.ini" ]] || fail_showing "an undelivered line left traces"
-note "ok: no instance, no display"
+expected=1 reply='' send in 1 h
+[[ $(wc -l <"$err") == 1 ]] && grep -q -- "--terminal" "$err" && [[ ! -e $prog/settings.ini ]] ||
+    fail_showing "the sender did not say in one line how to start Tallowick, or left traces"
 
 # The stand-in notification server, then a terminal instance reading from a FIFO we hold open.
-"$py" "$here/fake_notifications.py" "$notices" --press-first 2.5 &
+"$py" "$here/fake_notifications.py" "$notices" 2.5 &
 E2E_PIDS+=($!)
 e2e_serve --terminal
 on_bus() { busctl --user list --no-legend 2>/dev/null | grep -q "^$1 "; }
@@ -56,18 +56,13 @@ wait_until 10 on_bus org.freedesktop.Notifications || fail "the notification ser
 wait_until 10 on_bus "io.github.tallowick.Tallowick.d[0-9a-f]*" ||
     fail_showing "the program did not take its name on the bus"
 
-# One line: the reply on standard output, exactly as spoken, and the order saved.
-send in 1 h
-[[ $status -eq 0 && $(<"$out") == "Alarm number 1 set for  1  hour " ]] ||
-    fail_showing "'tallowick in 1 h' did not print its reply and end with 0"
+# One line: the reply printed exactly as spoken, and the order saved; a line over the length cap
+# is an incorrect entry, as typed.
+reply="Alarm number 1 set for  1  hour " send in 1 h
 (($(order_count) == 1)) || fail_showing "the order from the bus is not in settings.ini"
 wait_until 2 has_line "$notices" "spoken Alarm number 1 set for  1  hour " ||
     fail_showing "no Spoken signal for the reply"
-# A line over the length cap is an incorrect entry, as typed.
-send "$(printf 'x%.0s' {1..70000})"
-[[ $status -eq 0 && $(<"$out") == "Incorrect entry, type help to list commands" ]] ||
-    fail_showing "a line of 70000 bytes was not rejected as an incorrect entry"
-note "ok: one line"
+reply="Incorrect entry, type help to list commands" send "$(printf 'x%.0s' {1..70000})"
 
 # Twenty senders at once: twenty orders, all saved, each reply to its own sender.
 for i in $(seq 20); do
@@ -77,16 +72,13 @@ done
 for pid in "${senders[@]}"; do wait "$pid" || fail_showing "a sender of the twenty failed"; done
 numbers=()
 for i in $(seq 20); do
-    reply=$(<"$WORK/out.$i")
-    pattern="^Alarm number ([0-9]+) set for  $i  hours? \$"
-    [[ $reply =~ $pattern ]] ||
-        fail_showing "sender $i got '$reply'"
+    got=$(<"$WORK/out.$i") pattern="^Alarm number ([0-9]+) set for  $i  hours? \$"
+    [[ $got =~ $pattern ]] || fail_showing "sender $i got '$got'"
     numbers+=("${BASH_REMATCH[1]}")
 done
 [[ $(printf '%s\n' "${numbers[@]}" | sort -n | tr '\n' ' ') == "$(seq -s ' ' 2 21) " ]] ||
     fail_showing "the twenty replies do not number orders 2 to 21 once each: ${numbers[*]}"
 (($(order_count) == 21)) || fail_showing "settings.ini does not hold 21 orders"
-note "ok: twenty senders at once"
 
 # A ringing alarm: one critical notification naming it, however long it rings; its Stop action
 # (pressed by the stand-in 2.5 s later) silences it and the notification goes.
@@ -95,41 +87,154 @@ wait_until 5 has_line "$notices" "sounding 22" || fail_showing "the alarm did no
 wait_until 5 grep -q '^close 1$' "$notices" || fail_showing "Stop did not close the notification"
 has_line "$notices" "notify 1 2 stop Order 22 is ringing: in 1 second" ||
     fail_showing "the notification is not critical, has no Stop or does not name the order"
-(($(grep -c '^notify ' "$notices") == 1)) || fail_showing "more than one notification for one ringing"
+(($(grep -c '^notify ' "$notices") == 1)) || fail_showing "one ringing got more notifications"
 wait_until 2 has_line "$notices" "sounding " || fail_showing "no signal that nothing sounds"
 (($(order_count) == 21)) || fail_showing "Stop did not remove the ringing alarm"
-note "ok: the notification and its Stop action"
 
 # "tallowick stop" silences the next ringing from outside, and its notification goes too.
 send in 1 s
 wait_until 5 grep -q '^notify 2 ' "$notices" || fail_showing "the second alarm did not ring"
 send stop
-((status == 0)) || fail_showing "'tallowick stop' ended with $status"
 wait_until 2 grep -q '^close 2$' "$notices" || fail_showing "stop left the notification"
 (($(order_count) == 21)) || fail_showing "'tallowick stop' did not remove the ringing alarm"
-note "ok: tallowick stop"
 
 # "exit" over the bus ends the program as typed: at once, the reply sent first.
 send exit
-((status == 0)) || fail_showing "'tallowick exit' ended with $status"
 wait_until 5 gone "$program" || fail_showing "'tallowick exit' did not end the program"
-! grep -q 'notification' "$WORK/err" || fail_showing "the program complained of notices"
-! grep -q 'Sanitizer' "$WORK/err" || fail_showing "a sanitizer found a fault in the program"
-note "ok: exit"
+! grep -q 'notification\|Sanitizer' "$WORK/err" || fail_showing "the program complained"
+note "ok: lines, twenty senders, notifications, stop and exit over the bus"
 
-# With a display and no instance, the sender starts the window of its own copy (a second copy
-# in another directory: a name of its own, so it never reaches the first) and delivers the line
-# once the window answers; "exit" then ends the window through Qt's event loop. Qt's offscreen
-# platform stands in for the display.
-export QT_QPA_PLATFORM=offscreen
-second="$WORK/second"
-e2e_install "$second"
-tallowick="$second/tallowick" prog="$second"
-send in 3 h
-[[ $status -eq 0 && $(<"$out") == "Alarm number 1 set for  3  hours " ]] ||
-    fail_showing "the sender did not start the window and deliver the line"
+# With a display and no instance, the sender starts the window of its own copy (another
+# directory: a bus name of its own), in the screen-reader mode kept from an earlier start, and
+# delivers the line once the window answers.
+e2e_display
+e2e_accessibility_bus
+prog="$WORK/second" tallowick="$WORK/second/tallowick"
+e2e_install "$prog"
+env PATH="$PROGRAM_PATH" "$tallowick" --terminal --voice=screen-reader </dev/null >/dev/null 2>&1
+reply="Mark number 1 set" send mark
 (($(order_count) == 1)) || fail_showing "the window's copy did not save the order"
-window=$(pgrep -f -x "$second/tallowick-app") || fail_showing "no window runs for the second copy"
+window=$(pgrep -f -x "$prog/tallowick-app") || fail_showing "no window runs for the second copy"
+
+status=0
+PYTHONPATH=$here "$py" - <<'PYTHON' || status=$?
+import re, subprocess, time  # noqa: E401
+import pyatspi
+from gi.repository import GLib
+from checks import check, finish
+
+
+def pump(seconds):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        while GLib.MainContext.default().iteration(False):
+            pass
+        time.sleep(0.01)
+
+
+def wait_for(predicate, seconds):
+    end = time.monotonic() + seconds
+    while time.monotonic() < end:
+        pump(0.05)
+        if value := predicate():
+            return value
+
+
+events, notices = [], []  # every event from the program; the label texts of each notification
+
+
+def on_event(event):
+    try:
+        if event.host_application is None or event.host_application.name != "tallowick":
+            return
+        source = event.source
+        events.append((event.type, source.getRoleName(), source.name))
+        if event.type.startswith("object:state-changed:showing") and event.detail1 and \
+                source.getRole() == pyatspi.ROLE_NOTIFICATION:
+            notices.append(" ".join(source.getChildAtIndex(i).name
+                                    for i in range(source.childCount)))
+    except Exception as error:  # an object gone meanwhile
+        events.append((event.type, "?", str(error)))
+
+
+pyatspi.Registry.registerEventListener(on_event, "object:", "focus:", "window:")
+
+
+def application():
+    return next((a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "tallowick"), None)
+
+
+def find(role, name=None):
+    return pyatspi.findDescendant(app, lambda a: a.getRole() == role and name in (None, a.name))
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True).stdout
+
+
+def type_line(text):
+    xdotool("type", "--delay", "10", text)
+    xdotool("key", "Return")
+
+
+app = wait_for(application, 15)
+check(app is not None, "the program shows up on the accessibility bus") or finish()
+window = wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "Tallowick").split(), 10)
+xdotool("windowfocus", "--sync", window[0])
+
+
+# The program learns of our listener over the bus a while after it starts, and sends no event
+# until it has: strike a key into the entry until its change comes back.
+def events_flow():
+    xdotool("type", "x")
+    xdotool("key", "BackSpace")
+    return wait_for(lambda: any(e[0].startswith("object:text-changed") for e in events), 1)
+
+
+check(any(events_flow() for _ in range(10)), "the program sends accessibility events")
+notices.clear()
+
+frame = find(pyatspi.ROLE_FRAME)
+check(frame is not None and frame.name == "Tallowick (v1.2)",
+      "the window is a frame named 'Tallowick (v1.2)'")
+entry = find(pyatspi.ROLE_TEXT, "Command")
+check(entry is not None and entry.description.startswith("Type a command and press Enter."),
+      "the entry is named 'Command' and described")
+check(entry is not None and wait_for(lambda: entry.getState().contains(pyatspi.STATE_FOCUSED), 5),
+      "the entry has the focus")
+check(frame is not None and not frame.getState().contains(pyatspi.STATE_FOCUSED),
+      "the frame does not claim the focus too")
+orders = find(pyatspi.ROLE_LIST, "Orders")
+check(orders is not None and orders.childCount == 1, "'Orders' lists the one mark") or finish()
+type_line("in 1 h")
+check(wait_for(lambda: orders.childCount == 2, 5), "'in 1 h' adds an item")
+names = "|".join(item.name for item in orders)
+check(re.fullmatch(r"Mark 1, going \d+ seconds\|Alarm 2, rings in (1 hours 0|59 minutes \d+) "
+                   r"seconds", names) is not None, "the items read %r" % names)
+check(all(item.getRole() == pyatspi.ROLE_LIST_ITEM for item in orders), "the items are list items")
+wait_for(lambda: notices, 3)
+check(notices == ["Alarm number 2 set for  1  hour"], "the reply is a notification: %r" % notices)
+# A listing is one notification: one each would have the screen reader cut one by the next.
+type_line("orders")
+wait_for(lambda: len(notices) >= 2, 3)
+check(len(notices) == 2 and re.fullmatch(
+    r"Mark 1 has been going \d+ seconds\. "
+    r"Order 2 will alarm in (1 hours 0|59 minutes \d+) seconds\.",
+    notices[1]) is not None, "the listing was shown as one notification: %r" % notices[1:])
+
+type_line("in 1 s")
+check(wait_for(lambda: orders.childCount == 3 and
+               orders.getChildAtIndex(2).name == "Alarm 3, ringing", 6),
+      "the item of the alarm that went off reads %r" % [item.name for item in orders][2:])
+
+pump(0.5)
+events.clear()
+pump(5)
+check(not events, "no event in 5 s of ticking (%d: %r)" % (len(events), events[:5]))
+finish()
+PYTHON
+
+((status == 0)) || fail_showing "the window is not what a screen reader needs"
+# "exit" over the bus ends the window through Qt's event loop.
 send exit
 wait_until 5 gone "$window" || fail_showing "'tallowick exit' did not end the window"
-note "ok: the window started for a line, and ended by one"

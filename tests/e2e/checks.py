@@ -1,5 +1,5 @@
-"""For the Python checks of the end-to-end scripts: each check printed and the verdict, and a
-recording of a null sink's monitor (16-bit mono) for audio.sh and speech_dispatcher.sh."""
+"""The checks of the end-to-end scripts' Python parts, and a recording of a null sink's monitor
+(16-bit mono) for audio.sh."""
 import array
 import math
 import sys
@@ -9,9 +9,10 @@ failures = []
 
 
 def check(ok, message):
+    """Prints the check; returns whether it passed."""
     print(("ok:   " if ok else "FAIL: ") + message, file=sys.stderr)
-    if not ok:
-        failures.append(message)
+    failures.extend([] if ok else [message])
+    return ok
 
 
 def finish():
@@ -21,9 +22,7 @@ def finish():
 class Recording:
     def __init__(self, path, rate):
         self.rate, self.block = rate, rate // 50  # blocks of 20 ms
-        self.samples = array.array("h")
-        with open(path, "rb") as f:
-            self.samples.frombytes(f.read())
+        self.samples = array.array("h", open(path, "rb").read())
         if sys.byteorder != "little":
             self.samples.byteswap()
 

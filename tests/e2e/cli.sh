@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# The program as started from a shell: its options and exit statuses, the start without a
-# display, line ends, and that only one instance runs per program directory.
+# The program as started from a shell: options and exit statuses, the start without a display,
+# line ends, orders kept over restarts (a full table too); against faults of the machine (killed
+# while it saves, no voice or audio device, closed standard streams, odd things in place of
+# settings.ini); one instance per program directory and no stale lock after SIGKILL; and
+# "shutdown" running temp.bat with the commands on PATH.
 #
 # Usage: cli.sh PROGRAM_DIR
 
@@ -10,117 +13,182 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/lib.sh"
 e2e_start "$@"
 
-out="$WORK/run.out" err="$WORK/run.err"
+out="$WORK/run.out" err="$WORK/run.err" settings="$prog/settings.ini"
 E2E_SHOW=("the run's standard output" "$out" "the run's standard error" "$err")
 dunwel='Yes, Dunwel is the man! ha ha ha'
+full='There is no room for another order.  Delete an order first.'
+bad='Incorrect entry, type help to list commands'
 
-# Runs the program with the arguments given and standard input from $input, at most 10 s;
-# sets `status` and leaves standard output and error in $out and $err.
-input=/dev/null
+# Runs the program with the arguments given and `input` (printf %b) on standard input, at most
+# 10 s; sets `status`, leaves standard output and error in $out and $err.
+input=
 run() {
+    printf '%b' "$input" >"$WORK/input"
     status=0
-    timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" "$@" <"$input" >"$out" 2>"$err" || status=$?
+    timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" "$@" <"$WORK/input" >"$out" 2>"$err" ||
+        status=$?
     ((status != 124)) || fail "tallowick $* did not end within 10 s"
 }
+# Fails unless the last run ended with 0 and wrote exactly $1 (printf %b); $2 says what.
+expect() { ((status == 0)) && printf '%b' "$1" | cmp -s - "$out" || fail_showing "$2"; }
 
-# --help and --version: text on standard output alone, status 0, no settings.ini.
 run --help
 ((status == 0)) && [[ ! -s $err ]] && grep -q -- '--terminal' "$out" ||
     fail_showing "tallowick --help did not tell of --terminal, alone on standard output, status 0"
 run --version
-((status == 0)) && [[ ! -s $err ]] && grep -qE '^tallowick [0-9]+(\.[0-9]+)+$' "$out" &&
-    (($(wc -l <"$out") == 1)) || fail_showing "tallowick --version: not one line 'tallowick VERSION'"
-[[ ! -e "$prog/settings.ini" ]] || fail "--help or --version created settings.ini"
-note "ok: --help and --version"
-
-# An unknown option: status 2, a message naming it on standard error, nothing on standard
-# output, and the program does not start (it would wait for input that never ends here).
+expect 'tallowick 1.2\n' "tallowick --version: not 'tallowick VERSION'"
+[[ ! -s $err && ! -e "$settings" ]] || fail_showing "--help or --version left traces"
 for args in --bogus -x '--terminal --bogus'; do
     # shellcheck disable=SC2086  # split on purpose
     run $args
     ((status == 2)) && [[ ! -s $out ]] && grep -qF -- "${args##* }" "$err" ||
         fail_showing "tallowick $args: not status 2 and a message naming the option"
 done
-note "ok: unknown options"
 
-# Without any display, plain `tallowick` starts in the terminal and says so on standard error,
-# in one line.
-printf 'dunwel\n' >"$WORK/dunwel.in"
-input="$WORK/dunwel.in"
-run
-((status == 0)) || fail_showing "tallowick without a display ended with status $status, not 0"
-printf '%s\n' "$dunwel" | cmp -s - "$out" ||
-    fail_showing "tallowick without a display did not answer 'dunwel' on standard output, alone"
-(($(grep -ci 'terminal' "$err") == 1)) ||
-    fail_showing "tallowick without a display did not say in one line that it uses the terminal"
-grep -i 'terminal' "$err" | grep -qiE 'display' ||
-    fail_showing "the line about the terminal does not say there is no display"
-note "ok: start without a display"
-
-# Every diagnostic names the program once, at the start of its line.
-if grep -q '^tallowick: tallowick:' "$err"; then
-    fail_showing "a diagnostic on standard error names the program twice"
-fi
-if grep -qv '^tallowick: ' "$err"; then
-    fail_showing "a line on standard error does not start with 'tallowick: '"
-fi
-note "ok: diagnostics"
-
-# A CR before the LF is dropped; a last line without a line end still counts; the output is
-# the same whether standard output is a file or a pipe.
-printf 'dunwel\r\norders\r\nstop' >"$WORK/crlf.in"
-input="$WORK/crlf.in"
+# Without a display, plain `tallowick` runs in the terminal and says so in one line. A CR
+# before the LF is dropped, blanks count, mistakes are answered as such, and a last line without
+# a line end is read, with standard output a pipe.
+printf 'dunwel\r\norders\r\n orders\n\nhelpme\nin\nin 0 s\nat 25:00\ndelete one\nexit now\nstop' >"$WORK/input"
 status=0
-timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal <"$input" 2>"$err" | cat >"$out" ||
-    status=$?
-((status == 0)) || fail_showing "tallowick --terminal with CR LF line ends failed ($status)"
-printf '%s\nThere are no standing orders\n\n' "$dunwel" | cmp -s - "$out" ||
-    fail_showing "CR LF line ends or the last line without a line end were not read as typed"
-note "ok: line ends"
+timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" <"$WORK/input" 2>"$err" | cat >"$out" || status=$?
+bads=$(for _ in {1..8}; do printf '%s\\n' "$bad"; done)
+expect "$dunwel\nThere are no standing orders\n$bads\n" "the lines were not read as typed"
+[[ $(grep -i terminal "$err" | grep -ci display) == 1 ]] ||
+    fail_showing "without a display, not told in one line that the terminal is used"
+# Every diagnostic names the program once, at the start of its line.
+! grep -q '^tallowick: tallowick:' "$err" && ! grep -qv '^tallowick: ' "$err" ||
+    fail_showing "a line on standard error does not start with 'tallowick: ' once"
+
+# Orders of every kind are kept in settings.ini over restarts; "exit" ends the input.
+input='in 2 h 10 m\nmark\nevery 5 m\nIN 90 S\nalarm 3 is bell\nexit\nmark\n'
+run --terminal
+set1='Alarm number 1 set for  2  hours  10  minutes \nMark number 2 set\nAlarm number 3 set for'
+expect "$set1 every  5  minutes \nAlarm number 4 set for  90  seconds \nAlarm 3, set to  bell.wav\n" \
+    "the first run did not set the orders"
+input='delete 2\ndelete 2\nmark\n'
+run --terminal
+expect 'Mark deleted.\nAlarm deleted.\nMark number 3 set\n' "the orders were not kept"
+# A full table of 50 orders refuses another one, also after a restart, until one is deleted.
+input="$(printf 'in %s h\\n' {4..50})mark\n"
+run --terminal
+[[ $(tail -n 1 "$out") == "$full" && $(grep -c '^Alarm number' "$out") == 47 ]] ||
+    fail_showing "a full table did not refuse the 51st order"
+input='in 5 m\ndelete 50\nmark\ndelete all\n'
+run --terminal
+expect "$full\nAlarm deleted.\nMark number 50 set\nAll alarms and marks deleted.\n" \
+    "after a restart, the full table was not as it was left"
+
+# Every save replaces the file all at once: killed at any moment, settings.ini is a whole table
+# (a count up to 50, five lines an order, each ended by CR LF), read without complaint.
+commands=$'in 5 m\nmark\nevery 1 h\nalarm 1 is bell\ndelete 2\nat 7:30pm\nin 1 d\ndelete 1\n'
+input=
+for round in $(seq 25); do
+    mkfifo "$WORK/feed$round"
+    (while printf '%s' "$commands"; do :; done >"$WORK/feed$round") 2>/dev/null &
+    feeder=$!
+    env PATH="$PROGRAM_PATH" "$tallowick" --terminal <"$WORK/feed$round" >/dev/null 2>&1 &
+    victim=$!
+    E2E_PIDS+=("$feeder" "$victim")
+    sleep "0.$((RANDOM % 4))$((RANDOM % 10))"
+    kill -KILL "$victim" 2>/dev/null || fail "round $round: the program had ended before the kill"
+    { wait "$victim"; kill -KILL "$feeder" && wait "$feeder"; } 2>/dev/null || true
+    if [[ -f $settings ]]; then
+        count=$(head -n1 "$settings" | tr -d ' \r')
+        [[ $count =~ ^[0-9]+$ ]] && ((count <= 50 && $(wc -l <"$settings") == 1 + 5 * count)) &&
+            ! grep -qv $'\r$' "$settings" || fail "round $round: settings.ini is not a whole table"
+    fi
+    run --terminal
+    ((status == 0)) && ! grep -q damaged "$err" && ! compgen -G "$settings.bad*" >/dev/null ||
+        fail_showing "round $round: the next start failed or found settings.ini damaged"
+done
+[[ -s $settings ]] || fail "no round saved anything: the commands never reached the program"
+
+# No voice and no audio device: each is told once, and every command still works and saves.
+rm -f "$settings"*
+input='in 5 m\nmark\norders\nalarm 1 is bell\ndelete 2\n'
+ESPEAK_DATA_PATH="$WORK/no-voice-data" SDL_AUDIODRIVER=no-such-driver run --terminal
+((status == 0 && $(wc -l <"$out") == 6 && $(wc -l <"$err") == 2)) &&
+    [[ $(tail -n1 "$out") == 'Mark deleted.' ]] && grep -q $'^ bell.wav\r$' "$settings" &&
+    grep -q 'speech is off' "$err" && grep -q 'sounds are off' "$err" ||
+    fail_showing "without voice or sound device: not told once each, or the commands failed"
+
+# Closed standard streams are opened on /dev/null before the lock file, which never gets text.
+rm -f "$settings"*
+printf 'in 5 m\nhelp\n' | timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal >&- 2>&- &&
+    grep -q $'^in  5  minutes \r$' "$settings" || fail "standard output and error closed: no save"
+timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal <&- >/dev/null 2>&1 ||
+    fail "the program with standard input closed did not end at once"
+[[ -f $prog/.tallowick.lock && ! -s $prog/.tallowick.lock ]] ||
+    fail "the lock file received text meant for a standard stream"
+
+# Odd things in place of settings.ini hang nothing: each is moved aside as settings.ini.bad
+# and told once, and the next save writes a fresh settings.ini.
+input='mark\n'
+for kind in fifo device directory sparse; do
+    rm -rf "$settings"*
+    case $kind in
+    fifo) mkfifo "$settings" ;;
+    device) ln -s /dev/zero "$settings" ;;
+    directory) mkdir "$settings" ;;
+    sparse) truncate -s 1G "$settings" ;;
+    esac
+    mkfifo "$settings.tmp"
+    run --terminal
+    ((status == 0 && $(grep -c 'settings.ini.bad' "$err") == 1)) &&
+        [[ -e $settings.bad || -L $settings.bad ]] && [[ -f $settings && ! -L $settings ]] &&
+        grep -q $'^mark\r$' "$settings" || fail_showing "settings.ini as a $kind: not kept aside"
+done
+rm -rf "$settings"*
+
+# From here on the program's PATH holds stubs of sleep and systemctl that note their
+# arguments; /bin/sh (which runs temp.bat) must find them alone, or the test stops here.
+stubs="$WORK/stubs" && mkdir "$stubs"
+for name in sleep systemctl; do
+    printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>%q\n' "$WORK/$name.calls" >"$stubs/$name"
+    chmod 755 "$stubs/$name"
+done
+[[ $(env -i PATH="$stubs" /bin/sh -c 'command -v sleep; command -v systemctl') == \
+    "$stubs/sleep"$'\n'"$stubs/systemctl" ]] || fail "/bin/sh does not find the stubs alone"
+PROGRAM_PATH=$stubs
 
 # One instance per program directory. The first keeps running on a FIFO held open here.
-mkfifo "$WORK/second.in"
 e2e_serve --terminal
 first=$program
 printf 'mark\ndunwel\n' >&3
 wait_until 10 has_line "$WORK/out" "$dunwel" || fail_showing "the first instance did not answer"
-[[ -s "$prog/settings.ini" ]] || fail "the first instance did not write settings.ini"
-settings_before=$(stat -c '%i %s %Y.%y' "$prog/settings.ini")
-cp "$prog/settings.ini" "$WORK/settings.before"
-
+cp "$settings" "$WORK/settings.before"
+settings_before=$(stat -c '%i %s %Y.%y' "$settings")
 # The second gets input that never ends, and a line that would change settings.ini: it must end
 # at once, by itself, silently, without reading anything.
+mkfifo "$WORK/second.in"
 exec 4<>"$WORK/second.in"
 printf 'mark\n' >&4
 status=0
 timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" --terminal <"$WORK/second.in" >"$out" 2>"$err" \
     3>&- 4>&- || status=$?
 exec 4>&-
-((status != 124)) || fail "a second instance did not end; it ran for 10 s beside the first"
-((status == 0)) || fail_showing "a second instance ended with status $status, not 0"
-[[ ! -s $out && ! -s $err ]] || fail_showing "a second instance wrote something"
-if ! cmp -s "$WORK/settings.before" "$prog/settings.ini" ||
-    [[ $(stat -c '%i %s %Y.%y' "$prog/settings.ini") != "$settings_before" ]]; then
-    fail "a second instance touched settings.ini"
-fi
-kill -0 "$first" 2>/dev/null || fail "the first instance ended when the second started"
-printf 'mark\n' >&3
+expect '' "a second instance did not end at once, silently, with status 0"
+[[ ! -s $err && $(stat -c '%i %s %Y.%y' "$settings") == "$settings_before" ]] &&
+    cmp -s "$WORK/settings.before" "$settings" ||
+    fail_showing "a second instance wrote something or touched settings.ini"
+
+# The first still answers, and its "shutdown" writes temp.bat (mode 600) and runs it detached.
+E2E_SHOW=(sleep "$WORK/sleep.calls" systemctl "$WORK/systemctl.calls" temp.bat "$prog/temp.bat")
+printf 'shutdown 1.5 s\nmark\n' >&3
 wait_until 10 has_line "$WORK/out" "Mark number 2 set" ||
     fail_showing "the first instance stopped answering after the second one started"
-note "ok: a second instance ends by itself, silently, leaving settings.ini alone"
+has_line "$WORK/out" 'Shutdown will occur in  1.5  seconds ' &&
+    has_line "$prog/temp.bat" 'sleep 2 && systemctl poweroff' &&
+    [[ $(stat -c %a "$prog/temp.bat") == 600 ]] || fail_showing "temp.bat was not written"
+# A fraction of a second is rounded up: the computer never goes down before the time asked.
+wait_until 5 has_line "$WORK/systemctl.calls" poweroff &&
+    [[ $(cat "$WORK"/*.calls) == $'2\npoweroff' ]] ||
+    fail_showing "temp.bat did not run 'sleep 2' and 'systemctl poweroff', once each"
 
 # Killed outright, the first leaves no lock behind: the next start works and finds its orders.
-{
-    kill -KILL "$first"
-    wait "$first"
-} 2>/dev/null || true
+{ kill -KILL "$first" && wait "$first"; } 2>/dev/null || true
 exec 3>&-
-printf 'delete 2\ndelete 1\n' >"$WORK/after.in"
-input="$WORK/after.in"
+input='delete 2\ndelete 1\n'
 run --terminal
-((status == 0)) || fail_showing "the start after SIGKILL ended with status $status"
-printf 'Mark deleted.\nMark deleted.\n' | cmp -s - "$out" ||
-    fail_showing "the start after SIGKILL did not run with the orders of the killed one"
-note "ok: no stale lock after SIGKILL"
-
+expect 'Mark deleted.\nMark deleted.\n' "the start after SIGKILL did not find the orders"
 echo "all command-line checks passed"

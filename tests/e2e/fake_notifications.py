@@ -1,15 +1,9 @@
 #!/usr/bin/env python3
-"""A stand-in desktop notification server for the bus test, on the test's own session bus.
+"""A stand-in notification server for the bus test. Appends to LOG one line per event:
+"notify ID URGENCY ACTION,KEYS BODY", "close ID", and Tallowick's signals "sounding N,N,..."
+and "spoken TEXT". Presses "stop" on the first notice PRESS_DELAY seconds after it came.
 
-Owns org.freedesktop.Notifications and appends one line per event to the log file LOG:
-  notify ID URGENCY ACTIONS BODY      a Notify call (ACTIONS: the action keys, comma-joined)
-  close ID                            a CloseNotification call
-  sounding N,N,...                    Tallowick's SoundingChanged signal
-  spoken TEXT                         Tallowick's Spoken signal
-With --press-first it presses the "stop" action of the first notice after PRESS_DELAY seconds,
-so the test can see that the alarm rang on meanwhile without a second notice.
-
-Usage: fake_notifications.py LOG [--press-first PRESS_DELAY]
+Usage: fake_notifications.py LOG PRESS_DELAY
 """
 import sys
 
@@ -25,13 +19,11 @@ PATH = "/org/freedesktop/Notifications"
 class Server(dbus.service.Object):
     def __init__(self, bus, log, press_delay):
         super().__init__(bus, PATH)
-        self.log = log
-        self.press_delay = press_delay
-        self.next_id = 1
+        self.log, self.press_delay, self.next_id = log, press_delay, 1
 
     def record(self, line):
         with open(self.log, "a", encoding="utf-8") as f:
-            f.write(line + "\n")
+            print(line, file=f)
 
     @dbus.service.method(NAME, in_signature="susssasa{sv}i", out_signature="u")
     def Notify(self, app, replaces, icon, summary, body, actions, hints, timeout):
@@ -39,27 +31,15 @@ class Server(dbus.service.Object):
         self.next_id += 1
         keys = ",".join(str(a) for a in actions[0::2])
         self.record(f"notify {nid} {int(hints.get('urgency', -1))} {keys} {body}")
-        if self.press_delay is not None:
-            delay, self.press_delay = self.press_delay, None
-            GLib.timeout_add(int(delay * 1000), self.press, nid)
+        if nid == 1:
+            GLib.timeout_add(int(self.press_delay * 1000),
+                             lambda: self.ActionInvoked(dbus.UInt32(nid), "stop") and False)
         return nid
-
-    def press(self, nid):
-        self.ActionInvoked(dbus.UInt32(nid), "stop")
-        return False
 
     @dbus.service.method(NAME, in_signature="u")
     def CloseNotification(self, nid):
         self.record(f"close {nid}")
         self.NotificationClosed(nid, dbus.UInt32(3))
-
-    @dbus.service.method(NAME, out_signature="as")
-    def GetCapabilities(self):
-        return ["actions", "body"]
-
-    @dbus.service.method(NAME, out_signature="ssss")
-    def GetServerInformation(self):
-        return ("fake", "tallowick-tests", "1", "1.2")
 
     @dbus.service.signal(NAME, signature="us")
     def ActionInvoked(self, nid, key):
@@ -70,22 +50,14 @@ class Server(dbus.service.Object):
         pass
 
 
-def main():
-    log = sys.argv[1]
-    press_delay = float(sys.argv[3]) if len(sys.argv) > 3 and sys.argv[2] == "--press-first" else None
-    DBusGMainLoop(set_as_default=True)
-    bus = dbus.SessionBus()
-    server = Server(bus, log, press_delay)
-    bus.add_signal_receiver(
-        lambda numbers: server.record("sounding " + ",".join(str(int(n)) for n in numbers)),
-        signal_name="SoundingChanged", dbus_interface="io.github.tallowick.Tallowick")
-    bus.add_signal_receiver(lambda text: server.record("spoken " + text),
-                            signal_name="Spoken", dbus_interface="io.github.tallowick.Tallowick")
-    # The name last: the test waits for it, and everything must be in place by then.
-    name = dbus.service.BusName(NAME, bus)  # kept: dropping it gives the name up
-    GLib.MainLoop().run()
-    del name
-
-
-if __name__ == "__main__":
-    main()
+DBusGMainLoop(set_as_default=True)
+bus = dbus.SessionBus()
+server = Server(bus, sys.argv[1], float(sys.argv[2]))
+bus.add_signal_receiver(
+    lambda numbers: server.record("sounding " + ",".join(str(int(n)) for n in numbers)),
+    signal_name="SoundingChanged", dbus_interface="io.github.tallowick.Tallowick")
+bus.add_signal_receiver(lambda text: server.record("spoken " + text),
+                        signal_name="Spoken", dbus_interface="io.github.tallowick.Tallowick")
+# The name last: the test waits for it, and everything must be in place by then.
+name = dbus.service.BusName(NAME, bus)  # kept: dropping it gives the name up
+GLib.MainLoop().run()
