@@ -1,20 +1,32 @@
-// The core's unit tests: dates, the settings file, typed text and numbers, and the commands on
-// a core with fakes. Sessions as a user has them are in transcripts/.
+// The core's unit tests: dates, the settings file, typed text and numbers, the commands and the
+// clock's tick on a core with fakes, the sessions in transcripts/, and the POSIX adapters.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
+#include "clock/time_wording.h"
 #include "commands/duration_phrase.h"
 #include "commands/number.h"
 #include "commands/text.h"
 #include "fakes.h"
+#include "platform/posix_adapters.h"
 
 namespace tallowick {
 namespace {
+
+namespace fs = std::filesystem;
 
 const std::string kNotSaved = std::string(" | queue:") + Core::kNotSavedNotice;
 
@@ -364,6 +376,300 @@ TEST(CommandTest, TheSoundStopsWithTheOrderThatRangItAndThePanelIsWiped) {
         EXPECT_EQ(rig.player.stops, stops) << lines;
         EXPECT_EQ(rig.canvas.rows.empty(), wiped) << lines;
     }
+}
+
+TEST(TimeWordingTest, WordsSecondsLongForSpeechAndShortForThePanel) {
+    struct Row {
+        int64_t seconds;
+        const char* longText;
+        const char* shortText;
+    } rows[] = {
+        {0, "0 seconds", "0 s"},
+        {3600, "1 hours 0 seconds", "1 h 0 s"},
+        {694861, "1 weeks 1 days 1 hours 1 minutes 1 seconds", "1 w 1 d 1 h 1 m 1 s"},
+        {315537897599, "521722 weeks 4 days 23 hours 59 minutes 59 seconds",
+         "521722 w 4 d 23 h 59 m 59 s"},
+    };
+    for (const Row& row : rows) {
+        const TimeWording wording = wordSeconds(row.seconds);
+        EXPECT_EQ(wording.longText, row.longText);
+        EXPECT_EQ(wording.shortText, row.shortText);
+    }
+}
+
+TEST(TimeWordingTest, AlarmsCountDownMarksCountUpNeitherBelowZero) {
+    const DateTime now = *DateTime::make(2026, 12, 6, 12, 0, 0);
+    const Order alarm{"in ", now.plusSecondsClamped(90), 0, "chime.wav", 0};
+    const Order mark{"mark", now.plusSecondsClamped(-90), 0, "", 0};
+    EXPECT_EQ(secondsValue(alarm, now), 90);
+    EXPECT_EQ(secondsValue(mark, now), 90);
+    EXPECT_EQ(secondsValue(alarm, now.plusSecondsClamped(1000)), 0);
+    EXPECT_EQ(secondsValue(mark, now.plusSecondsClamped(-1000)), 0);
+    const Order markLookalike{"Mark", now.plusSecondsClamped(-90), 0, "", 0};
+    EXPECT_EQ(secondsValue(markLookalike, now), 0);  // only "mark" exactly is a mark
+}
+
+struct TickTest : ::testing::Test {
+    Rig rig;
+    // The panel after one tick.
+    std::map<int, std::string> tick() {
+        rig.core.tick();
+        return rig.canvas.rows;
+    }
+};
+
+// The twentieth row lies below the panel's edge; a mark in its first second is red on green.
+TEST_F(TickTest, DrawsEveryRowInItsColoursBelowThePanelsEdgeToo) {
+    rig.type("in 1 h 2 m 5 s");
+    rig.type("mark");
+    rig.type("in 1 s");
+    rig.clock.advance(1);
+    EXPECT_EQ(tick(), (std::map<int, std::string>{{0, "white: black 1 h 2 m 4 s"},
+                                                  {18, "green: black 1 s"},
+                                                  {36, "white: red 0 s"}}));
+    for (int i = 0; i < 17; ++i) rig.type("mark");
+    EXPECT_EQ(tick().size(), 20u);
+    EXPECT_EQ(rig.canvas.rows[342], "green: red 0 s");
+}
+
+TEST_F(TickTest, AHugePeriodHoldsAtTheCalendarsEnd) {
+    rig.files.files[Rig::kSettings] =
+        " 1 \r\nevery\r\n12/6/2026 3:22:01 AM\r\n 9223372036854775807 \r\nx.wav\r\n 0 \r\n";
+    rig.core.load();
+    tick();
+    EXPECT_EQ(rig.order(1).due, DateTime::latest());
+}
+
+TEST_F(TickTest, AnOutputThatWillNotOpenIsToldOnceAndTheRingWaitsForIt) {
+    rig.type("every 1 m");
+    rig.voice.requests.clear();
+    rig.clock.advance(59);
+    tick();
+    EXPECT_EQ(rig.player.prepares, 1);  // the output is made ready a second ahead
+    rig.player.outputFails = true;
+    for (int i = 0; i < 3; ++i) {
+        rig.clock.advance(1);
+        tick();
+    }
+    EXPECT_EQ(rig.diagnostics.lines.size(), 1u);
+    EXPECT_EQ(rig.voice.requests,
+              std::vector<std::string>{std::string("queue:") + Core::kSoundFailedNotice});
+    rig.player.outputFails = false;
+    rig.clock.advance(1);
+    tick();
+    EXPECT_EQ(rig.player.played.size(), 1u);  // the periodic ring was kept, not skipped
+    EXPECT_EQ(rig.order(1).due, rig.clock.time.plusSecondsClamped(60));
+    EXPECT_EQ(rig.diagnostics.lines.size(), 2u);
+    EXPECT_EQ(rig.voice.last(), std::string("queue:") + Core::kSoundBackNotice);
+    rig.clock.advance(1);
+    tick();
+    EXPECT_EQ(rig.diagnostics.lines.size(), 2u);
+}
+
+// Each file in transcripts/ is a session on fakes, from 12/6/2026 14:05:09 with no orders:
+// "> " types a line, "@ tick" lets a second pass, "@ advance N" moves the clock; then "< said|",
+// "<< queued|", "* play sound|", the first on the same line. "@ incorrect a|b" expects only the
+// incorrect-entry reply to each, the orders unchanged. The replay must write the file anew.
+std::string replay(const std::string& expected) {
+    Rig rig;
+    std::istringstream in(expected);
+    std::string out;
+    size_t heard = 0, played = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("<") || line.starts_with("* ")) continue;
+        size_t end = line.size();
+        for (const char* event : {" < ", " << ", " * play "}) end = std::min(end, line.find(event));
+        line.resize(end);
+        if (line.starts_with("> ")) {
+            rig.core.line(line.substr(2));
+        } else if (line == "@ tick") {
+            rig.clock.advance(1);
+            rig.core.tick();
+        } else if (line.starts_with("@ advance ")) {
+            rig.clock.advance(std::stoll(line.substr(10)));
+        } else if (line.starts_with("@ incorrect ")) {
+            std::istringstream typed(line.substr(12));
+            for (std::string entry; std::getline(typed, entry, '|');) {
+                const OrderTable before = rig.core.table();
+                const std::string said = rig.type(entry);
+                if (said != "say:" + std::string(Core::kIncorrectEntryReply) ||
+                    !(rig.core.table() == before)) {
+                    line += "\n! " + entry + ": " + said;
+                }
+            }
+            heard = rig.voice.requests.size();
+        }
+        std::string events;
+        for (; heard < rig.voice.requests.size(); ++heard) {
+            const std::string& r = rig.voice.requests[heard];
+            events += (r.starts_with("say:") ? "< " + r.substr(4) : "<< " + r.substr(6)) + "|\n";
+        }
+        for (; played < rig.player.played.size(); ++played) {
+            events += "* play " + rig.player.played[played] + "|\n";
+        }
+        out += line + (events.empty() ? "\n" : " " + events);
+    }
+    return out;
+}
+
+TEST(TranscriptTest, EverySessionSoundsAsWritten) {
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(TRANSCRIPTS_DIR)) {
+        if (entry.path().extension() != ".txt") continue;
+        ++files;
+        std::ifstream file(entry.path(), std::ios::binary);
+        std::stringstream text;
+        text << file.rdbuf();
+        EXPECT_EQ(replay(text.str()), text.str()) << entry.path().filename();
+    }
+    EXPECT_GT(files, 0);
+}
+
+struct PosixFilesTest : ::testing::Test {
+    fs::path dir;
+    PosixFiles files;
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("tallowick-files-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override {
+        fs::permissions(dir, fs::perms::owner_all);
+        fs::remove_all(dir);
+    }
+    std::string path(const char* name) const { return (dir / name).string(); }
+};
+
+TEST_F(PosixFilesTest, ReplaceWritesTheWholeFileAndLeavesNoTemporaryFile) {
+    ASSERT_TRUE(files.replace(path("settings.ini"), "old", 0644));
+    ASSERT_TRUE(files.replace(path("settings.ini"), std::string("new\0\r\n", 6), 0600));
+    std::string read;
+    ASSERT_EQ(files.read(path("settings.ini"), read, 100), ReadResult::ok);
+    EXPECT_EQ(read, std::string("new\0\r\n", 6));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    // A kept copy of a private file stays private, whatever the umask, and is never overwritten.
+    ASSERT_EQ(files.createNew(path("settings.ini.bad"), "new"), CreateResult::ok);
+    struct stat info {};
+    ASSERT_EQ(::stat(path("settings.ini.bad").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(files.createNew(path("settings.ini.bad"), "other"), CreateResult::exists);
+    ASSERT_EQ(files.read(path("settings.ini.bad"), read, 100), ReadResult::ok);
+    EXPECT_EQ(read, "new");
+    // A save that cannot be made fails and keeps the old file.
+    EXPECT_FALSE(files.replace(path("no-such-dir/settings.ini"), "x", 0644));
+    if (::geteuid() == 0) return;  // root writes into read-only directories
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(files.replace(path("settings.ini"), "newer", 0644));
+    EXPECT_EQ(files.read(path("settings.ini"), read, 100), ReadResult::ok);
+    EXPECT_EQ(read, std::string("new\0\r\n", 6));
+}
+
+// Whatever a name in the data directory holds, reading it neither waits nor fills memory, and
+// it can be moved aside.
+TEST_F(PosixFilesTest, ReadReturnsAtOnceWhateverTheNameHolds) {
+    struct Row {
+        const char* kind;
+        std::function<void(const std::string&)> make;
+        ReadResult read;
+    } rows[] = {
+        {"nothing", [](const std::string&) {}, ReadResult::missing},
+        {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, ReadResult::notRegular},
+        {"a sparse gigabyte",
+         [](const std::string& p) { fs::resize_file((std::ofstream(p), p), 1 << 30); },
+         ReadResult::tooLarge},
+        {"a file at the cap",
+         [](const std::string& p) { std::ofstream(p) << std::string(100, 'x'); }, ReadResult::ok},
+    };
+    ::alarm(20);  // a read that waits forever: fail rather than hang
+    for (const Row& row : rows) {
+        const std::string name = path(row.kind);
+        row.make(name);
+        std::string read = "stale";
+        EXPECT_EQ(files.read(name, read, 100), row.read) << row.kind;
+        EXPECT_EQ(read.size(), row.read == ReadResult::ok ? 100u : 0u) << row.kind;
+        if (row.read == ReadResult::missing) continue;
+        EXPECT_EQ(files.keepAside(name, name + ".bad"), CreateResult::ok) << row.kind;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(name))) << row.kind;
+        row.make(name);
+        EXPECT_EQ(files.keepAside(name, name + ".bad"), CreateResult::exists) << row.kind;
+    }
+    ::alarm(0);
+}
+
+// A temporary file left by an earlier save, whatever it is, is replaced, never written into or
+// through.
+TEST_F(PosixFilesTest, ReplaceIsNeverBlockedByAStaleTemporaryFile) {
+    struct Row {
+        const char* kind;
+        std::function<void(const std::string&)> make;
+    } rows[] = {
+        {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }},
+        {"a link elsewhere",
+         [this](const std::string& p) { fs::create_symlink(path("victim"), p); }},
+    };
+    ::alarm(20);
+    for (const Row& row : rows) {
+        row.make(path("settings.ini.tmp"));
+        EXPECT_TRUE(files.replace(path("settings.ini"), row.kind, 0666)) << row.kind;
+        std::string read;
+        EXPECT_EQ(files.read(path("settings.ini"), read, 100), ReadResult::ok);
+        EXPECT_EQ(read, row.kind);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path("settings.ini.tmp")))) << row.kind;
+    }
+    ::alarm(0);
+    EXPECT_FALSE(fs::exists(path("victim")));
+}
+
+// A saved file keeps the mode the user gave it; a new one follows the umask; neither is ever
+// more open than the caller allows.
+TEST_F(PosixFilesTest, ReplaceKeepsTheModeOfTheFileItReplaces) {
+    struct Row {
+        int existing;  // 0: no file yet
+        int mode;
+        mode_t umask;
+        unsigned expected;
+    } rows[] = {
+        {0, 0666, 022, 0644},    {0, 0666, 077, 0600},    {0600, 0666, 022, 0600},
+        {0640, 0666, 077, 0640}, {0666, 0600, 022, 0600},
+    };
+    for (const Row& row : rows) {
+        fs::remove(path("settings.ini"));
+        if (row.existing) {
+            std::ofstream(path("settings.ini")) << "old";
+            ::chmod(path("settings.ini").c_str(), static_cast<mode_t>(row.existing));
+        }
+        const mode_t saved = ::umask(row.umask);
+        EXPECT_TRUE(files.replace(path("settings.ini"), "new", row.mode));
+        ::umask(saved);
+        struct stat info {};
+        ASSERT_EQ(::stat(path("settings.ini").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, row.expected)
+            << std::oct << row.existing << " " << row.umask;
+    }
+}
+
+// A harmless script: it only records how many arguments it got, and its session.
+TEST_F(PosixFilesTest, TheShellRunsTheScriptDetachedWithNothingOfTheUsersInIt) {
+    const std::string marker = path("ran"), script = path("temp.bat");
+    std::ofstream(script) << "echo $# $(ps -o sid= -p $$) >'" + marker + ".tmp'; mv '" + marker +
+                                 ".tmp' '" + marker + "'\n";
+    ASSERT_TRUE(PosixShell().runScript(script));
+    for (int i = 0; i < 500 && !fs::exists(marker); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::ifstream in(marker);
+    int argc = -1;
+    long sid = 0;
+    ASSERT_TRUE(in >> argc) << "the script did not run";
+    EXPECT_EQ(argc, 0);
+    EXPECT_TRUE(!(in >> sid) || sid != ::getsid(0)) << "it runs in our session";
+}
+
+TEST(SystemClockTest, ReadsTheLocalTimeOfDay) {
+    const WallTime t = SystemClock().now();
+    EXPECT_TRUE(t.year >= 2020 && t.second <= 59) << t.year;
 }
 
 }  // namespace
