@@ -9,6 +9,7 @@
 #include <chrono>
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -665,6 +666,22 @@ TEST_F(PosixFilesTest, TheShellRunsTheScriptDetachedWithNothingOfTheUsersInIt) {
     ASSERT_TRUE(in >> argc) << "the script did not run";
     EXPECT_EQ(argc, 0);
     EXPECT_TRUE(!(in >> sid) || sid != ::getsid(0)) << "it runs in our session";
+}
+
+// Started with its standard streams closed, the program opens them on /dev/null, so that no file
+// it opens later takes their numbers. std::exit, not _exit: the coverage counts are written.
+TEST(StandardStreamsTest, ClosedOnesAreOpenedOnDevNull) {
+    EXPECT_EXIT(
+        {
+            for (int fd = 0; fd <= 2; ++fd) ::close(fd);
+            bool ok = openClosedStandardStreams();
+            for (int fd = 0; fd <= 2; ++fd) {
+                struct stat info {};
+                ok = ok && ::fstat(fd, &info) == 0 && S_ISCHR(info.st_mode);
+            }
+            std::exit(ok ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(SystemClockTest, ReadsTheLocalTimeOfDay) {
