@@ -402,15 +402,10 @@ TEST_F(Form1Test, ThePanelShowsAlarmsWhiteRingingRedAndMarksGreenUntilAnOrderIsR
 // fed and the output read by threads of their own, as a shell pipe would; the output is read
 // only once `startReading` says so.
 struct TerminalRun {
-    FakeClock clock;
-    FakeVoice spoken;
-    FakeSoundPlayer fakePlayer;
-    FakeCanvas canvas;
-    FakeShell shell;
-    MemoryFiles memoryFiles;
-    FakeDiagnostics diagnostics;
-    Files* files = &memoryFiles;
-    SoundPlayer* player = &fakePlayer;
+    Rig fakes;  // its own core stays unused
+    FakeClock& clock = fakes.clock;
+    Files* files = &fakes.files;
+    SoundPlayer* player = &fakes.player;
     std::function<bool()> startReading = [] { return true; };
     std::string output;
 
@@ -436,8 +431,10 @@ struct TerminalRun {
             writeAll(out[1], std::string(static_cast<size_t>(prefilledOutputBytes), '#'));
         }
         {
-            EchoingVoice voice(spoken, out[1]);
-            Core core(Seams{clock, voice, *player, canvas, shell, *files, diagnostics}, "/prog");
+            EchoingVoice voice(fakes.voice, out[1]);
+            Core core(
+                Seams{clock, voice, *player, fakes.canvas, fakes.shell, *files, fakes.diagnostics},
+                "/prog");
             SecondTicker unstarted;  // the run ends long before a second passes
             runTerminal(core, ticker ? *ticker : unstarted,
                         TerminalOptions{in[0], out[1], interactive, {}});
@@ -580,10 +577,8 @@ TEST(EspeakVoiceTest, AReplyIsBriskEnglishSpeechClearOfClipping) {
     const double seconds = static_cast<double>(samples.size()) / sampleRate;
     int peak = 0;
     for (short s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
-    EXPECT_GT(seconds, 1.65);
-    EXPECT_LT(seconds, 1.95);
-    EXPECT_GT(peak, 32767 * 8 / 10) << "well below full volume";
-    EXPECT_LT(peak, 32767) << "at or into clipping";
+    EXPECT_TRUE(seconds > 1.65 && seconds < 1.95) << seconds;
+    EXPECT_TRUE(peak > 32767 * 8 / 10 && peak < 32767) << "below full volume or clipping: " << peak;
 
     // The engine, once taken for rendering, is refused to speech with a one-line reason.
     EXPECT_EQ(EspeakVoice::create(error), nullptr);
@@ -747,10 +742,6 @@ TEST_F(SdlSoundPlayerTest, ADeviceThatWillNotOpenIsReportedByEveryPlayUntilItOpe
 
 constexpr double fullScale = 32768.0;
 
-double dbfs(double amplitude) {
-    return 20.0 * std::log10(amplitude / fullScale);
-}
-
 double rms(std::span<const std::int16_t> s) {
     double sum = 0.0;
     for (std::int16_t v : s) sum += static_cast<double>(v) * v;
@@ -763,6 +754,7 @@ double rms(std::span<const std::int16_t> s) {
 // so chime and windup must fit in about a second; the deep bell may ring out.
 TEST(SoundFilesTest, EachIsAClearClickFreeWaveOfItsLengthAndPitch) {
     constexpr size_t twoMs = 88;
+    const auto dbfs = [](double amplitude) { return 20.0 * std::log10(amplitude / fullScale); };
     const struct {
         const char* file;
         double minSeconds, maxSeconds, minCrossings, maxCrossings;  // zero crossings a second

@@ -380,21 +380,16 @@ TEST(CommandTest, TheSoundStopsWithTheOrderThatRangItAndThePanelIsWiped) {
 }
 
 TEST(TimeWordingTest, WordsSecondsLongForSpeechAndShortForThePanel) {
-    struct Row {
-        int64_t seconds;
-        const char* longText;
-        const char* shortText;
-    } rows[] = {
+    const std::tuple<int64_t, std::string, std::string> rows[] = {
         {0, "0 seconds", "0 s"},
         {3600, "1 hours 0 seconds", "1 h 0 s"},
         {694861, "1 weeks 1 days 1 hours 1 minutes 1 seconds", "1 w 1 d 1 h 1 m 1 s"},
         {315537897599, "521722 weeks 4 days 23 hours 59 minutes 59 seconds",
          "521722 w 4 d 23 h 59 m 59 s"},
     };
-    for (const Row& row : rows) {
-        const TimeWording wording = wordSeconds(row.seconds);
-        EXPECT_EQ(wording.longText, row.longText);
-        EXPECT_EQ(wording.shortText, row.shortText);
+    for (const auto& [seconds, longText, shortText] : rows) {
+        EXPECT_EQ(wordSeconds(seconds).longText, longText);
+        EXPECT_EQ(wordSeconds(seconds).shortText, shortText);
     }
 }
 
