@@ -459,23 +459,19 @@ TEST(TerminalFrontendTest, AnInteractiveTerminalGetsAPromptAfterEachAnswer) {
 // endless line costs no memory.
 TEST(TerminalFrontendTest, ALineOverTheCapIsIncorrectAndItsBytesAreDropped) {
     const std::string incorrect = std::string(Core::kIncorrectEntryReply) + "\n";
-    struct Row {
-        std::string input;
-        std::string output;
-    } rows[] = {
+    const std::pair<std::string, std::string> rows[] = {
         {std::string(Core::kMaxLineBytes, 'x') + "\r\ntime\n", incorrect + "14:05:09\n"},
         {std::string(Core::kMaxLineBytes + 1, 'x') + "\ntime", incorrect + "14:05:09\n"},
         {std::string(16 << 20, 'x'), incorrect},  // no line end before the input ends
     };
-    for (const Row& row : rows) {
+    for (const auto& [input, output] : rows) {
         rusage before{}, after{};
         ::getrusage(RUSAGE_SELF, &before);
         TerminalRun t;
-        t.run(row.input);
+        t.run(input);
         ::getrusage(RUSAGE_SELF, &after);
-        EXPECT_EQ(t.output, row.output) << row.input.size();
-        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 8 << 10)
-            << "KiB more for " << row.input.size();
+        EXPECT_EQ(t.output, output) << input.size();
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 8 << 10) << "KiB more for " << input.size();
     }
 }
 
@@ -535,12 +531,8 @@ TEST(TerminalFrontendTest, ALongBatchIntoABlockedPipeLetsEveryTickRingOnTime) {
 // at once when the clock was set.
 TEST(SecondTickerTest, TicksOncePerSecondAndAtOnceWhenTheClockIsSet) {
     constexpr ssize_t kExpired = sizeof(uint64_t);
-    struct Row {
-        ssize_t readBytes;
-        int readError;
-        int64_t second;
-        bool tick;
-    } rows[] = {
+    // What the timer's read gave, its errno, the second of the clock, and whether it ticks.
+    const std::tuple<ssize_t, int, int64_t, bool> rows[] = {
         {kExpired, 0, 100, true},     // the boundary of second 100
         {kExpired, 0, 100, false},    // woken again within it
         {-1, ECANCELED, 100, false},  // the clock set within the same second
@@ -550,9 +542,8 @@ TEST(SecondTickerTest, TicksOncePerSecondAndAtOnceWhenTheClockIsSet) {
         {-1, ECANCELED, 3641, true},  // set forward an hour
     };
     SecondTicker ticker;
-    for (const Row& row : rows) {
-        EXPECT_EQ(ticker.decide(row.readBytes, row.readError, row.second), row.tick)
-            << row.second << " " << row.readError;
+    for (const auto& [readBytes, readError, second, tick] : rows) {
+        EXPECT_EQ(ticker.decide(readBytes, readError, second), tick) << second << " " << readError;
     }
 }
 

@@ -547,9 +547,8 @@ TEST_F(PosixFilesTest, ReplaceWritesTheWholeFileAndLeavesNoTemporaryFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     // A kept copy of a private file stays private, whatever the umask, and is never overwritten.
     ASSERT_EQ(files.createNew(path("settings.ini.bad"), "new"), CreateResult::ok);
-    struct stat info {};
-    ASSERT_EQ(::stat(path("settings.ini.bad").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(fs::status(path("settings.ini.bad")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(files.createNew(path("settings.ini.bad"), "other"), CreateResult::exists);
     ASSERT_EQ(files.read(path("settings.ini.bad"), read, 100), ReadResult::ok);
     EXPECT_EQ(read, "new");
@@ -565,11 +564,7 @@ TEST_F(PosixFilesTest, ReplaceWritesTheWholeFileAndLeavesNoTemporaryFile) {
 // Whatever a name in the data directory holds, reading it neither waits nor fills memory, and
 // it can be moved aside.
 TEST_F(PosixFilesTest, ReadReturnsAtOnceWhateverTheNameHolds) {
-    struct Row {
-        const char* kind;
-        std::function<void(const std::string&)> make;
-        ReadResult read;
-    } rows[] = {
+    const std::tuple<const char*, std::function<void(const std::string&)>, ReadResult> rows[] = {
         {"nothing", [](const std::string&) {}, ReadResult::missing},
         {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, ReadResult::notRegular},
         {"a sparse gigabyte",
@@ -579,17 +574,17 @@ TEST_F(PosixFilesTest, ReadReturnsAtOnceWhateverTheNameHolds) {
          [](const std::string& p) { std::ofstream(p) << std::string(100, 'x'); }, ReadResult::ok},
     };
     ::alarm(20);  // a read that waits forever: fail rather than hang
-    for (const Row& row : rows) {
-        const std::string name = path(row.kind);
-        row.make(name);
+    for (const auto& [kind, make, result] : rows) {
+        const std::string name = path(kind);
+        make(name);
         std::string read = "stale";
-        EXPECT_EQ(files.read(name, read, 100), row.read) << row.kind;
-        EXPECT_EQ(read.size(), row.read == ReadResult::ok ? 100u : 0u) << row.kind;
-        if (row.read == ReadResult::missing) continue;
-        EXPECT_EQ(files.keepAside(name, name + ".bad"), CreateResult::ok) << row.kind;
-        EXPECT_FALSE(fs::exists(fs::symlink_status(name))) << row.kind;
-        row.make(name);
-        EXPECT_EQ(files.keepAside(name, name + ".bad"), CreateResult::exists) << row.kind;
+        EXPECT_EQ(files.read(name, read, 100), result) << kind;
+        EXPECT_EQ(read.size(), result == ReadResult::ok ? 100u : 0u) << kind;
+        if (result == ReadResult::missing) continue;
+        EXPECT_EQ(files.keepAside(name, name + ".bad"), CreateResult::ok) << kind;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(name))) << kind;
+        make(name);
+        EXPECT_EQ(files.keepAside(name, name + ".bad"), CreateResult::exists) << kind;
     }
     ::alarm(0);
 }
@@ -597,22 +592,19 @@ TEST_F(PosixFilesTest, ReadReturnsAtOnceWhateverTheNameHolds) {
 // A temporary file left by an earlier save, whatever it is, is replaced, never written into or
 // through.
 TEST_F(PosixFilesTest, ReplaceIsNeverBlockedByAStaleTemporaryFile) {
-    struct Row {
-        const char* kind;
-        std::function<void(const std::string&)> make;
-    } rows[] = {
+    const std::pair<const char*, std::function<void(const std::string&)>> rows[] = {
         {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }},
         {"a link elsewhere",
          [this](const std::string& p) { fs::create_symlink(path("victim"), p); }},
     };
     ::alarm(20);
-    for (const Row& row : rows) {
-        row.make(path("settings.ini.tmp"));
-        EXPECT_TRUE(files.replace(path("settings.ini"), row.kind, 0666)) << row.kind;
+    for (const auto& [kind, make] : rows) {
+        make(path("settings.ini.tmp"));
+        EXPECT_TRUE(files.replace(path("settings.ini"), kind, 0666)) << kind;
         std::string read;
         EXPECT_EQ(files.read(path("settings.ini"), read, 100), ReadResult::ok);
-        EXPECT_EQ(read, row.kind);
-        EXPECT_FALSE(fs::exists(fs::symlink_status(path("settings.ini.tmp")))) << row.kind;
+        EXPECT_EQ(read, kind);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path("settings.ini.tmp")))) << kind;
     }
     ::alarm(0);
     EXPECT_FALSE(fs::exists(path("victim")));
@@ -621,28 +613,22 @@ TEST_F(PosixFilesTest, ReplaceIsNeverBlockedByAStaleTemporaryFile) {
 // A saved file keeps the mode the user gave it; a new one follows the umask; neither is ever
 // more open than the caller allows.
 TEST_F(PosixFilesTest, ReplaceKeepsTheModeOfTheFileItReplaces) {
-    struct Row {
-        int existing;  // 0: no file yet
-        int mode;
-        mode_t umask;
-        unsigned expected;
-    } rows[] = {
+    // The mode of the file there (0: none), the mode asked, the umask, the mode got.
+    const std::tuple<int, int, mode_t, int> rows[] = {
         {0, 0666, 022, 0644},    {0, 0666, 077, 0600},    {0600, 0666, 022, 0600},
         {0640, 0666, 077, 0640}, {0666, 0600, 022, 0600},
     };
-    for (const Row& row : rows) {
+    for (const auto& [existing, mode, umask, expected] : rows) {
         fs::remove(path("settings.ini"));
-        if (row.existing) {
+        if (existing) {
             std::ofstream(path("settings.ini")) << "old";
-            ::chmod(path("settings.ini").c_str(), static_cast<mode_t>(row.existing));
+            ::chmod(path("settings.ini").c_str(), static_cast<mode_t>(existing));
         }
-        const mode_t saved = ::umask(row.umask);
-        EXPECT_TRUE(files.replace(path("settings.ini"), "new", row.mode));
+        const mode_t saved = ::umask(umask);
+        EXPECT_TRUE(files.replace(path("settings.ini"), "new", mode));
         ::umask(saved);
-        struct stat info {};
-        ASSERT_EQ(::stat(path("settings.ini").c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 0777, row.expected)
-            << std::oct << row.existing << " " << row.umask;
+        EXPECT_EQ(int(fs::status(path("settings.ini")).permissions()), expected)
+            << std::oct << existing << " " << umask;
     }
 }
 
