@@ -245,24 +245,15 @@ TEST(InstanceLockTest, AScriptTheHolderStartedDoesNotHoldTheLock) {
 OrderTable tableOf(std::initializer_list<std::string> orders) {
     OrderTable table;
     for (std::string words : orders) {
-        Order order;
-        if (!words.empty() && words.back() == '!') {
-            words.pop_back();
-            order.sounding = 1;
-        }
-        order.description = words;
-        order.soundFile = "chime.wav";
-        table.append(order);
+        const bool sounding = words.ends_with('!');
+        if (sounding) words.pop_back();
+        table.append({words, DateTime(), 0, "chime.wav", sounding});
     }
     return table;
 }
 
 TEST(RingingTest, AnOrderKeepsItsRingingAcrossRenumbering) {
-    const struct {
-        const char* what;
-        OrderTable before, after;
-        std::vector<int> started;
-    } rows[] = {
+    const std::tuple<const char*, OrderTable, OrderTable, std::vector<int>> rows[] = {
         {"starts", tableOf({"in 1 h", "in 5 m"}), tableOf({"in 1 h", "in 5 m!"}), {2}},
         {"rings on", tableOf({"in 5 m!"}), tableOf({"in 5 m!"}), {}},
         {"renumbered by a delete", tableOf({"mark", "in 5 m!"}), tableOf({"in 5 m!"}), {}},
@@ -272,8 +263,8 @@ TEST(RingingTest, AnOrderKeepsItsRingingAcrossRenumbering) {
          {2}},
         {"stopped", tableOf({"in 5 m!"}), tableOf({}), {}},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(startedSounding(row.before, row.after), row.started) << row.what;
+    for (const auto& [what, before, after, started] : rows) {
+        EXPECT_EQ(startedSounding(before, after), started) << what;
     }
 }
 
@@ -746,18 +737,17 @@ double rms(std::span<const std::int16_t> s) {
 TEST(SoundFilesTest, EachIsAClearClickFreeWaveOfItsLengthAndPitch) {
     constexpr size_t twoMs = 88;
     const auto dbfs = [](double amplitude) { return 20.0 * std::log10(amplitude / fullScale); };
-    const struct {
-        const char* file;
-        double minSeconds, maxSeconds, minCrossings, maxCrossings;  // zero crossings a second
-    } sounds[] = {
+    // The file, its shortest and longest length in seconds, and its fewest and most zero crossings
+    // a second.
+    const std::tuple<const char*, double, double, double, double> sounds[] = {
         {"chime.wav", 0.8, 1.2, 2500, 3400},
         {"windup.wav", 0.8, 1.2, 5000, 6500},
         {"deepbell.wav", 2.5, 3.5, 250, 500},
         {"alert.wav", 0.5, 0.8, 1800, 2500},
     };
-    for (const auto& sound : sounds) {
-        SCOPED_TRACE(sound.file);
-        std::ifstream in(std::string(TALLOWICK_SOUNDS_DIR "/") + sound.file, std::ios::binary);
+    for (const auto& [file, minSeconds, maxSeconds, minCrossings, maxCrossings] : sounds) {
+        SCOPED_TRACE(file);
+        std::ifstream in(std::string(TALLOWICK_SOUNDS_DIR "/") + file, std::ios::binary);
         const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
         ASSERT_GT(bytes.size(), 44 + 20 * twoMs);
         std::vector<std::int16_t> s((bytes.size() - 44) / 2);
@@ -772,9 +762,8 @@ TEST(SoundFilesTest, EachIsAClearClickFreeWaveOfItsLengthAndPitch) {
             sum += s[i];
             crossings += i > 0 && (s[i - 1] < 0) != (s[i] < 0);
         }
-        EXPECT_TRUE(seconds >= sound.minSeconds && seconds <= sound.maxSeconds) << seconds;
-        EXPECT_TRUE(crossings / seconds >= sound.minCrossings &&
-                    crossings / seconds <= sound.maxCrossings)
+        EXPECT_TRUE(seconds >= minSeconds && seconds <= maxSeconds) << seconds;
+        EXPECT_TRUE(crossings / seconds >= minCrossings && crossings / seconds <= maxCrossings)
             << crossings / seconds;
         EXPECT_TRUE(dbfs(peak) >= -4.0 && dbfs(peak) <= -2.5) << dbfs(peak);
         // A click followed by near-silence can still peak at -3 dB; the overall level tells.

@@ -103,11 +103,8 @@ TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
     std::string fifty = order;
     for (int i = 1; i < 50; ++i) fifty += order;
     EXPECT_FALSE(parseSettings(" 50 \r\n" + fifty).damaged);
-    const struct {
-        std::string bytes;
-        int ordersKept;
-        const char* problem;
-    } rows[] = {
+    // The file, how many orders it keeps, the problem told.
+    const std::tuple<std::string, int, std::string> rows[] = {
         {"", 0, "line 1: the order count is not a number"},
         {" 1.5 \r\n" + order, 0, "line 1: the order count is not a number"},
         {"-1 \r\n", 0, "line 1: the order count is below 0"},
@@ -123,11 +120,11 @@ TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
          "line 6: the sounding flag of order 1 is not a whole number"},
         {" 1 \r\n" + order + order, 1, "line 7: there is more after the 1 counted order"},
         {" 0 \r\n \r\n\r\n" + order, 0, "line 4: there is more after the 0 counted orders"}};
-    for (const auto& row : rows) {
-        const ParsedSettings parsed = parseSettings(row.bytes);
-        EXPECT_TRUE(parsed.damaged) << row.bytes;
-        EXPECT_EQ(parsed.problem, row.problem) << row.bytes;
-        EXPECT_EQ(parsed.table.orderCount(), row.ordersKept) << row.bytes;
+    for (const auto& [bytes, ordersKept, problem] : rows) {
+        const ParsedSettings parsed = parseSettings(bytes);
+        EXPECT_TRUE(parsed.damaged) << bytes;
+        EXPECT_EQ(std::pair(parsed.problem, parsed.table.orderCount()),
+                  std::pair(problem, ordersKept));
     }
 }
 
