@@ -133,9 +133,8 @@ TEST(LayoutTest, TheDataDirectoryIsMadePrivateOrToldWhyNot) {
     fs::remove_all(root);
 }
 
-// The command line wins and is kept, the preferences file is read, other lines of it survive a
-// rewrite, and a bad value is an error naming where it came from. Under /proc no directory can
-// be made, whatever the code under test tries.
+// The command line wins and is kept; other lines of the file survive a rewrite; a bad value is
+// an error naming the file. Under /proc no directory can be made, whatever the code tries.
 TEST(PreferencesTest, SettlesTheVoice) {
     const std::string dir = "/proc/tallowick-preferences", path = dir + "/preferences.conf";
     const struct {
@@ -389,9 +388,8 @@ TEST_F(Form1Test, ThePanelShowsAlarmsWhiteRingingRedAndMarksGreenUntilAnOrderIsR
     EXPECT_EQ(count(36, white), 161 * 17);
 }
 
-// Runs the terminal front-end over `input` on fakes and returns what it wrote. The input is
-// fed and the output read by threads of their own, as a shell pipe would; the output is read
-// only once `startReading` says so.
+// Runs the terminal front-end on fakes, its input fed and its output read (once `startReading`
+// says so) by threads of their own, as a shell pipe would.
 struct TerminalRun {
     Rig fakes;  // its own core stays unused
     FakeClock& clock = fakes.clock;
@@ -541,10 +539,8 @@ TEST(SecondTickerTest, TicksOncePerSecondAndAtOnceWhenTheClockIsSet) {
 // What is heard: the voice rendered by the real engine, the sound player on SDL's silent dummy
 // output, and the alarm sounds the build synthesises.
 
-// Renders a typical reply with the real engine, skipped only where the engine cannot start at
-// all (e.g. its voice data is not installed). The length pins the voice and the rate: the reply
-// lasts 1.8 s here, 2.5 s at the engine's normal 175 words a minute and 2.1 s in German. The peak
-// pins the volume.
+// A reply rendered by the real engine (skipped only where it cannot start): its length pins voice
+// and rate (1.8 s; 2.5 s at the normal 175 words a minute, 2.1 s in German), its peak the volume.
 TEST(EspeakVoiceTest, AReplyIsBriskEnglishSpeechClearOfClipping) {
     std::vector<short> samples;
     int sampleRate = 0;
@@ -730,10 +726,9 @@ double rms(std::span<const std::int16_t> s) {
     return std::sqrt(sum / static_cast<double>(s.size()));
 }
 
-// Each alarm sound the build synthesises into the program directory: a canonical 16-bit mono
-// 44.1 kHz wave file of its intended length and pitch, peaking 3 dB below full scale, clearly
-// audible, free of DC and of clicks at either end. Alarms restart a one-shot sound every second,
-// so chime and windup must fit in about a second; the deep bell may ring out.
+// Each synthesised alarm sound: a canonical 16-bit mono 44.1 kHz wave of its length and pitch,
+// peaking 3 dB below full scale, audible, free of DC and of clicks at either end. A one-shot
+// alarm restarts its sound every second, so chime and windup must fit in one.
 TEST(SoundFilesTest, EachIsAClearClickFreeWaveOfItsLengthAndPitch) {
     constexpr size_t twoMs = 88;
     const auto dbfs = [](double amplitude) { return 20.0 * std::log10(amplitude / fullScale); };

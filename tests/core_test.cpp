@@ -345,10 +345,8 @@ TEST(CommandTest, EveryLineButExitIsSavedAndAFailedSaveIsToldOnce) {
     EXPECT_EQ(rig.diagnostics.lines.size(), 2u);
 }
 
-// "tick" rings what is due a second later. Order 1 waits an hour, order 2 is a one-shot alarm,
-// order 3 a periodic one; the last started sound (order 3's) is the one playing. The panel draws
-// only rows 1 to the order count, so whatever takes orders away wipes it; the next tick draws
-// the rest in their new places.
+// Order 1 waits an hour, 2 is a one-shot alarm, 3 a periodic one whose ring is the one playing.
+// The panel draws rows 1 to the order count only, so whatever takes orders away must wipe it.
 TEST(CommandTest, TheSoundStopsWithTheOrderThatRangItAndThePanelIsWiped) {
     const std::tuple<const char*, int, bool> rows[] = {
         {"orders|time|in 5 m", 0, false},
