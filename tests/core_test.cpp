@@ -306,16 +306,6 @@ TEST(CommandTest, ShutdownStartsAScriptAndNeverReportsAFailureAsSuccess) {
     EXPECT_TRUE(full.shell.scripts.empty());
 }
 
-TEST(CommandTest, AFullTableTakesNoMoreOrdersAndSaysSo) {
-    Rig rig;
-    for (int i = 0; i < 50; ++i) rig.type(i % 2 ? "mark" : "in 5 m");
-    const OrderTable before = rig.core.table();
-    for (const char* line : {"in 5 m", "at 7:30", "every 5 m", "mark"}) {
-        EXPECT_EQ(rig.reply(line), "There is no room for another order.  Delete an order first.");
-        EXPECT_EQ(rig.core.table(), before);
-    }
-}
-
 // The settings file is written anew after every line but "exit", and after a failure the first
 // save that works again writes everything. A failure is told once per run of failures.
 TEST(CommandTest, EveryLineButExitIsSavedAndAFailedSaveIsToldOnce) {
