@@ -297,8 +297,7 @@ const QColor white(255, 255, 255), green(0, 255, 0), black(0, 0, 0), red(255, 0,
 struct Form1Test : ::testing::Test {
     static void SetUpTestSuite() {
         static int argc = 1;
-        static char name[] = "app_tests";
-        static char* argv[] = {name, nullptr};
+        static char* argv[] = {const_cast<char*>("app_tests"), nullptr};
         qputenv("QT_QPA_PLATFORM", "offscreen");
         app = new QApplication(argc, argv);
     }
@@ -629,7 +628,7 @@ struct SdlSoundPlayerTest : ::testing::Test {
     std::unique_ptr<SdlSoundPlayer> player;
 };
 
-TEST_F(SdlSoundPlayerTest, AnythingButAWholeWaveFilePlaysTheDefaultAlert) {
+TEST_F(SdlSoundPlayerTest, AnythingButAWholeWaveFileAsItIsNowPlaysTheDefaultAlert) {
     const std::string whole = tone(22050);
     const std::pair<const char*, std::string> files[] = {
         {"empty.wav", ""},
@@ -651,14 +650,7 @@ TEST_F(SdlSoundPlayerTest, AnythingButAWholeWaveFilePlaysTheDefaultAlert) {
     // Opening a pipe with no writer would block; it must be turned away at once.
     ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
     expectPlays("pipe.wav", dir / "alert.wav", alertFrames);
-
-    write("alert.wav", "damaged");
-    EXPECT_TRUE(player->play("nothing.wav"));  // the output works; there is nothing to play
-    EXPECT_EQ(player->lastStarted().path, "");
-    EXPECT_FALSE(player->playing());
-}
-
-TEST_F(SdlSoundPlayerTest, AFileChangedOnDiskIsPlayedAsItIsNow) {
+    // A file changed on disk is played as it is now, never as it was.
     write("tone.wav", tone(4410));
     expectPlays("tone.wav", dir / "tone.wav", 4410);
     expectPlays("tone.wav", dir / "tone.wav", 4410);
@@ -666,6 +658,10 @@ TEST_F(SdlSoundPlayerTest, AFileChangedOnDiskIsPlayedAsItIsNow) {
     expectPlays("tone.wav", dir / "tone.wav", 8820);
     write("tone.wav", "broken");  // no stale sound: the default alert
     expectPlays("tone.wav", dir / "alert.wav", alertFrames);
+    write("alert.wav", "damaged");
+    EXPECT_TRUE(player->play("nothing.wav"));  // the output works; there is nothing to play
+    EXPECT_EQ(player->lastStarted().path, "");
+    EXPECT_FALSE(player->playing());
 }
 
 TEST_F(SdlSoundPlayerTest, StopCutsASoundOffAndTheIdleDeviceClosesUntilTheNextSoundOrAheadOfIt) {
