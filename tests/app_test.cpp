@@ -1,25 +1,45 @@
-// The program's start and its desktop side, without a window: where the files live, the voice
-// from the preferences, the one instance per directory and the notices of ringing alarms.
+// The program's desktop side: where the files live, the voice from the preferences, the one
+// instance per directory, the notices of ringing alarms, the two front-ends and what is heard.
 
+#include <SDL_mixer.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/timerfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QApplication>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <optional>
 #include <set>
+#include <span>
+#include <thread>
 
+#include "app/form1.h"
 #include "app/instance_lock.h"
 #include "app/layout.h"
 #include "app/preferences.h"
 #include "app/ringing.h"
+#include "app/terminal_frontend.h"
 #include "fakes.h"
+#include "platform/espeak_voice.h"
 #include "platform/posix_adapters.h"
+#include "platform/sdl_sound_player.h"
 #include "platform/sound_names.h"
+#include "wav.h"
 
 namespace tallowick {
 namespace {
@@ -113,9 +133,8 @@ TEST(LayoutTest, TheDataDirectoryIsMadePrivateOrToldWhyNot) {
     fs::remove_all(root);
 }
 
-// The command line wins and is kept, the preferences file is read, other lines of it survive a
-// rewrite, and a bad value is an error naming where it came from. Under /proc no directory can
-// be made, whatever the code under test tries.
+// The command line wins and is kept; other lines of the file survive a rewrite; a bad value is
+// an error naming the file. Under /proc no directory can be made, whatever the code tries.
 TEST(PreferencesTest, SettlesTheVoice) {
     const std::string dir = "/proc/tallowick-preferences", path = dir + "/preferences.conf";
     const struct {
@@ -166,18 +185,12 @@ TEST(PreferencesTest, SettlesTheVoice) {
 }
 
 using Result = InstanceLock::Result;
+using ::testing::ExitedWithCode;
 
-// What acquire() gives in a child process, as another user when `uid` is set.
-Result acquireInChild(const fs::path& dir, std::optional<uid_t> uid) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (uid && (::setgid(*uid) != 0 || ::setuid(*uid) != 0)) std::exit(9);
-        InstanceLock lock;
-        std::exit(static_cast<int>(lock.acquire(dir)));
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return static_cast<Result>(WEXITSTATUS(status));
+// acquire() as another user when `uid` is not 0, in a death test's child: the result exits.
+[[noreturn]] void acquireAs(const fs::path& dir, uid_t uid) {
+    if (uid != 0 && (::setgid(uid) != 0 || ::setuid(uid) != 0)) std::exit(9);
+    std::exit(static_cast<int>(InstanceLock().acquire(dir)));
 }
 
 // The lock belongs to the directory: whoever starts second, whatever their umask, stays out, and
@@ -191,15 +204,16 @@ TEST(InstanceLockTest, OneHolderPerDirectoryWhoeverStartsIt) {
         InstanceLock first, second, other, missing;
         EXPECT_EQ(first.acquire(dir), Result::acquired);
         EXPECT_EQ(second.acquire(dir), Result::heldElsewhere);
-        EXPECT_EQ(acquireInChild(dir, std::nullopt), Result::heldElsewhere);
+        EXPECT_EXIT(acquireAs(dir, 0), ExitedWithCode(int(Result::heldElsewhere)), "");
         if (::geteuid() == 0) {
-            EXPECT_EQ(acquireInChild(dir, 65534), Result::heldElsewhere) << "another user";
+            EXPECT_EXIT(acquireAs(dir, 65534), ExitedWithCode(int(Result::heldElsewhere)), "");
         }
         EXPECT_EQ(other.acquire(dir / "other"), Result::acquired);
         EXPECT_EQ(missing.acquire(dir / "missing"), Result::unavailable);
         EXPECT_NE(missing.problem().find("missing/.tallowick.lock"), std::string::npos);
     }
-    EXPECT_EQ(acquireInChild(dir, std::nullopt), Result::acquired) << "released with its holder";
+    // Released with its holder.
+    EXPECT_EXIT(acquireAs(dir, 0), ExitedWithCode(int(Result::acquired)), "");
     ::umask(oldMask);
     fs::remove_all(dir);
 }
@@ -211,12 +225,10 @@ TEST(InstanceLockTest, AScriptTheHolderStartedDoesNotHoldTheLock) {
     const std::string gate = dir / "gate", script = dir / "temp.bat";
     ASSERT_EQ(::mkfifo(gate.c_str(), 0600), 0);
     std::ofstream(script) << "read line < '" + gate + "'\n";
-    const pid_t holder = ::fork();
-    ASSERT_GE(holder, 0);
+    const pid_t holder = ::fork();  // not a death test: the script would hold its stderr pipe
     if (holder == 0) {
-        InstanceLock held;
-        PosixShell shell;
-        std::exit(held.acquire(dir) == Result::acquired && shell.runScript(script) ? 0 : 1);
+        std::exit(InstanceLock().acquire(dir) != Result::acquired ||
+                  !PosixShell().runScript(script));
     }
     int status = 0;
     ::waitpid(holder, &status, 0);
@@ -232,24 +244,15 @@ TEST(InstanceLockTest, AScriptTheHolderStartedDoesNotHoldTheLock) {
 OrderTable tableOf(std::initializer_list<std::string> orders) {
     OrderTable table;
     for (std::string words : orders) {
-        Order order;
-        if (!words.empty() && words.back() == '!') {
-            words.pop_back();
-            order.sounding = 1;
-        }
-        order.description = words;
-        order.soundFile = "chime.wav";
-        table.append(order);
+        const bool sounding = words.ends_with('!');
+        if (sounding) words.pop_back();
+        table.append({words, DateTime(), 0, "chime.wav", sounding});
     }
     return table;
 }
 
 TEST(RingingTest, AnOrderKeepsItsRingingAcrossRenumbering) {
-    const struct {
-        const char* what;
-        OrderTable before, after;
-        std::vector<int> started;
-    } rows[] = {
+    const std::tuple<const char*, OrderTable, OrderTable, std::vector<int>> rows[] = {
         {"starts", tableOf({"in 1 h", "in 5 m"}), tableOf({"in 1 h", "in 5 m!"}), {2}},
         {"rings on", tableOf({"in 5 m!"}), tableOf({"in 5 m!"}), {}},
         {"renumbered by a delete", tableOf({"mark", "in 5 m!"}), tableOf({"in 5 m!"}), {}},
@@ -259,8 +262,8 @@ TEST(RingingTest, AnOrderKeepsItsRingingAcrossRenumbering) {
          {2}},
         {"stopped", tableOf({"in 5 m!"}), tableOf({}), {}},
     };
-    for (const auto& row : rows) {
-        EXPECT_EQ(startedSounding(row.before, row.after), row.started) << row.what;
+    for (const auto& [what, before, after, started] : rows) {
+        EXPECT_EQ(startedSounding(before, after), started) << what;
     }
 }
 
@@ -285,6 +288,486 @@ TEST(RingingTest, OneNoticePerRingingWithdrawnWhenItStops) {
     EXPECT_EQ(desktop.log,
               (std::vector<std::string>{"show 1 Order 2 is ringing: in 5 minutes", "withdraw 1",
                                         "show 2 Order 2 is ringing: in 5 minutes"}));
+}
+
+// The two front-ends on fakes: the window on Qt's offscreen platform (typed lines reach the core,
+// the panel's pixels follow the ticks of a fake clock) and the terminal on pipes.
+const QColor white(255, 255, 255), green(0, 255, 0), black(0, 0, 0), red(255, 0, 0);
+
+struct Form1Test : ::testing::Test {
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char* argv[] = {const_cast<char*>("app_tests"), nullptr};
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = new QApplication(argc, argv);
+    }
+    static void TearDownTestSuite() { delete app; }  // before Qt's own statics go
+    static inline QApplication* app = nullptr;
+    FakeClock clock;
+    FakeVoice voice;
+    FakeSoundPlayer player;
+    FakeShell shell;
+    MemoryFiles files;
+    FakeDiagnostics diagnostics;
+    Form1 form{clock, voice, player, shell, files, diagnostics, "/prog"};
+
+    void SetUp() override { form.Timer1->stop(); }  // the tests tick by hand
+    void type(const char* text, Qt::KeyboardModifiers modifiers = {}, int key = Qt::Key_Return) {
+        form.Text1->setText(QString::fromUtf8(text));
+        QTest::keyClick(form.Text1, static_cast<Qt::Key>(key), modifiers);
+    }
+    // How many pixels of the panel's row at `top` have exactly `color`.
+    int count(int top, QColor color) const {
+        int n = 0;
+        for (int y = top + 1; y < top + 18; ++y) {
+            for (int x = 0; x < 161; ++x) n += form.canvas().image().pixelColor(x, y) == color;
+        }
+        return n;
+    }
+};
+
+// The first column with anything but white in the top row of `image`.
+int firstInk(const QImage& image) {
+    for (int x = 0; x < image.width(); ++x) {
+        for (int y = 0; y < 18; ++y) {
+            if (image.pixelColor(x, y) != white) return x;
+        }
+    }
+    return -1;
+}
+
+TEST_F(Form1Test, EitherEnterHandsTheLineToTheCoreAndClearsTheBoxButExitEndsAsItIs) {
+    type("In 5 M");
+    EXPECT_EQ(form.core().table().orderCount(), 1);
+    EXPECT_EQ(form.Text1->text(), QString());
+    EXPECT_EQ(voice.last(), "say:Alarm number 1 set for  5  minutes ");
+    type("mark", Qt::ControlModifier, Qt::Key_Enter);
+    type("mark", Qt::ShiftModifier);
+    EXPECT_EQ(form.core().table().orderCount(), 3);
+    EXPECT_EQ(files.replaces, 3);
+    QSignalSpy exits(&form, &Form1::exitRequested);
+    type("exit");
+    EXPECT_EQ(exits.count(), 1);
+    EXPECT_EQ(form.Text1->text(), QStringLiteral("exit"));
+}
+
+TEST_F(Form1Test, ThePanelShowsAlarmsWhiteRingingRedAndMarksGreenUntilAnOrderIsRemoved) {
+    type("in 1 h");
+    type("in 1 s");
+    type("mark");
+    clock.advance(1);
+    form.Timer1_Timer();
+    const QFont font = form.canvas().font();
+    EXPECT_TRUE(font.bold() && QFontMetrics(font).height() <= 18);
+    EXPECT_GT(count(0, black), 20);  // a waiting alarm, black on white
+    EXPECT_EQ(count(0, red) + count(0, green), 0);
+    EXPECT_GT(count(18, red), 5);  // the alarm going off, red 0 s on white
+    EXPECT_EQ(count(18, black), 0);
+    EXPECT_GT(count(36, green), 1000);  // a mark, black on green
+    EXPECT_GT(count(36, black), 5);
+    EXPECT_EQ(count(36, white), 0);
+    EXPECT_EQ(form.canvas().image().pixelColor(80, 54), green);  // a box takes in its lower edge
+    EXPECT_EQ(count(54, white), 161 * 17);                       // below the last row, untouched
+    // Text starts 2 pixels in: 2 columns right of where the same text alone starts at 0.
+    QImage alone(161, 18, QImage::Format_RGB32);
+    alone.fill(white);
+    QPainter painter(&alone);
+    painter.setFont(font);
+    painter.drawText(0, QFontMetrics(font).ascent(), QStringLiteral("59 m 59 s"));
+    painter.end();
+    EXPECT_EQ(firstInk(form.canvas().image()), firstInk(alone) + 2);
+
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_EQ(form.Picture1->grab().toImage().pixelColor(150, 40), green);
+    type("delete 1");
+    EXPECT_EQ(count(0, white), 161 * 17);  // cleared until the next tick
+    form.Timer1_Timer();
+    EXPECT_GT(count(18, green), 1000);
+    EXPECT_EQ(count(36, white), 161 * 17);
+}
+
+// Runs the terminal front-end on fakes, its input fed and its output read (once `startReading`
+// says so) by threads of their own, as a shell pipe would.
+struct TerminalRun {
+    Rig fakes;  // its own core stays unused
+    FakeClock& clock = fakes.clock;
+    Files* files = &fakes.files;
+    SoundPlayer* player = &fakes.player;
+    std::function<bool()> startReading = [] { return true; };
+    std::string output;
+
+    void run(const std::string& input, bool interactive = false, SecondTicker* ticker = nullptr,
+             int prefilledOutputBytes = 0) {
+        int in[2], out[2];
+        ASSERT_EQ(::pipe(in), 0);
+        ASSERT_EQ(::pipe(out), 0);
+        std::thread writer([&] {
+            writeAll(in[1], input);
+            ::close(in[1]);
+        });
+        std::thread reader([&] {
+            while (!startReading()) std::this_thread::yield();
+            char buffer[65536];
+            for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+                output.append(buffer, static_cast<size_t>(n));
+            }
+            output.erase(0, static_cast<size_t>(prefilledOutputBytes));
+        });
+        if (prefilledOutputBytes > 0) {
+            ::fcntl(out[1], F_SETPIPE_SZ, prefilledOutputBytes);
+            writeAll(out[1], std::string(static_cast<size_t>(prefilledOutputBytes), '#'));
+        }
+        {
+            EchoingVoice voice(fakes.voice, out[1]);
+            Core core(
+                Seams{clock, voice, *player, fakes.canvas, fakes.shell, *files, fakes.diagnostics},
+                "/prog");
+            SecondTicker unstarted;  // the run ends long before a second passes
+            runTerminal(core, ticker ? *ticker : unstarted,
+                        TerminalOptions{in[0], out[1], interactive, {}});
+        }
+        ::close(out[1]);
+        writer.join();
+        reader.join();
+        ::close(in[0]);
+        ::close(out[0]);
+    }
+};
+
+// What each line prints, CR LF line ends, a last line without one and "exit" are the
+// end-to-end transcripts' and cli.sh's part; these cases hold what only a unit test can reach.
+TEST(TerminalFrontendTest, AnInteractiveTerminalGetsAPromptAfterEachAnswer) {
+    TerminalRun t;
+    t.run("time\n", true);
+    EXPECT_EQ(t.output, "> 14:05:09\n> ");
+}
+
+// A line over the cap is answered as an incorrect entry, and its bytes are never kept: an
+// endless line costs no memory.
+TEST(TerminalFrontendTest, ALineOverTheCapIsIncorrectAndItsBytesAreDropped) {
+    const std::string incorrect = std::string(Core::kIncorrectEntryReply) + "\n";
+    const std::pair<std::string, std::string> rows[] = {
+        {std::string(Core::kMaxLineBytes, 'x') + "\r\ntime\n", incorrect + "14:05:09\n"},
+        {std::string(Core::kMaxLineBytes + 1, 'x') + "\ntime", incorrect + "14:05:09\n"},
+        {std::string(16 << 20, 'x'), incorrect},  // no line end before the input ends
+    };
+    for (const auto& [input, output] : rows) {
+        rusage before{}, after{};
+        ::getrusage(RUSAGE_SELF, &before);
+        TerminalRun t;
+        t.run(input);
+        ::getrusage(RUSAGE_SELF, &after);
+        EXPECT_EQ(t.output, output) << input.size();
+        EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 8 << 10) << "KiB more for " << input.size();
+    }
+}
+
+// Saves that, every 1000th time, let a wall-clock second pass: the ticker's timer fires and
+// the fake clock moves on. Notes how many saves came before each sound.
+struct SecondEvery1000Saves final : MemoryFiles, SoundPlayer {
+    FakeClock& clock;
+    SecondTicker ticker{[this] { return second.load(); }};
+    std::atomic<int64_t> second{0};
+    std::atomic<int> saves{0};
+    std::vector<int> rangAfterSaves;
+
+    explicit SecondEvery1000Saves(FakeClock& c) : clock(c) {}
+    bool replace(const std::string& path, const std::string& contents, int mode) override {
+        if (++saves % 1000 == 0) {
+            clock.advance(1);
+            ++second;
+            itimerspec past{};
+            past.it_value.tv_sec = 1;  // long gone: the timer fires at once
+            ::timerfd_settime(ticker.fd(), TFD_TIMER_ABSTIME, &past, nullptr);
+        }
+        return MemoryFiles::replace(path, contents, mode);
+    }
+    bool play(const std::string&) override {
+        rangAfterSaves.push_back(saves);
+        return true;
+    }
+    void stop() override {}
+};
+
+TEST(TerminalFrontendTest, ALongBatchIntoABlockedPipeLetsEveryTickRingOnTime) {
+    TerminalRun t;
+    SecondEvery1000Saves world(t.clock);
+    ASSERT_TRUE(world.ticker.start());
+    t.files = &world;
+    t.player = &world;
+    // Nothing reads the output, whose pipe is already full, until 15 s of the batch are gone.
+    t.startReading = [&] { return world.saves >= 15000; };
+    std::string batch = "in 1 s\n";
+    for (int i = 0; i < 20000; ++i) batch += "time\n";
+    ::alarm(60);  // a loop that waits on its output never ends: fail rather than hang
+    t.run(batch, false, &world.ticker, 4096);
+    ::alarm(0);
+
+    EXPECT_EQ(world.saves, 20001);  // every line handled, each with its own save
+    ASSERT_EQ(world.rangAfterSaves.size(), 20u);
+    for (size_t i = 0; i < world.rangAfterSaves.size(); ++i) {
+        const int late = world.rangAfterSaves[i] - 1000 * static_cast<int>(i + 1);
+        EXPECT_TRUE(late >= 0 && late < 200)
+            << "tick " << i + 1 << " came " << late << " lines late";
+    }
+    EXPECT_NE(t.output.find(" lines of output dropped while nothing read it\n"), std::string::npos);
+    EXPECT_TRUE(t.output.ends_with("14:05:29\n")) << t.output.substr(t.output.size() - 40);
+}
+
+// The ticker's decision on each wake-up: never two ticks in one wall-clock second, and a tick
+// at once when the clock was set.
+TEST(SecondTickerTest, TicksOncePerSecondAndAtOnceWhenTheClockIsSet) {
+    constexpr ssize_t kExpired = sizeof(uint64_t);
+    // What the timer's read gave, its errno, the second of the clock, and whether it ticks.
+    const std::tuple<ssize_t, int, int64_t, bool> rows[] = {
+        {kExpired, 0, 100, true},     // the boundary of second 100
+        {kExpired, 0, 100, false},    // woken again within it
+        {-1, ECANCELED, 100, false},  // the clock set within the same second
+        {-1, ECANCELED, 40, true},    // the clock set back a minute
+        {-1, EIO, 41, false},         // no expiry read
+        {kExpired, 0, 41, true},      // the next boundary
+        {-1, ECANCELED, 3641, true},  // set forward an hour
+    };
+    SecondTicker ticker;
+    for (const auto& [readBytes, readError, second, tick] : rows) {
+        EXPECT_EQ(ticker.decide(readBytes, readError, second), tick) << second << " " << readError;
+    }
+}
+
+// What is heard: the voice rendered by the real engine, the sound player on SDL's silent dummy
+// output, and the alarm sounds the build synthesises.
+
+// A reply rendered by the real engine (skipped only where it cannot start): its length pins voice
+// and rate (1.8 s; 2.5 s at the normal 175 words a minute, 2.1 s in German), its peak the volume.
+TEST(EspeakVoiceTest, AReplyIsBriskEnglishSpeechClearOfClipping) {
+    std::vector<short> samples;
+    int sampleRate = 0;
+    std::string error;
+    if (!EspeakVoice::renderToMemory("", samples, sampleRate, error)) {
+        GTEST_SKIP() << "eSpeak NG cannot start on this machine: " << error;
+    }
+    ASSERT_TRUE(EspeakVoice::renderToMemory("Alarm number 1 set for  2  hours  10  minutes ",
+                                            samples, sampleRate, error))
+        << error;
+    ASSERT_GT(sampleRate, 0);
+    const double seconds = static_cast<double>(samples.size()) / sampleRate;
+    int peak = 0;
+    for (short s : samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
+    EXPECT_TRUE(seconds > 1.65 && seconds < 1.95) << seconds;
+    EXPECT_TRUE(peak > 32767 * 8 / 10 && peak < 32767) << "below full volume or clipping: " << peak;
+
+    // The engine, once taken for rendering, is refused to speech with a one-line reason.
+    EXPECT_EQ(EspeakVoice::create(error), nullptr);
+    EXPECT_EQ(error.rfind("tallowick: ", 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+}
+
+// A wave file of `frames` frames of a tone, 16-bit mono at 44.1 kHz.
+std::string tone(int frames) {
+    std::vector<std::int16_t> samples(static_cast<size_t>(frames));
+    for (int i = 0; i < frames; ++i) samples[i] = static_cast<std::int16_t>(8000 * std::sin(i));
+    const std::vector<std::uint8_t> bytes = wav::encodeMono16(samples, 44100);
+    return {bytes.begin(), bytes.end()};
+}
+
+// An AIFF file, which the mixer decodes too: its FORM, COMM (mono, 4410 frames of 16 bits at
+// 44.1 kHz) and SSND chunks.
+const std::string aiff = std::string(
+                             "FORM\0\0\x22\xA2"
+                             "AIFFCOMM\0\0\0\x12\0\x01\0\0\x11\x3A\0\x10"
+                             "\x40\x0E\xAC\x44\0\0\0\0\0\0"
+                             "SSND\0\0\x22\x7C\0\0\0\0\0\0\0\0",
+                             54) +
+                         std::string(8820, '\x10');
+
+struct SdlSoundPlayerTest : ::testing::Test {
+    void SetUp() override {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);  // opens and paces like a device, silently
+        char base[] = "/tmp/tallowick-sound-XXXXXX";
+        ASSERT_NE(mkdtemp(base), nullptr);
+        dir = base;
+        write("alert.wav", tone(alertFrames));
+        std::string error;
+        // The real player keeps its device three seconds after a sound; this one a twentieth.
+        player =
+            SdlSoundPlayer::create(dir.string(), "alert.wav", error, std::chrono::milliseconds(50));
+        ASSERT_NE(player, nullptr) << error;
+    }
+    void TearDown() override {
+        player.reset();
+        fs::remove_all(dir);
+    }
+    void write(const std::string& name, const std::string& bytes) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+    }
+    // The length of `frames` mono frames decoded into the mixer's output format.
+    static std::uint32_t decoded(int frames) {
+        int frequency = 0, channels = 0;
+        Uint16 format = 0;
+        Mix_QuerySpec(&frequency, &format, &channels);
+        return static_cast<std::uint32_t>(frames * channels * (SDL_AUDIO_BITSIZE(format) / 8));
+    }
+    // Plays `name` and checks what started: `frames` of the file `path`.
+    void expectPlays(const std::string& name, const fs::path& path, int frames) {
+        EXPECT_TRUE(player->play(name)) << name;
+        EXPECT_EQ(player->lastStarted().path, path.string()) << name;
+        EXPECT_EQ(player->lastStarted().bytes, decoded(frames)) << name;
+        EXPECT_TRUE(player->playing()) << name;
+    }
+    // Waits, at most two seconds, for the idle player to close its device.
+    bool closesWhenIdle() {
+        for (int i = 0; i < 200 && player->deviceOpen(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return !player->deviceOpen();
+    }
+
+    static constexpr int alertFrames = 11025;
+    fs::path dir;
+    std::unique_ptr<SdlSoundPlayer> player;
+};
+
+TEST_F(SdlSoundPlayerTest, AnythingButAWholeWaveFileAsItIsNowPlaysTheDefaultAlert) {
+    const std::string whole = tone(22050);
+    const std::pair<const char*, std::string> files[] = {
+        {"empty.wav", ""},
+        {"cut.wav", whole.substr(0, whole.size() / 2)},
+        {"header.wav", whole.substr(0, 30)},
+        {"text.wav", "This is not a sound.\n"},
+        {"riff.wav", std::string("RIFF\x14\0\0\0WAVEjunkjunkjunkjunk", 28)},  // nothing sound
+        {"silent.wav", tone(0)},
+        // The mixer decodes more than wave files; only wave files are taken.
+        {"sound.aiff.wav", aiff},
+    };
+    for (const auto& [name, bytes] : files) {
+        write(name, bytes);
+        expectPlays(name, dir / "alert.wav", alertFrames);
+    }
+    expectPlays("nothing.wav", dir / "alert.wav", alertFrames);
+    fs::create_directories(dir / "folder.wav");
+    expectPlays("folder.wav", dir / "alert.wav", alertFrames);
+    // Opening a pipe with no writer would block; it must be turned away at once.
+    ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+    expectPlays("pipe.wav", dir / "alert.wav", alertFrames);
+    // A file changed on disk is played as it is now, never as it was.
+    write("tone.wav", tone(4410));
+    expectPlays("tone.wav", dir / "tone.wav", 4410);
+    expectPlays("tone.wav", dir / "tone.wav", 4410);
+    write("tone.wav", tone(8820));
+    expectPlays("tone.wav", dir / "tone.wav", 8820);
+    write("tone.wav", "broken");  // no stale sound: the default alert
+    expectPlays("tone.wav", dir / "alert.wav", alertFrames);
+    write("alert.wav", "damaged");
+    EXPECT_TRUE(player->play("nothing.wav"));  // the output works; there is nothing to play
+    EXPECT_EQ(player->lastStarted().path, "");
+    EXPECT_FALSE(player->playing());
+}
+
+TEST_F(SdlSoundPlayerTest, StopCutsASoundOffAndTheIdleDeviceClosesUntilTheNextSoundOrAheadOfIt) {
+    write("long.wav", tone(441000));
+    player->stop();  // nothing playing: nothing happens
+    ASSERT_TRUE(player->play("long.wav"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // four times the idle time
+    EXPECT_TRUE(player->playing()) << "the device closed under a sound";
+    player->stop();
+    EXPECT_FALSE(player->playing());
+    ASSERT_TRUE(closesWhenIdle());
+    player->stop();  // the device closed: nothing happens either
+    expectPlays("long.wav", dir / "long.wav", 441000);
+    EXPECT_TRUE(player->deviceOpen());
+    player->stop();
+    ASSERT_TRUE(closesWhenIdle());
+    player->prepare();
+    EXPECT_TRUE(player->deviceOpen());
+    EXPECT_TRUE(closesWhenIdle());  // and closes again if no sound comes
+}
+
+TEST_F(SdlSoundPlayerTest, ADeviceThatWillNotOpenIsReportedByEveryPlayUntilItOpens) {
+    player->useDevice("no such device");
+    ASSERT_TRUE(closesWhenIdle());
+    for (int i = 0; i < 2; ++i) {
+        player->prepare();
+        EXPECT_FALSE(player->play("alert.wav"));
+        EXPECT_FALSE(player->deviceOpen());
+        EXPECT_EQ(player->lastStarted().path, "");
+    }
+    player->stop();
+    player->useDevice("");
+    expectPlays("alert.wav", dir / "alert.wav", alertFrames);
+
+    // An output that will not open at start (a sound server not up yet at login) is told in
+    // one line, and tried again at every sound; only no audio at all leaves no player.
+    player.reset();
+    setenv("SDL_AUDIODRIVER", "alsa", 1);
+    setenv("AUDIODEV", "no such device", 1);
+    std::string error;
+    player = SdlSoundPlayer::create(dir.string(), "alert.wav", error);
+    ASSERT_NE(player, nullptr) << error;
+    EXPECT_NE(error.find("tries it again"), std::string::npos) << error;
+    EXPECT_FALSE(player->play("alert.wav"));
+    player.reset();
+    unsetenv("AUDIODEV");
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EXPECT_EQ(SdlSoundPlayer::create(dir.string(), "alert.wav", error), nullptr);
+    EXPECT_EQ(error.rfind("tallowick: ", 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+}
+
+constexpr double fullScale = 32768.0;
+
+double rms(std::span<const std::int16_t> s) {
+    double sum = 0.0;
+    for (std::int16_t v : s) sum += static_cast<double>(v) * v;
+    return std::sqrt(sum / static_cast<double>(s.size()));
+}
+
+// Each synthesised alarm sound: a canonical 16-bit mono 44.1 kHz wave of its length and pitch,
+// peaking 3 dB below full scale, audible, free of DC and of clicks at either end. A one-shot
+// alarm restarts its sound every second, so chime and windup must fit in one.
+TEST(SoundFilesTest, EachIsAClearClickFreeWaveOfItsLengthAndPitch) {
+    constexpr size_t twoMs = 88;
+    const auto dbfs = [](double amplitude) { return 20.0 * std::log10(amplitude / fullScale); };
+    // The file, its shortest and longest length in seconds, and its fewest and most zero crossings
+    // a second.
+    const std::tuple<const char*, double, double, double, double> sounds[] = {
+        {"chime.wav", 0.8, 1.2, 2500, 3400},
+        {"windup.wav", 0.8, 1.2, 5000, 6500},
+        {"deepbell.wav", 2.5, 3.5, 250, 500},
+        {"alert.wav", 0.5, 0.8, 1800, 2500},
+    };
+    for (const auto& [file, minSeconds, maxSeconds, minCrossings, maxCrossings] : sounds) {
+        SCOPED_TRACE(file);
+        std::ifstream in(std::string(TALLOWICK_SOUNDS_DIR "/") + file, std::ios::binary);
+        const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+        ASSERT_GT(bytes.size(), 44 + 20 * twoMs);
+        std::vector<std::int16_t> s((bytes.size() - 44) / 2);
+        for (size_t i = 0; i < s.size(); ++i) s[i] = bytes[44 + 2 * i] | bytes[45 + 2 * i] << 8;
+        EXPECT_EQ(wav::encodeMono16(s, 44100), bytes) << "not the canonical header at 44.1 kHz";
+
+        const double seconds = static_cast<double>(s.size()) / 44100;
+        int peak = 0, crossings = 0;
+        double sum = 0.0;
+        for (size_t i = 0; i < s.size(); ++i) {
+            peak = std::max(peak, std::abs(static_cast<int>(s[i])));
+            sum += s[i];
+            crossings += i > 0 && (s[i - 1] < 0) != (s[i] < 0);
+        }
+        EXPECT_TRUE(seconds >= minSeconds && seconds <= maxSeconds) << seconds;
+        EXPECT_TRUE(crossings / seconds >= minCrossings && crossings / seconds <= maxCrossings)
+            << crossings / seconds;
+        EXPECT_TRUE(dbfs(peak) >= -4.0 && dbfs(peak) <= -2.5) << dbfs(peak);
+        // A click followed by near-silence can still peak at -3 dB; the overall level tells.
+        EXPECT_GT(dbfs(rms(s)), -26.0);
+        EXPECT_LT(std::abs(sum / static_cast<double>(s.size())), 0.001 * fullScale) << "DC offset";
+        // From silence, ramping in over a few milliseconds, and back to silence at the end.
+        const std::span<const std::int16_t> all = s;
+        EXPECT_LT(std::abs(s.front()), 0.01 * fullScale);
+        EXPECT_LT(rms(all.first(twoMs)),
+                  std::min(0.15 * fullScale, 0.5 * rms(all.subspan(twoMs, 4 * twoMs))));
+        EXPECT_LT(std::abs(s.back()), 0.01 * fullScale);
+        EXPECT_LT(rms(all.last(twoMs)), 0.01 * fullScale);
+    }
 }
 
 }  // namespace

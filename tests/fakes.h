@@ -1,7 +1,6 @@
 #pragma once
 
-// Fakes for every seam: each records what it was asked in public fields, and tests move the
-// clock and break the disk by hand.
+// Fakes for every seam: each records what it was asked; tests move the clock, break the disk.
 
 #include <map>
 #include <string>
@@ -25,16 +24,15 @@ class FakeClock final : public Clock {
     DateTime time = *DateTime::make(2026, 12, 6, 14, 5, 9);
 
     WallTime now() override { return time.wallTime(); }
-    void set(int year, int month, int day, int hour, int minute, int second) {
-        time = *DateTime::make(year, month, day, hour, minute, second);
+    void set(int y, int mo, int d, int h, int mi, int s) {
+        time = *DateTime::make(y, mo, d, h, mi, s);
     }
     void advance(int64_t seconds) { time = time.plusSecondsClamped(seconds); }
 };
 
 class FakeVoice final : public Voice {
   public:
-    // Every request in order: "say:" or "queue:" and the text.
-    std::vector<std::string> requests;
+    std::vector<std::string> requests;  // "say:" or "queue:" and the text
 
     void say(const std::string& text) override { requests.push_back("say:" + text); }
     void queue(const std::string& text) override { requests.push_back("queue:" + text); }
@@ -44,8 +42,7 @@ class FakeVoice final : public Voice {
 class FakeSoundPlayer final : public SoundPlayer {
   public:
     std::vector<std::string> played;  // the name of each sound started
-    int stops = 0;
-    int prepares = 0;
+    int stops = 0, prepares = 0;
     bool outputFails = false;  // the audio output will not open: play() starts nothing
     bool play(const std::string& name) override {
         if (outputFails) return false;
@@ -56,9 +53,8 @@ class FakeSoundPlayer final : public SoundPlayer {
     void prepare() override { ++prepares; }
 };
 
-// The panel as it stands, by the top edge of each box: its colour, then each text written on it
-// since, e.g. {18, "green: red 0 s"}. A box covers what its row showed; "clear" wipes them all.
-// The pixels (sizes, font, places) are the window test's part.
+// The panel by the top edge of each box: its colour, then each text written on it since, e.g.
+// {18, "green: red 0 s"}. The pixels are the window test's part.
 class FakeCanvas final : public PanelCanvas {
   public:
     std::map<int, std::string> rows;
@@ -69,11 +65,10 @@ class FakeCanvas final : public PanelCanvas {
     }
     void clear() override { rows.clear(); }
     static std::string name(Rgb c) {
-        const std::pair<Rgb, const char*> names[] = {{{255, 255, 255}, "white"},
-                                                     {{0, 255, 0}, "green"},
-                                                     {{0, 0, 0}, "black"},
-                                                     {{255, 0, 0}, "red"}};
-        for (const auto& [rgb, word] : names) {
+        for (const auto& [rgb, word] : {std::pair<Rgb, const char*>{{255, 255, 255}, "white"},
+                                        {{0, 255, 0}, "green"},
+                                        {{0, 0, 0}, "black"},
+                                        {{255, 0, 0}, "red"}}) {
             if (c == rgb) return word;
         }
         return std::to_string(c.red) + "," + std::to_string(c.green) + "," + std::to_string(c.blue);
@@ -95,11 +90,9 @@ class MemoryFiles : public Files {
   public:
     std::map<std::string, std::string> files;
     std::map<std::string, int> modes;
-    bool writesFail = false;  // a full disk or a read-only directory
-    bool readsFail = false;
-    int replaces = 0;
-
     std::map<std::string, std::string> odd;  // names that hold no regular file: their kind
+    bool writesFail = false, readsFail = false;
+    int replaces = 0;
     ReadResult read(const std::string& path, std::string& contents, size_t maxBytes) override {
         if (readsFail) return ReadResult::failed;
         if (odd.count(path)) return ReadResult::notRegular;
@@ -156,12 +149,11 @@ struct Rig {
 
     // Types `line` and returns what the voice was asked for it, joined by " | ".
     std::string type(const std::string& line) {
-        const size_t before = voice.requests.size();
+        size_t i = voice.requests.size();
         core.line(line);
         std::string heard;
-        for (size_t i = before; i < voice.requests.size(); ++i) {
+        for (; i < voice.requests.size(); ++i)
             heard += (heard.empty() ? "" : " | ") + voice.requests[i];
-        }
         return heard;
     }
     // Types `line` and returns the reply that was said (without the "say:").
@@ -171,7 +163,6 @@ struct Rig {
         return last.rfind("say:", 0) == 0 ? last.substr(4) : "<" + last + ">";
     }
     const Order& order(int i) const { return core.table().at(i); }
-    int count() const { return core.table().orderCount(); }
 };
 
 }  // namespace tallowick
