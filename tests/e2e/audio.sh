@@ -1,15 +1,9 @@
 #!/usr/bin/env bash
-# What a user hears, recorded from the monitor of a private PulseAudio null sink:
-#  1. "help" is heard as speech of the length of a help page, until "stop" silences it.
-#  2. "in 1 s" rings the chime (C6 1046.5 Hz, then G6 1568 Hz) from the next second on, once
-#     every second, until "stop"; then no new ring starts and the sound dies away.
-#  3. "stop" cuts off a long sound (a user's own 10 s wave file) at once.
-#  4. With --voice=speech-dispatcher (a private daemon speaking with eSpeak NG): a reply is
-#     heard, a listing of three marks queues its three sentences, and a new reply cuts off the
-#     help page being said.
-# Times are measured in samples of the recording, noted as each line is typed. The reply to
-# "in 1 s" is cut short at once by a "stop" typed right after it (nothing sounds yet), and the
-# chime is told from speech by its two notes and its once-a-second rhythm.
+# What a user hears on a private PulseAudio null sink: 1. "help" speaks until "stop"; 2. "in 1 s"
+# rings the chime (C6, then G6) from the next second on, once a second until "stop"; 3. "stop"
+# cuts off a user's own 10 s sound at once; 4. through speech-dispatcher, a listing of three
+# marks queues its three sentences and a new reply cuts off the help page being said. Times are
+# samples of the recording, noted as each line is typed.
 #
 # Usage: audio.sh PROGRAM_DIR
 
@@ -28,6 +22,16 @@ unset SDL_AUDIODRIVER AUDIODEV PULSE_SINK PULSE_PROP
 rate=16000 recording="$WORK/recording.raw" # 16-bit mono
 e2e_record_null_sink "$rate" "$recording"
 e2e_serve --terminal
+output_lines() { (($(wc -l <"$WORK/out") >= $1)); }
+# Types line $1 and puts the size of the recording then, in samples, in variable $2 (the wall
+# clock in `typed_at`); the size first: starting `stat` can take a tenth of a second.
+type_line() {
+    local size
+    size=$(stat -c %s "$recording")
+    typed_at=$EPOCHREALTIME
+    printf '%s\n' "$1" >&3
+    printf -v "$2" '%s' $((size / 2))
+}
 
 # Where lines were typed, in samples of the recording (see type_line).
 declare help_at help_stop_at chime_set_at chime_stop_at long_set_at long_stop_at typed_at _ignored
@@ -67,15 +71,11 @@ type_line stop chime_stop_at
 sleep 2
 
 # 3. A 10 s tone of 440 Hz as the sound of a new alarm; "stop" 1.3 s after it began ringing.
-python3 - "$prog/long.wav" <<'PYTHON'
-import math, struct, sys
-rate, frames = 44100, 10 * 44100
-data = b"".join(struct.pack("<h", int(8000 * math.sin(2 * math.pi * 440 * i / rate)))
-                for i in range(frames))
-header = struct.pack("<4sI4s4sIHHIIHH4sI", b"RIFF", 36 + len(data), b"WAVE", b"fmt ", 16, 1, 1,
-                     rate, 2 * rate, 2, 16, b"data", len(data))
-open(sys.argv[1], "wb").write(header + data)
-PYTHON
+python3 -c 'import array, math, sys, wave
+w = wave.open(sys.argv[1], "wb")
+w.setnchannels(1), w.setsampwidth(2), w.setframerate(44100)
+w.writeframes(array.array("h", (int(8000 * math.sin(2 * math.pi * 440 * i / 44100))
+                                for i in range(441000))))' "$prog/long.wav"
 wait_for_ms_in_second 50 200
 type_line 'in 1 s' long_set_at
 type_line 'alarm 1 is long.wav' _ignored
@@ -87,12 +87,6 @@ type_line stop long_stop_at
 sleep 1.5
 type_line exit _ignored
 wait_until 5 gone "$program" || fail_showing "'exit' did not end the program"
-help=$(sed -n 2p "$WORK/out")
-[[ $help == "To exit the program type EXIT."* ]] ||
-    fail_showing "'help' was not answered with the first help page"
-printf '\n%s\n\nAlarm number 1 set for  1  second \n\n\n%s\n%s\n\n\n' "$help" \
-    "Alarm number 1 set for  1  second " "Alarm 1, set to  long.wav" | cmp -s - "$WORK/out" ||
-    fail_showing "the program did not answer as expected"
 
 # 4. Through speech-dispatcher.
 e2e_speech_dispatcher
@@ -121,7 +115,7 @@ from checks import SILENT, Recording, check, finish
 
 rate = int(sys.argv[2])
 recording = Recording(sys.argv[1], rate)
-samples, total = recording.samples, len(recording)
+samples, total = recording.samples, len(recording.samples)
 set_in_second = float(sys.argv[3])  # how far into a second of the wall clock "in 1 s" came
 (help_at, help_stop_at, chime_set_at, chime_stop_at, long_set_at, long_stop_at, one_at, orders_at,
  sd_help_at, time_at) = map(int, sys.argv[4:])

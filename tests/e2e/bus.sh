@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# `tallowick COMMAND...` on a private session bus with a stand-in notification server: lines
-# reach the running program and bring its replies back, twenty senders at once lose nothing, a
-# ringing alarm has one notification whose Stop silences it; without an instance the sender
-# says how to start Tallowick, or with a display starts the window. That window, read with
-# pyatspi as Orca reads it, is a frame named by the caption, its entry "Command" described and
-# alone in holding the focus, its list "Orders" one readable item per order (a ringing one says
-# so); every reply (a listing as one) is a notification whose label Orca speaks and brailles;
-# and 5 s of ticking send no event at all.
+# `tallowick COMMAND...` on a private session bus with a stand-in notification server: replies
+# come back, twenty senders lose nothing, a ringing alarm has one notification whose Stop
+# silences it; without an instance the sender says how to start Tallowick, or with a display
+# starts the window. Read with pyatspi as Orca reads it, that window is a frame named by the
+# caption, an entry "Command" alone holding the focus, a list "Orders" of one item per order;
+# every reply (a listing as one) is a notification, and ticking sends no event at all.
 #
 # Usage: bus.sh PROGRAM_DIR
 
@@ -66,18 +64,16 @@ reply="Incorrect entry, type help to list commands" send "$(printf 'x%.0s' {1..7
 
 # Twenty senders at once: twenty orders, all saved, each reply to its own sender.
 for i in $(seq 20); do
-    timeout 20 env PATH="$PROGRAM_PATH" "$tallowick" in "$i" h >"$WORK/out.$i" 2>&1 &
-    senders+=($!)
+    timeout 20 env PATH="$PROGRAM_PATH" "$tallowick" in "$i" h >"$WORK/out.$i" 2>&1 & senders+=($!)
 done
 for pid in "${senders[@]}"; do wait "$pid" || fail_showing "a sender of the twenty failed"; done
-numbers=()
 for i in $(seq 20); do
-    got=$(<"$WORK/out.$i") pattern="^Alarm number ([0-9]+) set for  $i  hours? \$"
-    [[ $got =~ $pattern ]] || fail_showing "sender $i got '$got'"
-    numbers+=("${BASH_REMATCH[1]}")
+    pattern="^Alarm number [0-9]+ set for  $i  hours? \$"
+    [[ $(<"$WORK/out.$i") =~ $pattern ]] || fail_showing "sender $i got '$(<"$WORK/out.$i")'"
 done
-[[ $(printf '%s\n' "${numbers[@]}" | sort -n | tr '\n' ' ') == "$(seq -s ' ' 2 21) " ]] ||
-    fail_showing "the twenty replies do not number orders 2 to 21 once each: ${numbers[*]}"
+numbers=$(cut -d' ' -f3 "$WORK"/out.* | sort -n | tr '\n' ' ')
+[[ $numbers == "$(seq -s ' ' 2 21) " ]] ||
+    fail_showing "the twenty replies do not number orders 2 to 21 once each: $numbers"
 (($(order_count) == 21)) || fail_showing "settings.ini does not hold 21 orders"
 
 # A ringing alarm: one critical notification naming it, however long it rings; its Stop action
@@ -124,20 +120,15 @@ from gi.repository import GLib
 from checks import check, finish
 
 
-def pump(seconds):
+def wait_for(predicate, seconds):
+    """Runs the main loop until `predicate` gives a true value, at most `seconds`; returns it."""
     end = time.monotonic() + seconds
     while time.monotonic() < end:
         while GLib.MainContext.default().iteration(False):
             pass
-        time.sleep(0.01)
-
-
-def wait_for(predicate, seconds):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        pump(0.05)
         if value := predicate():
             return value
+        time.sleep(0.01)
 
 
 events, notices = [], []  # every event from the program; the label texts of each notification
@@ -160,10 +151,6 @@ def on_event(event):
 pyatspi.Registry.registerEventListener(on_event, "object:", "focus:", "window:")
 
 
-def application():
-    return next((a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "tallowick"), None)
-
-
 def find(role, name=None):
     return pyatspi.findDescendant(app, lambda a: a.getRole() == role and name in (None, a.name))
 
@@ -177,7 +164,8 @@ def type_line(text):
     xdotool("key", "Return")
 
 
-app = wait_for(application, 15)
+app = wait_for(lambda: next((a for a in pyatspi.Registry.getDesktop(0)
+                             if a and a.name == "tallowick"), None), 15)
 check(app is not None, "the program shows up on the accessibility bus") or finish()
 window = wait_for(lambda: xdotool("search", "--onlyvisible", "--name", "Tallowick").split(), 10)
 xdotool("windowfocus", "--sync", window[0])
@@ -186,8 +174,7 @@ xdotool("windowfocus", "--sync", window[0])
 # The program learns of our listener over the bus a while after it starts, and sends no event
 # until it has: strike a key into the entry until its change comes back.
 def events_flow():
-    xdotool("type", "x")
-    xdotool("key", "BackSpace")
+    xdotool("key", "x", "BackSpace")
     return wait_for(lambda: any(e[0].startswith("object:text-changed") for e in events), 1)
 
 
@@ -227,9 +214,9 @@ check(wait_for(lambda: orders.childCount == 3 and
                orders.getChildAtIndex(2).name == "Alarm 3, ringing", 6),
       "the item of the alarm that went off reads %r" % [item.name for item in orders][2:])
 
-pump(0.5)
+wait_for(lambda: False, 0.5)
 events.clear()
-pump(5)
+wait_for(lambda: False, 5)
 check(not events, "no event in 5 s of ticking (%d: %r)" % (len(events), events[:5]))
 finish()
 PYTHON

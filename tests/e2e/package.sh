@@ -37,8 +37,7 @@ status=0
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$WORK/deb" >"$WORK/cpack.log" 2>&1 || status=$?
 if [[ -e $WORK/manifest ]]; then mv -f "$WORK/manifest" "$manifest"; else rm -f "$manifest"; fi
 ((status == 0)) || { show_file cpack "$WORK/cpack.log"; fail "cpack did not make the package"; }
-deb=$(echo "$WORK"/deb/tallowick_*.deb)
-[[ -f $deb ]] || fail "cpack made no tallowick_*.deb"
+deb=$(echo "$WORK"/deb/tallowick_*.deb) && [[ -f $deb ]] || fail "cpack made no tallowick_*.deb"
 # lintian warns when run as root; that is no finding about the package.
 lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v '^running with root' >"$WORK/findings" || true
 show_file "lintian (warnings explained in the README)" "$WORK/findings"
@@ -80,8 +79,7 @@ for f in bin/tallowick share/tallowick/sounds/{chime,windup,deepbell,alert}.wav;
 done
 created=yes
 useradd --create-home --shell /bin/sh "$user"
-home=$(getent passwd "$user" | cut -d: -f6)
-[[ -d $home ]] || fail "useradd made no home for $user"
+home=$(getent passwd "$user" | cut -d: -f6) && [[ -d $home ]] || fail "useradd made no home"
 
 # Runs the installed program as the user in a clean environment without sound or display, with
 # the lines $1 on standard input and the other arguments given; output in $WORK/out.
