@@ -87,13 +87,6 @@ has_line "$notices" "notify 1 2 stop Order 22 is ringing: in 1 second" ||
 wait_until 2 has_line "$notices" "sounding " || fail_showing "no signal that nothing sounds"
 (($(order_count) == 21)) || fail_showing "Stop did not remove the ringing alarm"
 
-# "tallowick stop" silences the next ringing from outside, and its notification goes too.
-send in 1 s
-wait_until 5 grep -q '^notify 2 ' "$notices" || fail_showing "the second alarm did not ring"
-send stop
-wait_until 2 grep -q '^close 2$' "$notices" || fail_showing "stop left the notification"
-(($(order_count) == 21)) || fail_showing "'tallowick stop' did not remove the ringing alarm"
-
 # "exit" over the bus ends the program as typed: at once, the reply sent first.
 send exit
 wait_until 5 gone "$program" || fail_showing "'tallowick exit' did not end the program"
