@@ -129,14 +129,13 @@ events, notices = [], []  # every event from the program; the label texts of eac
 
 def on_event(event):
     try:
-        if event.host_application is None or event.host_application.name != "tallowick":
+        if getattr(event.host_application, "name", None) != "tallowick":
             return
         source = event.source
         events.append((event.type, source.getRoleName(), source.name))
         if event.type.startswith("object:state-changed:showing") and event.detail1 and \
                 source.getRole() == pyatspi.ROLE_NOTIFICATION:
-            notices.append(" ".join(source.getChildAtIndex(i).name
-                                    for i in range(source.childCount)))
+            notices.append(" ".join(label.name for label in source))
     except Exception as error:  # an object gone meanwhile
         events.append((event.type, "?", str(error)))
 
