@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The installed files pass their own tools' checks (desktop-file-validate, appstreamcli, man
-# --warnings) and the .deb that CPack makes of the build tree passes lintian. Then, as root and
-# where no Tallowick is installed, the .deb is installed with apt; as a new user, the installed
-# program keeps an order over a restart in that user's data directory and starts at login on
-# request. The package and the user are removed whatever happens, leaving nothing under /usr.
+# The installed files pass desktop-file-validate, appstreamcli and man --warnings, the .deb
+# passes lintian. Then, as root where no Tallowick is installed, the .deb is installed; for a new
+# user the program keeps an order over a restart and starts at login on request. The package and
+# the user are removed whatever happens, leaving nothing under /usr.
 #
 # Usage: package.sh PROGRAM_DIR BUILD_DIR SOURCE_DIR
 
