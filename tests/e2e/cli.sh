@@ -144,4 +144,3 @@ exec 3>&-
 input='delete 2\ndelete 1\n'
 run --terminal
 expect 'Mark deleted.\nMark deleted.\n' "the start after SIGKILL did not find the orders"
-echo "all command-line checks passed"
