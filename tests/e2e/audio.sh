@@ -4,7 +4,6 @@
 # cuts off a user's own 10 s sound at once; 4. through speech-dispatcher, a listing of three
 # marks queues its three sentences and a new reply cuts off the help page being said. Times are
 # samples of the recording, noted as each line is typed.
-#
 # Usage: audio.sh PROGRAM_DIR
 
 set -euo pipefail
@@ -107,7 +106,7 @@ wait_until 5 gone "$program" || fail_showing "'exit' did not end the program"
 
 PYTHONPATH=$here python3 - "$recording" "$rate" "0.$set_in_second" "$help_at" "$help_stop_at" \
     "$chime_set_at" "$chime_stop_at" "$long_set_at" "$long_stop_at" "$orders_at" \
-    "$sd_help_at" "$time_at" <<'PYTHON' || fail "what was heard was not as expected (see above)"
+    "$sd_help_at" "$time_at" <<'PYTHON' || fail "what was heard was not as expected"
 import cmath, math, operator, sys  # noqa: E401
 from checks import SILENT, Recording, check, finish
 

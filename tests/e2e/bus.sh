@@ -5,7 +5,6 @@
 # starts the window. Read with pyatspi as Orca reads it, that window is a frame named by the
 # caption, an entry "Command" alone holding the focus, a list "Orders" of one item per order;
 # every reply (a listing as one) is a notification, and ticking sends no event at all.
-#
 # Usage: bus.sh PROGRAM_DIR
 
 set -euo pipefail

@@ -3,7 +3,6 @@
 # line ends, orders kept over restarts; killed while it saves; no voice or audio device; one
 # instance per program directory and no stale lock after SIGKILL; "shutdown" running temp.bat
 # with the commands on PATH.
-#
 # Usage: cli.sh PROGRAM_DIR
 
 set -euo pipefail
@@ -17,8 +16,7 @@ E2E_SHOW=("the run's standard output" "$out" "the run's standard error" "$err")
 dunwel='Yes, Dunwel is the man! ha ha ha'
 bad='Incorrect entry, type help to list commands'
 
-# Runs the program with the arguments given and `input` (printf %b) on standard input, at most
-# 10 s; sets `status`, leaves standard output and error in $out and $err.
+# Runs the program with the arguments given, `input` (printf %b) as input, for at most 10 s.
 input=
 run() {
     printf '%b' "$input" >"$WORK/input"
@@ -99,8 +97,7 @@ ESPEAK_DATA_PATH="$WORK/no-voice-data" SDL_AUDIODRIVER=no-such-driver run --term
     fail_showing "without voice or sound device: not told once each, or the commands failed"
 rm -f "$settings"*
 
-# From here on the program's PATH holds stubs of sleep and systemctl that note their
-# arguments; /bin/sh (which runs temp.bat) must find them alone, or the test stops here.
+# From here on, stubs of sleep and systemctl note their arguments; /bin/sh finds them alone.
 stubs="$WORK/stubs" && mkdir "$stubs"
 for name in sleep systemctl; do
     printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>%q\n' "$WORK/$name.calls" >"$stubs/$name"

@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""A stand-in notification server for the bus test. Appends to LOG one line per event:
-"notify ID URGENCY ACTION,KEYS BODY", "close ID", and Tallowick's signals "sounding N,N,..."
-and "spoken TEXT". Presses "stop" on the first notice PRESS_DELAY seconds after it came.
-
-Usage: fake_notifications.py LOG PRESS_DELAY
+"""fake_notifications.py LOG PRESS_DELAY: a stand-in notification server. Appends to LOG a line
+per event: "notify ID URGENCY ACTION,KEYS BODY", "close ID", and Tallowick's signals "sounding
+N,N,..." and "spoken TEXT". Presses "stop" on the first notice PRESS_DELAY seconds after it came.
 """
 import sys
 

@@ -3,7 +3,6 @@
 # passes lintian. Then, as root where no Tallowick is installed, the .deb is installed; for a new
 # user the program keeps an order over a restart and starts at login on request. The package and
 # the user are removed whatever happens, leaving nothing under /usr.
-#
 # Usage: package.sh PROGRAM_DIR BUILD_DIR SOURCE_DIR
 
 set -euo pipefail
@@ -14,8 +13,7 @@ e2e_start "$1"
 build=$2 data="$3/data" id=io.github.tallowick.Tallowick
 e2e_need "with TALLOWICK_WITH_TEST_TOOLS=1 tools/install-deps" \
     desktop-file-validate appstreamcli man lintian cpack dpkg-shlibdeps
-# Runs the command after $1 with its output in $WORK/out; fails with message $1 if it fails or
-# (with `quiet` set) writes anything.
+# Runs the command after $1, output in $WORK/out; fails with $1 if it fails or (`quiet`) writes.
 checked() {
     "${@:2}" >"$WORK/out" 2>&1 && [[ -z ${quiet:-} || ! -s $WORK/out ]] ||
         { show_file "$2" "$WORK/out"; fail "$1"; }
@@ -80,8 +78,7 @@ created=yes
 useradd --create-home --shell /bin/sh "$user"
 home=$(getent passwd "$user" | cut -d: -f6) && [[ -d $home ]] || fail "useradd made no home"
 
-# Runs the installed program as the user in a clean environment without sound or display, with
-# the lines $1 on standard input and the other arguments given; output in $WORK/out.
+# Runs the installed program as the user in a clean environment: input $1, the arguments after.
 run_as_user() {
     printf '%b' "$1" >"$WORK/in"
     checked "tallowick ${*:2} failed" runuser -u "$user" -- env -i HOME="$home" USER="$user" \
