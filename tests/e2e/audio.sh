@@ -54,10 +54,9 @@ wait_until 5 output_lines 2 || fail_showing "'help' was not answered"
 sleep 8
 type_line stop help_stop_at
 
-# 2. The chime, after a moment of quiet. "in 1 s" is typed early in a second, so that the
-#    next second boundary, where the first ring belongs, is most of a second away; "stop" is
-#    typed about 0.3 s into a second, so that the last ring is sure to have started and the
-#    next one would be 0.7 s away.
+# 2. The chime. "in 1 s" is typed early in a second: the next second, where the first ring
+#    belongs, is most of a second away; "stop" about 0.3 s into one: the last ring has surely
+#    started and the next is 0.7 s away.
 sleep 1
 wait_for_ms_in_second 50 200
 type_line 'in 1 s' chime_set_at
@@ -94,12 +93,10 @@ E2E_SHOW=("speech-dispatcher's log" "$WORK/speechd-log/speech-dispatcher.log")
 for line in mark mark mark; do type_line "$line" _ignored; done
 wait_until 10 output_lines 3 || fail_showing "the program did not answer within 10 s"
 [[ ! -s "$WORK/err" ]] || fail_showing "the program did not speak through speech-dispatcher"
-# Types line $1, its place in the recording going to variable $2, and listens for $3 seconds.
-listen() { type_line "$1" "$2" && sleep "$3"; }
 sleep 6
-listen orders orders_at 12
-listen help sd_help_at 2
-listen time time_at 6
+type_line orders orders_at && sleep 12
+type_line help sd_help_at && sleep 2
+type_line time time_at && sleep 6
 type_line exit _ignored
 wait_until 5 gone "$program" || fail_showing "'exit' did not end the program"
 { kill -TERM "$E2E_RECORDER" && wait "$E2E_RECORDER"; } 2>/dev/null || true # the recording ends
@@ -126,7 +123,7 @@ for what, start, end, limit in [("speech after 'help'", help_at, help_stop_at, 1
                                 ("the help page", sd_help_at, time_at, 2.0),
                                 ("'time'", time_at, total, 4.5)]:
     first = recording.sounding(start, end)[0]
-    check(first is not None and first <= limit, "%s is heard within %s s: %s" % (what, limit, first))
+    check(first is not None and first <= limit, "%s heard within %s s: %s" % (what, limit, first))
 for what, start, end, limit, then in [
         ("speech after 'stop'", help_stop_at, chime_set_at, 1.5, 0.2),
         ("the chime after 'stop'", chime_stop_at, long_set_at - rate // 2, 1.2, 0.5),

@@ -6,15 +6,13 @@
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 skip() { echo "SKIP: $*" >&2; exit 77; }
-note() { echo "$*" >&2; }
 
 # Skips unless every command after $1 (what to install) is on PATH.
 e2e_need() {
     for t in "${@:2}"; do command -v "$t" >/dev/null || skip "$t is missing (install $1)"; done
 }
 
-E2E_CLEANUPS=() # run by the exit trap after it killed E2E_PIDS
-E2E_PIDS=()
+E2E_PIDS=() E2E_CLEANUPS=() # the exit trap kills the first, then runs the second
 e2e_cleanup() {
     local status=$? fn proc cmdline pid
     set +e

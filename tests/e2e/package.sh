@@ -39,7 +39,7 @@ deb=$(echo "$WORK"/deb/tallowick_*.deb) && [[ -f $deb ]] || fail "cpack made no 
 lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v '^running with root' >"$WORK/findings" || true
 show_file "lintian (warnings explained in the README)" "$WORK/findings"
 ! grep -q '^E:' "$WORK/findings" || fail "lintian finds errors in the package"
-note "ok: desktop-file-validate, appstreamcli, man --warnings, lintian"
+echo "ok: desktop-file-validate, appstreamcli, man --warnings, lintian" >&2
 
 (($(id -u) == 0)) || skip "the files pass; installing the package and adding a user needs root"
 e2e_need "with TALLOWICK_WITH_TEST_TOOLS=1 tools/install-deps" \
@@ -53,11 +53,11 @@ leftovers >"$WORK/usr-before"
 user=tlwk-e2e-$$ installed=no created=no
 remove_all() {
     if [[ $created == yes ]]; then
-        userdel --force --remove "$user" >/dev/null 2>&1 || note "could not remove user $user"
+        userdel --force --remove "$user" >/dev/null 2>&1 || echo "could not remove user $user" >&2
     fi
     if [[ $installed == yes ]] &&
         ! DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq tallowick >/dev/null 2>&1; then
-        dpkg --purge tallowick >/dev/null 2>&1 || note "could not remove the tallowick package"
+        dpkg --purge tallowick >/dev/null 2>&1 || echo "could not remove the tallowick package" >&2
     fi
 }
 E2E_CLEANUPS+=(remove_all)
