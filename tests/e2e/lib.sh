@@ -19,8 +19,9 @@ e2e_cleanup() {
     ((${#E2E_PIDS[@]} == 0)) || { kill -KILL "${E2E_PIDS[@]}"; wait "${E2E_PIDS[@]}"; } 2>/dev/null
     for fn in "${E2E_CLEANUPS[@]}"; do "$fn"; done
     [[ -n ${WORK:-} && -d $WORK ]] || exit "$status"
-    pid=$(cat "$WORK/run/pulse/pid" 2>/dev/null) && kill -TERM "$pid" 2>/dev/null &&
-        { wait_until 3 gone "$pid" || kill -KILL "$pid"; } # the PulseAudio of e2e_record_null_sink
+    # The PulseAudio of e2e_record_null_sink, by the id it wrote.
+    pid=$(cat "$WORK/run/pulse/pid" 2>/dev/null) && [[ $pid =~ ^[0-9]+$ ]] &&
+        kill -TERM "$pid" 2>/dev/null && { wait_until 3 gone "$pid" || kill -KILL "$pid"; }
     # Whatever still runs from $WORK (a copy of the program, a detached temp.bat), by its id.
     for proc in /proc/[0-9]*; do
         { cmdline=$(<"$proc/cmdline"); } 2>/dev/null || continue
