@@ -1,16 +1,9 @@
 #!/usr/bin/env bash
-# What a user hears, recorded from the monitor of a private PulseAudio null sink:
-#  1. "help" is heard as speech of the length of a help page, until "stop" silences it.
-#  2. "in 1 s" rings the chime (C6 1046.5 Hz, then G6 1568 Hz) from the next second on, once
-#     every second, until "stop"; then no new ring starts and the sound dies away.
-#  3. "stop" cuts off a long sound (a user's own 10 s wave file) at once.
-#  4. With --voice=speech-dispatcher (a private daemon speaking with eSpeak NG): a reply is
-#     heard, a listing of three marks queues its three sentences, and a new reply cuts off the
-#     help page being said.
-# Times are measured in samples of the recording, noted as each line is typed. The reply to
-# "in 1 s" is cut short at once by a "stop" typed right after it (nothing sounds yet), and the
-# chime is told from speech by its two notes and its once-a-second rhythm.
-#
+# What a user hears on a private PulseAudio null sink: 1. "help" speaks until "stop"; 2. "in 1 s"
+# rings the chime (C6, then G6) from the next second on, once a second until "stop"; 3. "stop"
+# cuts off a user's own 10 s sound at once; 4. through speech-dispatcher, a listing of three
+# marks queues its three sentences and a new reply cuts off the help page being said. Times are
+# samples of the recording, noted as each line is typed.
 # Usage: audio.sh PROGRAM_DIR
 
 set -euo pipefail
@@ -28,10 +21,20 @@ unset SDL_AUDIODRIVER AUDIODEV PULSE_SINK PULSE_PROP
 rate=16000 recording="$WORK/recording.raw" # 16-bit mono
 e2e_record_null_sink "$rate" "$recording"
 e2e_serve --terminal
+output_lines() { (($(wc -l <"$WORK/out") >= $1)); }
+# Types line $1 and puts the size of the recording then, in samples, in variable $2 (the wall
+# clock in `typed_at`); the size first: starting `stat` can take a tenth of a second.
+type_line() {
+    local size
+    size=$(stat -c %s "$recording")
+    typed_at=$EPOCHREALTIME
+    printf '%s\n' "$1" >&3
+    printf -v "$2" '%s' $((size / 2))
+}
 
 # Where lines were typed, in samples of the recording (see type_line).
 declare help_at help_stop_at chime_set_at chime_stop_at long_set_at long_stop_at typed_at _ignored
-declare one_at orders_at sd_help_at time_at
+declare orders_at sd_help_at time_at
 
 # Returns when the wall clock is between $1 and $2 ms into a second.
 wait_for_ms_in_second() {
@@ -51,10 +54,9 @@ wait_until 5 output_lines 2 || fail_showing "'help' was not answered"
 sleep 8
 type_line stop help_stop_at
 
-# 2. The chime, after a moment of quiet. "in 1 s" is typed early in a second, so that the
-#    next second boundary, where the first ring belongs, is most of a second away; "stop" is
-#    typed about 0.3 s into a second, so that the last ring is sure to have started and the
-#    next one would be 0.7 s away.
+# 2. The chime. "in 1 s" is typed early in a second: the next second, where the first ring
+#    belongs, is most of a second away; "stop" about 0.3 s into one: the last ring has surely
+#    started and the next is 0.7 s away.
 sleep 1
 wait_for_ms_in_second 50 200
 type_line 'in 1 s' chime_set_at
@@ -67,15 +69,11 @@ type_line stop chime_stop_at
 sleep 2
 
 # 3. A 10 s tone of 440 Hz as the sound of a new alarm; "stop" 1.3 s after it began ringing.
-python3 - "$prog/long.wav" <<'PYTHON'
-import math, struct, sys
-rate, frames = 44100, 10 * 44100
-data = b"".join(struct.pack("<h", int(8000 * math.sin(2 * math.pi * 440 * i / rate)))
-                for i in range(frames))
-header = struct.pack("<4sI4s4sIHHIIHH4sI", b"RIFF", 36 + len(data), b"WAVE", b"fmt ", 16, 1, 1,
-                     rate, 2 * rate, 2, 16, b"data", len(data))
-open(sys.argv[1], "wb").write(header + data)
-PYTHON
+python3 -c 'import array, math, sys, wave
+w = wave.open(sys.argv[1], "wb")
+w.setnchannels(1), w.setsampwidth(2), w.setframerate(44100)
+w.writeframes(array.array("h", (int(8000 * math.sin(2 * math.pi * 440 * i / 44100))
+                                for i in range(441000))))' "$prog/long.wav"
 wait_for_ms_in_second 50 200
 type_line 'in 1 s' long_set_at
 type_line 'alarm 1 is long.wav' _ignored
@@ -87,12 +85,6 @@ type_line stop long_stop_at
 sleep 1.5
 type_line exit _ignored
 wait_until 5 gone "$program" || fail_showing "'exit' did not end the program"
-help=$(sed -n 2p "$WORK/out")
-[[ $help == "To exit the program type EXIT."* ]] ||
-    fail_showing "'help' was not answered with the first help page"
-printf '\n%s\n\nAlarm number 1 set for  1  second \n\n\n%s\n%s\n\n\n' "$help" \
-    "Alarm number 1 set for  1  second " "Alarm 1, set to  long.wav" | cmp -s - "$WORK/out" ||
-    fail_showing "the program did not answer as expected"
 
 # 4. Through speech-dispatcher.
 e2e_speech_dispatcher
@@ -101,42 +93,48 @@ E2E_SHOW=("speech-dispatcher's log" "$WORK/speechd-log/speech-dispatcher.log")
 for line in mark mark mark; do type_line "$line" _ignored; done
 wait_until 10 output_lines 3 || fail_showing "the program did not answer within 10 s"
 [[ ! -s "$WORK/err" ]] || fail_showing "the program did not speak through speech-dispatcher"
-# Types line $1, its place in the recording going to variable $2, and listens for $3 seconds.
-listen() { type_line "$1" "$2" && sleep "$3"; }
-sleep 4
-listen 'say mark 1' one_at 5
-listen orders orders_at 12
-listen help sd_help_at 2
-listen time time_at 6
+sleep 6
+type_line orders orders_at && sleep 12
+type_line help sd_help_at && sleep 2
+type_line time time_at && sleep 6
 type_line exit _ignored
 wait_until 5 gone "$program" || fail_showing "'exit' did not end the program"
 { kill -TERM "$E2E_RECORDER" && wait "$E2E_RECORDER"; } 2>/dev/null || true # the recording ends
 
-status=0
 PYTHONPATH=$here python3 - "$recording" "$rate" "0.$set_in_second" "$help_at" "$help_stop_at" \
-    "$chime_set_at" "$chime_stop_at" "$long_set_at" "$long_stop_at" "$one_at" "$orders_at" \
-    "$sd_help_at" "$time_at" <<'PYTHON' || status=$?
-import math, operator, sys  # noqa: E401
+    "$chime_set_at" "$chime_stop_at" "$long_set_at" "$long_stop_at" "$orders_at" \
+    "$sd_help_at" "$time_at" <<'PYTHON' || fail "what was heard was not as expected"
+import cmath, math, operator, sys  # noqa: E401
 from checks import SILENT, Recording, check, finish
 
 rate = int(sys.argv[2])
 recording = Recording(sys.argv[1], rate)
-samples, total = recording.samples, len(recording)
+samples, total = recording.samples, len(recording.samples)
 set_in_second = float(sys.argv[3])  # how far into a second of the wall clock "in 1 s" came
-(help_at, help_stop_at, chime_set_at, chime_stop_at, long_set_at, long_stop_at, one_at, orders_at,
+(help_at, help_stop_at, chime_set_at, chime_stop_at, long_set_at, long_stop_at, orders_at,
  sd_help_at, time_at) = map(int, sys.argv[4:])
 
 check(total >= time_at + rate, "the recording lasts as long as the test") or finish()
 
-# 1. Speech: at least 5 s of sound in the 8 s after "help", starting within 1.5 s of it, and
-#    quiet within 1.5 s of "stop".
+# Sound within `limit` s of the line typed at `start` (before `end`); then quiet within `limit`
+# s of a line and for `then` s after: 1. speech, 2. the chime, 3. the long sound cut off by
+# "stop", 4. the help page cut off by "time" 2 s into it.
+for what, start, end, limit in [("speech after 'help'", help_at, help_stop_at, 1.5),
+                                ("the help page", sd_help_at, time_at, 2.0),
+                                ("'time'", time_at, total, 4.5)]:
+    first = recording.sounding(start, end)[0]
+    check(first is not None and first <= limit, "%s heard within %s s: %s" % (what, limit, first))
+for what, start, end, limit, then in [
+        ("speech after 'stop'", help_stop_at, chime_set_at, 1.5, 0.2),
+        ("the chime after 'stop'", chime_stop_at, long_set_at - rate // 2, 1.2, 0.5),
+        ("the long sound after 'stop'", long_stop_at, long_stop_at + rate * 3 // 2, 0.3, 0.5),
+        ("all after 'time'", time_at, total, 4.5, 1.0)]:
+    ok, last = recording.quiet_within(start, end, limit, then)
+    check(ok, "%s is quiet within %s s: %.2f s" % (what, limit, last))
+# 1. At least 5 s of speech in the 8 s after "help".
 spoken = sum(v > SILENT for v in recording.loudness(help_at, help_stop_at)) / 50
 check(spoken >= 5.0, "after 'help', %.2f s of sound in %.2f s (at least 5 s wanted)"
       % (spoken, (help_stop_at - help_at) / rate))
-start = recording.sounding(help_at, help_stop_at)[0]
-check(start is not None and start <= 1.5, "speech started %s s after 'help' (1.5 s wanted)" % start)
-ok, last = recording.quiet_within(help_stop_at, chime_set_at, 1.5, 0.2)
-check(ok, "speech fell silent %.2f s after 'stop' (at most 1.5 s wanted)" % last)
 
 # 2. The chime. Hann-windowed single-frequency DFTs (32 ms windows, every 10 ms) give the
 #    amplitude of each note; the alert's A5 tells the fallback sound apart.
@@ -147,11 +145,8 @@ norm = 2 / sum(hann) / 32768
 
 def amplitudes(freq, start, end):
     """Per window from `start`: the amplitude of `freq` in it (1 = a full-scale sine)."""
-    w = 2 * math.pi * freq / rate
-    cos = [h * math.cos(w * n) for n, h in enumerate(hann)]
-    sin = [h * math.sin(w * n) for n, h in enumerate(hann)]
-    return [math.hypot(sum(map(operator.mul, cos, samples[b:b + N])),
-                       sum(map(operator.mul, sin, samples[b:b + N]))) * norm
+    kernel = [h * cmath.exp(-2j * math.pi * freq * n / rate) for n, h in enumerate(hann)]
+    return [abs(sum(map(operator.mul, kernel, samples[b:b + N]))) * norm
             for b in range(start, min(end, total) - N + 1, HOP)]
 
 
@@ -203,32 +198,15 @@ for k in (k for k in onsets if at(k) < set_to_stop - 0.3):
           "the ring at %.2f s is the chime (C6 %.3f, then G6 %.3f; A5 %.3f)"
           % (at(k), c6_peak, g6_peak, a5_peak))
 
-# Silence within 1.2 s of "stop", until the long sound's alarm is set.
-ok, last = recording.quiet_within(chime_stop_at, long_set_at - rate // 2, 1.2, 0.5)
-check(ok, "the sound fell silent %.2f s after 'stop' (at most 1.2 s wanted)" % last)
-
 # 3. The long tone sounds in the 0.3 s before "stop" (which came 0.25 s or more after the ring
-#    began) and is gone within 0.3 s of it (the typed moment is known to a few tens of
-#    milliseconds; bench/run measures it closely).
+#    began); the typed moment is known to a few tens of milliseconds (bench/run measures it).
 before = recording.loudness(long_stop_at - rate * 3 // 10, long_stop_at)
 check(bool(before) and max(before) > SILENT, "the long sound played until 'stop'")
-ok, last = recording.quiet_within(long_stop_at, long_stop_at + rate * 3 // 2, 0.3, 0.5)
-check(ok, "the long sound fell silent %.2f s after 'stop' (at most 0.3 s wanted)" % last)
 
 # 4. One sentence lasts about 2.4 s at speech-dispatcher's normal rate, three about 7.5 s: a
 #    listing whose sentences cut one another would last as long as its last one.
-sounding = recording.sounding
-one_start, _ = sounding(one_at, orders_at)
-check(one_start is not None and one_start < 2.0, "'say mark 1' is heard within 2 s: %s" % one_start)
-list_start, list_end = sounding(orders_at, sd_help_at)
+list_start, list_end = recording.sounding(orders_at, sd_help_at)
 listing = 0.0 if list_start is None else list_end - list_start
 check(listing > 5.0, "the listing of three marks lasts %.2f s (over 5 s wanted)" % listing)
-help_start, _ = sounding(sd_help_at, time_at)
-check(help_start is not None and help_start < 2.0, "the help page is heard")
-_, time_end = sounding(time_at, total)
-check(time_end is not None and time_end < 4.5,
-      "after 'time', 2 s into the help page, all is quiet within 4.5 s: %s" % time_end)
 finish()
 PYTHON
-((status == 0)) || fail "what was heard was not as expected (see above)"
-echo "speech, chime and a long sound cut off by stop were heard as expected"

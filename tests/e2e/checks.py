@@ -1,5 +1,4 @@
-"""The checks of the end-to-end scripts' Python parts, and a recording of a null sink's monitor
-(16-bit mono) for audio.sh."""
+"""The checks of the end-to-end scripts' Python parts, and a null sink's recording (s16le mono)."""
 import array
 import math
 import sys
@@ -21,13 +20,7 @@ def finish():
 
 class Recording:
     def __init__(self, path, rate):
-        self.rate, self.block = rate, rate // 50  # blocks of 20 ms
-        self.samples = array.array("h", open(path, "rb").read())
-        if sys.byteorder != "little":
-            self.samples.byteswap()
-
-    def __len__(self):
-        return len(self.samples)
+        self.block, self.samples = rate // 50, array.array("h", open(path, "rb").read())
 
     def loudness(self, start, end):
         """The RMS, relative to full scale, of each 20 ms from sample `start` to `end`."""

@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
-"""A stand-in notification server for the bus test. Appends to LOG one line per event:
-"notify ID URGENCY ACTION,KEYS BODY", "close ID", and Tallowick's signals "sounding N,N,..."
-and "spoken TEXT". Presses "stop" on the first notice PRESS_DELAY seconds after it came.
-
-Usage: fake_notifications.py LOG PRESS_DELAY
+"""fake_notifications.py LOG PRESS_DELAY: a stand-in notification server. Appends to LOG a line
+per event: "notify ID URGENCY ACTION,KEYS BODY", "close ID", and Tallowick's signals "sounding
+N,N,..." and "spoken TEXT". Presses "stop" on the first notice PRESS_DELAY seconds after it came.
 """
 import sys
 
@@ -13,32 +11,28 @@ from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
 
 NAME = "org.freedesktop.Notifications"
-PATH = "/org/freedesktop/Notifications"
+
+
+def record(line):
+    with open(sys.argv[1], "a", encoding="utf-8") as f:
+        print(line, file=f)
 
 
 class Server(dbus.service.Object):
-    def __init__(self, bus, log, press_delay):
-        super().__init__(bus, PATH)
-        self.log, self.press_delay, self.next_id = log, press_delay, 1
-
-    def record(self, line):
-        with open(self.log, "a", encoding="utf-8") as f:
-            print(line, file=f)
+    next_id = 1
 
     @dbus.service.method(NAME, in_signature="susssasa{sv}i", out_signature="u")
     def Notify(self, app, replaces, icon, summary, body, actions, hints, timeout):
-        nid = self.next_id
-        self.next_id += 1
-        keys = ",".join(str(a) for a in actions[0::2])
-        self.record(f"notify {nid} {int(hints.get('urgency', -1))} {keys} {body}")
+        nid, self.next_id = self.next_id, self.next_id + 1
+        record(f"notify {nid} {int(hints.get('urgency', -1))} {','.join(actions[0::2])} {body}")
         if nid == 1:
-            GLib.timeout_add(int(self.press_delay * 1000),
+            GLib.timeout_add(int(float(sys.argv[2]) * 1000),
                              lambda: self.ActionInvoked(dbus.UInt32(nid), "stop") and False)
         return nid
 
     @dbus.service.method(NAME, in_signature="u")
     def CloseNotification(self, nid):
-        self.record(f"close {nid}")
+        record(f"close {nid}")
         self.NotificationClosed(nid, dbus.UInt32(3))
 
     @dbus.service.signal(NAME, signature="us")
@@ -52,12 +46,12 @@ class Server(dbus.service.Object):
 
 DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
-server = Server(bus, sys.argv[1], float(sys.argv[2]))
-bus.add_signal_receiver(
-    lambda numbers: server.record("sounding " + ",".join(str(int(n)) for n in numbers)),
-    signal_name="SoundingChanged", dbus_interface="io.github.tallowick.Tallowick")
-bus.add_signal_receiver(lambda text: server.record("spoken " + text),
-                        signal_name="Spoken", dbus_interface="io.github.tallowick.Tallowick")
+server = Server(bus, "/org/freedesktop/Notifications")
+OURS = "io.github.tallowick.Tallowick"
+bus.add_signal_receiver(lambda numbers: record("sounding " + ",".join(map(str, map(int, numbers)))),
+                        signal_name="SoundingChanged", dbus_interface=OURS)
+bus.add_signal_receiver(lambda text: record("spoken " + text), signal_name="Spoken",
+                        dbus_interface=OURS)
 # The name last: the test waits for it, and everything must be in place by then.
 name = dbus.service.BusName(NAME, bus)  # kept: dropping it gives the name up
 GLib.MainLoop().run()

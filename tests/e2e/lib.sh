@@ -1,28 +1,27 @@
 # shellcheck shell=bash
-# Sourced by the end-to-end scripts. `e2e_start PROGRAM_DIR` makes a temporary directory $WORK
-# (removed with every process started from it, however the script ends), a private HOME, no
-# display or sound, and a fresh copy of the program, $tallowick in $prog (it keeps settings.ini,
-# temp.bat and its lock beside itself). Start it with `env PATH="$PROGRAM_PATH" "$tallowick"`:
-# that PATH has only stand-ins, noting their calls, for the commands that act on the machine.
+# Sourced by the end-to-end scripts. `e2e_start PROGRAM_DIR` makes $WORK (removed, with every
+# process started from it, however the script ends), a private HOME, no display or sound, and a
+# copy of the program, $tallowick in $prog. Start it with `env PATH="$PROGRAM_PATH"`: stand-ins
+# there note any call of the commands that act on the machine.
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 skip() { echo "SKIP: $*" >&2; exit 77; }
-note() { echo "$*" >&2; }
 
 # Skips unless every command after $1 (what to install) is on PATH.
 e2e_need() {
-    local t
     for t in "${@:2}"; do command -v "$t" >/dev/null || skip "$t is missing (install $1)"; done
 }
 
-E2E_CLEANUPS=() # run by the exit trap after it killed E2E_PIDS
-E2E_PIDS=()
+E2E_PIDS=() E2E_CLEANUPS=() # the exit trap kills the first, then runs the second
 e2e_cleanup() {
-    local status=$? fn proc cmdline
+    local status=$? fn proc cmdline pid
     set +e
     ((${#E2E_PIDS[@]} == 0)) || { kill -KILL "${E2E_PIDS[@]}"; wait "${E2E_PIDS[@]}"; } 2>/dev/null
     for fn in "${E2E_CLEANUPS[@]}"; do "$fn"; done
     [[ -n ${WORK:-} && -d $WORK ]] || exit "$status"
+    # The PulseAudio of e2e_record_null_sink, by the id it wrote.
+    pid=$(cat "$WORK/run/pulse/pid" 2>/dev/null) && [[ $pid =~ ^[0-9]+$ ]] &&
+        kill -TERM "$pid" 2>/dev/null && { wait_until 3 gone "$pid" || kill -KILL "$pid"; }
     # Whatever still runs from $WORK (a copy of the program, a detached temp.bat), by its id.
     for proc in /proc/[0-9]*; do
         { cmdline=$(<"$proc/cmdline"); } 2>/dev/null || continue
@@ -38,8 +37,6 @@ e2e_cleanup() {
 
 e2e_start() {
     BUILT_DIR=$(cd "${1:?usage: $0 PROGRAM_DIR}" && pwd) || fail "no program directory '$1'"
-    [[ -x $BUILT_DIR/tallowick && -x $BUILT_DIR/tallowick-app ]] ||
-        fail "no executables tallowick and tallowick-app in $BUILT_DIR (are they built?)"
     WORK=$(mktemp -d "${TMPDIR:-/tmp}/tallowick-e2e.XXXXXXXX")
     trap e2e_cleanup EXIT
     trap 'exit 129' HUP && trap 'exit 130' INT && trap 'exit 143' TERM
@@ -49,8 +46,7 @@ e2e_start() {
     [[ ${TALLOWICK_E2E_PRIVATE_BUS:-} == 1 ]] || unset DBUS_SESSION_BUS_ADDRESS
     unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_STATE_HOME
     unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-    # No sound server (nor one started on demand) and no ALSA device for the voice, a silent SDL
-    # driver for the alarms: the program tells the missing voice and writes its replies anyway.
+    # No sound server (nor one started on demand), no ALSA device, a silent SDL driver.
     : >"$WORK/empty-alsa.conf"
     export PULSE_SERVER="unix:$WORK/run/no-sound-server" ALSA_CONFIG_PATH="$WORK/empty-alsa.conf"
     export SDL_AUDIODRIVER=dummy
@@ -64,36 +60,29 @@ e2e_start() {
     e2e_install "$prog"
 }
 
-# Starts "$tallowick" with the arguments given in the background on input held open on
-# descriptor 3 (`printf ... >&3`), output in $WORK/out and $WORK/err; its id goes to `program`.
+# Starts "$tallowick" with the arguments given, its input held open on descriptor 3 (`printf
+# ... >&3`), output in $WORK/out and $WORK/err; its id goes to `program`.
 e2e_serve() {
     rm -f "$WORK/in" && mkfifo "$WORK/in"
     env PATH="$PROGRAM_PATH" "$tallowick" "$@" <"$WORK/in" >"$WORK/out" 2>"$WORK/err" &
-    program=$!
-    E2E_PIDS+=("$program")
+    program=$! && E2E_PIDS+=("$!")
     exec 3>"$WORK/in"
 }
-
-output_lines() { (($(wc -l <"$WORK/out") >= $1)); }
 
 # Shows $WORK/out, $WORK/err and the files in E2E_SHOW (heading, file, ...); fails with $1.
 E2E_SHOW=()
 fail_showing() {
-    local i
-    show_file "standard output" "$WORK/out"
-    show_file "standard error" "$WORK/err"
-    for ((i = 0; i < ${#E2E_SHOW[@]}; i += 2)); do show_file "${E2E_SHOW[@]:i:2}"; done
+    local i shown=("standard output" "$WORK/out" "standard error" "$WORK/err" "${E2E_SHOW[@]}")
+    for ((i = 0; i < ${#shown[@]}; i += 2)); do show_file "${shown[@]:i:2}"; done
     fail "$1"
 }
 
 # Copies the command, the program and its sounds into the new directory $1.
 e2e_install() {
-    local dest=$1 f
-    mkdir -p "$dest"
-    cp -- "$BUILT_DIR/tallowick" "$BUILT_DIR/tallowick-app" "$dest/"
-    for f in chime.wav windup.wav deepbell.wav alert.wav; do
-        [[ -f "$BUILT_DIR/$f" ]] || fail "$f is missing from $BUILT_DIR (are the sounds built?)"
-        cp -- "$BUILT_DIR/$f" "$dest/"
+    local f
+    mkdir -p "$1"
+    for f in tallowick tallowick-app chime.wav windup.wav deepbell.wav alert.wav; do
+        cp -- "$BUILT_DIR/$f" "$1/" 2>/dev/null || fail "no $f in $BUILT_DIR (is it built?)"
     done
 }
 
@@ -118,9 +107,7 @@ show_file() {
 # here on, and records its monitor into file $2 (16-bit mono at rate $1); the recorder's id goes
 # to E2E_RECORDER.
 e2e_record_null_sink() {
-    E2E_RECORDING=$2 E2E_PULSE_DIR="$XDG_RUNTIME_DIR/pulse"
-    local socket="$E2E_PULSE_DIR/native"
-    E2E_CLEANUPS+=(e2e_stop_pulse)
+    local socket="$XDG_RUNTIME_DIR/pulse/native"
     timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n \
         --use-pid-file=yes --log-target="file:$WORK/pulse.log" \
         --load="module-native-protocol-unix auth-anonymous=1 socket=$socket" \
@@ -130,29 +117,10 @@ e2e_record_null_sink() {
     pactl set-default-sink nullsink
     # A silent stream keeps the sink running with a short latency: otherwise it works in blocks
     # of up to 2 s, which would blur when sounds start and end.
-    pacat --latency-msec=20 /dev/zero &
-    E2E_PIDS+=("$!")
+    pacat --latency-msec=20 /dev/zero & E2E_PIDS+=("$!")
     parec -d nullsink.monitor --format=s16le --rate="$1" --channels=1 --latency-msec=20 >"$2" &
-    E2E_RECORDER=$!
-    E2E_PIDS+=("$!")
+    E2E_RECORDER=$! && E2E_PIDS+=("$!")
     wait_until 10 test -s "$2" || fail "nothing is recorded from the null sink"
-}
-
-# Types line $1 to the program of e2e_serve and puts the position of that moment in the
-# recording, in samples, in the variable named $2 (the wall clock in `typed_at`). The size is
-# taken first: starting `stat` can take a tenth of a second on a busy machine.
-type_line() {
-    local size
-    size=$(stat -c %s "$E2E_RECORDING")
-    typed_at=$EPOCHREALTIME
-    printf '%s\n' "$1" >&3
-    printf -v "$2" '%s' $((size / 2))
-}
-
-e2e_stop_pulse() {
-    local pid
-    pid=$(cat "$E2E_PULSE_DIR/pid" 2>/dev/null) && [[ $pid =~ ^[0-9]+$ ]] || return 0
-    kill -TERM "$pid" 2>/dev/null && { wait_until 3 gone "$pid" || kill -KILL "$pid"; }
 }
 
 # Starts a private Xvfb on a free display number and exports DISPLAY.
@@ -171,8 +139,7 @@ e2e_display() {
 # accessibility on for Qt programs started from here on.
 e2e_accessibility_bus() {
     GSETTINGS_BACKEND=memory /usr/libexec/at-spi-bus-launcher --launch-immediately \
-        >"$WORK/atspi.log" 2>&1 &
-    E2E_PIDS+=("$!")
+        >"$WORK/atspi.log" 2>&1 & E2E_PIDS+=("$!")
     wait_until 10 e2e_a11y_status IsEnabled ||
         { show_file at-spi "$WORK/atspi.log"; fail "no accessibility bus"; }
     e2e_a11y_status ScreenReaderEnabled || fail "cannot raise the screen reader flag"
@@ -192,8 +159,7 @@ e2e_speech_dispatcher() {
         'AddModule "espeak-ng" "sd_espeak-ng" "espeak-ng.conf"' >>"$WORK/speechd-conf/speechd.conf"
     mkdir "$WORK/speechd-log"
     speech-dispatcher -s -t 0 -c unix_socket -S "$WORK/speechd.sock" -C "$WORK/speechd-conf" \
-        -L "$WORK/speechd-log" -P "$WORK/speechd.pid" >/dev/null 2>&1 &
-    E2E_PIDS+=("$!")
+        -L "$WORK/speechd-log" -P "$WORK/speechd.pid" >/dev/null 2>&1 & E2E_PIDS+=("$!")
     wait_until 10 test -S "$WORK/speechd.sock" || fail "speech-dispatcher did not start"
     export SPEECHD_ADDRESS="unix_socket:$WORK/speechd.sock"
 }

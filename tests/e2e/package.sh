@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The installed files pass their own tools' checks (desktop-file-validate, appstreamcli, man
-# --warnings) and the .deb that CPack makes of the build tree passes lintian. Then, as root and
-# where no Tallowick is installed, the .deb is installed with apt; as a new user, the installed
-# program keeps an order over a restart in that user's data directory and starts at login on
-# request. The package and the user are removed whatever happens, leaving nothing under /usr.
-#
+# The installed files pass desktop-file-validate, appstreamcli and man --warnings, the .deb
+# passes lintian. Then, as root where no Tallowick is installed, the .deb is installed; for a new
+# user the program keeps an order over a restart and starts at login on request. The package and
+# the user are removed whatever happens, leaving nothing under /usr.
 # Usage: package.sh PROGRAM_DIR BUILD_DIR SOURCE_DIR
 
 set -euo pipefail
@@ -15,8 +13,7 @@ e2e_start "$1"
 build=$2 data="$3/data" id=io.github.tallowick.Tallowick
 e2e_need "with TALLOWICK_WITH_TEST_TOOLS=1 tools/install-deps" \
     desktop-file-validate appstreamcli man lintian cpack dpkg-shlibdeps
-# Runs the command after $1 with its output in $WORK/out; fails with message $1 if it fails or
-# (with `quiet` set) writes anything.
+# Runs the command after $1, output in $WORK/out; fails with $1 if it fails or (`quiet`) writes.
 checked() {
     "${@:2}" >"$WORK/out" 2>&1 && [[ -z ${quiet:-} || ! -s $WORK/out ]] ||
         { show_file "$2" "$WORK/out"; fail "$1"; }
@@ -37,13 +34,12 @@ status=0
 cpack --config "$build/CPackConfig.cmake" -G DEB -B "$WORK/deb" >"$WORK/cpack.log" 2>&1 || status=$?
 if [[ -e $WORK/manifest ]]; then mv -f "$WORK/manifest" "$manifest"; else rm -f "$manifest"; fi
 ((status == 0)) || { show_file cpack "$WORK/cpack.log"; fail "cpack did not make the package"; }
-deb=$(echo "$WORK"/deb/tallowick_*.deb)
-[[ -f $deb ]] || fail "cpack made no tallowick_*.deb"
+deb=$(echo "$WORK"/deb/tallowick_*.deb) && [[ -f $deb ]] || fail "cpack made no tallowick_*.deb"
 # lintian warns when run as root; that is no finding about the package.
 lintian --tag-display-limit 0 "$deb" 2>&1 | grep -v '^running with root' >"$WORK/findings" || true
 show_file "lintian (warnings explained in the README)" "$WORK/findings"
 ! grep -q '^E:' "$WORK/findings" || fail "lintian finds errors in the package"
-note "ok: desktop-file-validate, appstreamcli, man --warnings, lintian"
+echo "ok: desktop-file-validate, appstreamcli, man --warnings, lintian" >&2
 
 (($(id -u) == 0)) || skip "the files pass; installing the package and adding a user needs root"
 e2e_need "with TALLOWICK_WITH_TEST_TOOLS=1 tools/install-deps" \
@@ -57,11 +53,11 @@ leftovers >"$WORK/usr-before"
 user=tlwk-e2e-$$ installed=no created=no
 remove_all() {
     if [[ $created == yes ]]; then
-        userdel --force --remove "$user" >/dev/null 2>&1 || note "could not remove user $user"
+        userdel --force --remove "$user" >/dev/null 2>&1 || echo "could not remove user $user" >&2
     fi
     if [[ $installed == yes ]] &&
         ! DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq tallowick >/dev/null 2>&1; then
-        dpkg --purge tallowick >/dev/null 2>&1 || note "could not remove the tallowick package"
+        dpkg --purge tallowick >/dev/null 2>&1 || echo "could not remove the tallowick package" >&2
     fi
 }
 E2E_CLEANUPS+=(remove_all)
@@ -80,11 +76,9 @@ for f in bin/tallowick share/tallowick/sounds/{chime,windup,deepbell,alert}.wav;
 done
 created=yes
 useradd --create-home --shell /bin/sh "$user"
-home=$(getent passwd "$user" | cut -d: -f6)
-[[ -d $home ]] || fail "useradd made no home for $user"
+home=$(getent passwd "$user" | cut -d: -f6) && [[ -d $home ]] || fail "useradd made no home"
 
-# Runs the installed program as the user in a clean environment without sound or display, with
-# the lines $1 on standard input and the other arguments given; output in $WORK/out.
+# Runs the installed program as the user in a clean environment: input $1, the arguments after.
 run_as_user() {
     printf '%b' "$1" >"$WORK/in"
     checked "tallowick ${*:2} failed" runuser -u "$user" -- env -i HOME="$home" USER="$user" \
