@@ -280,6 +280,16 @@ TEST(CommandTest, AtSetsTheNextSuchTimeOfDayInTwelveOrTwentyFourHours) {
     EXPECT_EQ(rig.reply("at 1:00"), Core::kIncorrectEntryReply);
 }
 
+TEST(CommandTest, AFullTableTakesNoMoreOrdersAndSaysSo) {
+    Rig rig;
+    for (int i = 0; i < 50; ++i) rig.type(i % 2 ? "mark" : "in 5 m");
+    const OrderTable before = rig.core.table();
+    for (const char* line : {"in 5 m", "at 7:30", "every 5 m", "mark"}) {
+        EXPECT_EQ(rig.reply(line), "There is no room for another order.  Delete an order first.");
+        EXPECT_EQ(rig.core.table(), before);
+    }
+}
+
 // The script sleeps the whole seconds, rounded up: only that number comes from what was typed.
 TEST(CommandTest, ShutdownStartsAScriptAndNeverReportsAFailureAsSuccess) {
     const std::pair<const char*, const char*> rows[] = {{"shutdown 1.5 m", "90"},
