@@ -1,5 +1,4 @@
-// The program's desktop side: where the files live, the voice from the preferences, the one
-// instance per directory, the notices of ringing alarms, the two front-ends and what is heard.
+// The desktop side: layout, preferences, the lock, notices, the two front-ends, what is heard.
 
 #include <SDL_mixer.h>
 #include <fcntl.h>
@@ -54,8 +53,7 @@ fs::path freshDirectory(const std::string& name) {
     return dir;
 }
 
-// The layout as "portable DIR" (all three directories the same), "installed DATA CONFIG" or
-// "error" (one line).
+// "portable DIR" (all three directories the same), "installed DATA CONFIG" or "error".
 TEST(LayoutTest, ChoosesWhereTheFilesLive) {
     const LayoutEnvironment ann{"/home/ann", "", ""};
     const std::string annUsr =
@@ -133,8 +131,7 @@ TEST(LayoutTest, TheDataDirectoryIsMadePrivateOrToldWhyNot) {
     fs::remove_all(root);
 }
 
-// The command line wins and is kept; other lines of the file survive a rewrite; a bad value is
-// an error naming the file. Under /proc no directory can be made, whatever the code tries.
+// Under /proc no directory can be made, whatever the code tries.
 TEST(PreferencesTest, SettlesTheVoice) {
     const std::string dir = "/proc/tallowick-preferences", path = dir + "/preferences.conf";
     const struct {
@@ -193,8 +190,6 @@ using ::testing::ExitedWithCode;
     std::exit(static_cast<int>(InstanceLock().acquire(dir)));
 }
 
-// The lock belongs to the directory: whoever starts second, whatever their umask, stays out, and
-// a directory that cannot hold the lock file is told, never replaced by a lock elsewhere.
 TEST(InstanceLockTest, OneHolderPerDirectoryWhoeverStartsIt) {
     const fs::path dir = freshDirectory("tallowick-lock");
     fs::create_directories(dir / "other");
@@ -218,8 +213,7 @@ TEST(InstanceLockTest, OneHolderPerDirectoryWhoeverStartsIt) {
     fs::remove_all(dir);
 }
 
-// The shutdown script runs on, detached, after the program ends; it must not hold the lock, or
-// the next start would be refused until the computer goes down.
+// Else no start is possible until the detached shutdown script ends with the computer.
 TEST(InstanceLockTest, AScriptTheHolderStartedDoesNotHoldTheLock) {
     const fs::path dir = freshDirectory("tallowick-cloexec");
     const std::string gate = dir / "gate", script = dir / "temp.bat";
@@ -290,8 +284,6 @@ TEST(RingingTest, OneNoticePerRingingWithdrawnWhenItStops) {
                                         "show 2 Order 2 is ringing: in 5 minutes"}));
 }
 
-// The two front-ends on fakes: the window on Qt's offscreen platform (typed lines reach the core,
-// the panel's pixels follow the ticks of a fake clock) and the terminal on pipes.
 const QColor white(255, 255, 255), green(0, 255, 0), black(0, 0, 0), red(255, 0, 0);
 
 struct Form1Test : ::testing::Test {
@@ -387,8 +379,7 @@ TEST_F(Form1Test, ThePanelShowsAlarmsWhiteRingingRedAndMarksGreenUntilAnOrderIsR
     EXPECT_EQ(count(36, white), 161 * 17);
 }
 
-// Runs the terminal front-end on fakes, its input fed and its output read (once `startReading`
-// says so) by threads of their own, as a shell pipe would.
+// The terminal front-end on fakes, fed and read (once `startReading`) by threads, as by pipes.
 struct TerminalRun {
     Rig fakes;  // its own core stays unused
     FakeClock& clock = fakes.clock;
@@ -435,16 +426,14 @@ struct TerminalRun {
     }
 };
 
-// What each line prints, CR LF line ends, a last line without one and "exit" are the
-// end-to-end transcripts' and cli.sh's part; these cases hold what only a unit test can reach.
+// What each line prints is the e2e transcripts' part; these hold what only a unit test reaches.
 TEST(TerminalFrontendTest, AnInteractiveTerminalGetsAPromptAfterEachAnswer) {
     TerminalRun t;
     t.run("time\n", true);
     EXPECT_EQ(t.output, "> 14:05:09\n> ");
 }
 
-// A line over the cap is answered as an incorrect entry, and its bytes are never kept: an
-// endless line costs no memory.
+// An endless line costs no memory: its bytes over the cap are never kept.
 TEST(TerminalFrontendTest, ALineOverTheCapIsIncorrectAndItsBytesAreDropped) {
     const std::string incorrect = std::string(Core::kIncorrectEntryReply) + "\n";
     const std::pair<std::string, std::string> rows[] = {
@@ -463,8 +452,7 @@ TEST(TerminalFrontendTest, ALineOverTheCapIsIncorrectAndItsBytesAreDropped) {
     }
 }
 
-// Saves that, every 1000th time, let a wall-clock second pass: the ticker's timer fires and
-// the fake clock moves on. Notes how many saves came before each sound.
+// Every 1000th save lets a wall-clock second pass; notes the saves before each sound.
 struct SecondEvery1000Saves final : MemoryFiles, SoundPlayer {
     FakeClock& clock;
     SecondTicker ticker{[this] { return second.load(); }};
@@ -515,8 +503,6 @@ TEST(TerminalFrontendTest, ALongBatchIntoABlockedPipeLetsEveryTickRingOnTime) {
     EXPECT_TRUE(t.output.ends_with("14:05:29\n")) << t.output.substr(t.output.size() - 40);
 }
 
-// The ticker's decision on each wake-up: never two ticks in one wall-clock second, and a tick
-// at once when the clock was set.
 TEST(SecondTickerTest, TicksOncePerSecondAndAtOnceWhenTheClockIsSet) {
     constexpr ssize_t kExpired = sizeof(uint64_t);
     // What the timer's read gave, its errno, the second of the clock, and whether it ticks.
@@ -535,11 +521,7 @@ TEST(SecondTickerTest, TicksOncePerSecondAndAtOnceWhenTheClockIsSet) {
     }
 }
 
-// What is heard: the voice rendered by the real engine, the sound player on SDL's silent dummy
-// output, and the alarm sounds the build synthesises.
-
-// A reply rendered by the real engine (skipped only where it cannot start): its length pins voice
-// and rate (1.8 s; 2.5 s at the normal 175 words a minute, 2.1 s in German), its peak the volume.
+// 1.8 s pins voice and rate (2.5 s at the normal 175 words a minute, 2.1 s in German).
 TEST(EspeakVoiceTest, AReplyIsBriskEnglishSpeechClearOfClipping) {
     std::vector<short> samples;
     int sampleRate = 0;
@@ -571,8 +553,7 @@ std::string tone(int frames) {
     return {bytes.begin(), bytes.end()};
 }
 
-// An AIFF file, which the mixer decodes too: its FORM, COMM (mono, 4410 frames of 16 bits at
-// 44.1 kHz) and SSND chunks.
+// An AIFF file, which the mixer decodes too: 4410 mono 16-bit frames at 44.1 kHz.
 const std::string aiff = std::string(
                              "FORM\0\0\x22\xA2"
                              "AIFFCOMM\0\0\0\x12\0\x01\0\0\x11\x3A\0\x10"
@@ -722,9 +703,7 @@ double rms(std::span<const std::int16_t> s) {
     return std::sqrt(sum / static_cast<double>(s.size()));
 }
 
-// Each synthesised alarm sound: a canonical 16-bit mono 44.1 kHz wave of its length and pitch,
-// peaking 3 dB below full scale, audible, free of DC and of clicks at either end. A one-shot
-// alarm restarts its sound every second, so chime and windup must fit in one.
+// A one-shot alarm restarts its sound every second, so chime and windup must fit in one.
 TEST(SoundFilesTest, EachIsAClearClickFreeWaveOfItsLengthAndPitch) {
     constexpr size_t twoMs = 88;
     const auto dbfs = [](double amplitude) { return 20.0 * std::log10(amplitude / fullScale); };

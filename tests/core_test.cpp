@@ -1,5 +1,4 @@
-// The core's unit tests: dates, the settings file, typed text and numbers, the commands and the
-// clock's tick on a core with fakes, the sessions in transcripts/, and the POSIX adapters.
+// The core on fakes, the sessions in transcripts/, and the POSIX adapters.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -128,8 +127,7 @@ TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
     }
 }
 
-// A damaged file is kept aside before anything overwrites it: copied when it could be read,
-// moved when it is no regular file or far too large to be one.
+// Copied when it could be read, moved when it is no regular file or far too large to be one.
 TEST(SettingsFileTest, ADamagedFileIsKeptAsideAndToldAtStartByVoiceAndOnStderr) {
     Rig rig;
     rig.core.load();  // no file: no orders, and nothing to tell
@@ -304,8 +302,7 @@ TEST(CommandTest, ShutdownStartsAScriptAndNeverReportsAFailureAsSuccess) {
     EXPECT_TRUE(full.shell.scripts.empty());
 }
 
-// The settings file is written anew after every line but "exit", and after a failure the first
-// save that works again writes everything. A failure is told once per run of failures.
+// After a failure the first save that works again writes everything.
 TEST(CommandTest, EveryLineButExitIsSavedAndAFailedSaveIsToldOnce) {
     Rig rig;
     rig.type("hello");
@@ -333,7 +330,6 @@ TEST(CommandTest, EveryLineButExitIsSavedAndAFailedSaveIsToldOnce) {
     EXPECT_EQ(rig.diagnostics.lines.size(), 2u);
 }
 
-// Order 1 waits an hour, 2 is a one-shot alarm, 3 a periodic one whose ring is the one playing.
 // The panel draws rows 1 to the order count only, so whatever takes orders away must wipe it.
 TEST(CommandTest, TheSoundStopsWithTheOrderThatRangItAndThePanelIsWiped) {
     const std::tuple<const char*, int, bool> rows[] = {
@@ -544,8 +540,6 @@ TEST_F(PosixFilesTest, ReplaceWritesTheWholeFileAndLeavesNoTemporaryFile) {
     EXPECT_EQ(read, std::string("new\0\r\n", 6));
 }
 
-// Whatever a name in the data directory holds, reading it neither waits nor fills memory, and
-// it can be moved aside.
 TEST_F(PosixFilesTest, ReadReturnsAtOnceWhateverTheNameHolds) {
     const std::tuple<const char*, std::function<void(const std::string&)>, ReadResult> rows[] = {
         {"nothing", [](const std::string&) {}, ReadResult::missing},
@@ -572,8 +566,6 @@ TEST_F(PosixFilesTest, ReadReturnsAtOnceWhateverTheNameHolds) {
     ::alarm(0);
 }
 
-// A temporary file left by an earlier save, whatever it is, is replaced, never written into or
-// through.
 TEST_F(PosixFilesTest, ReplaceIsNeverBlockedByAStaleTemporaryFile) {
     const std::pair<const char*, std::function<void(const std::string&)>> rows[] = {
         {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }},
@@ -593,8 +585,6 @@ TEST_F(PosixFilesTest, ReplaceIsNeverBlockedByAStaleTemporaryFile) {
     EXPECT_FALSE(fs::exists(path("victim")));
 }
 
-// A saved file keeps the mode the user gave it; a new one follows the umask; neither is ever
-// more open than the caller allows.
 TEST_F(PosixFilesTest, ReplaceKeepsTheModeOfTheFileItReplaces) {
     // The mode of the file there (0: none), the mode asked, the umask, the mode got.
     const std::tuple<int, int, mode_t, int> rows[] = {
@@ -632,8 +622,7 @@ TEST_F(PosixFilesTest, TheShellRunsTheScriptDetachedWithNothingOfTheUsersInIt) {
     EXPECT_TRUE(!(in >> sid) || sid != ::getsid(0)) << "it runs in our session";
 }
 
-// Started with its standard streams closed, the program opens them on /dev/null, so that no file
-// it opens later takes their numbers. std::exit, not _exit: the coverage counts are written.
+// std::exit, not _exit: the coverage counts are written.
 TEST(StandardStreamsTest, ClosedOnesAreOpenedOnDevNull) {
     EXPECT_EXIT(
         {

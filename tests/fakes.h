@@ -53,8 +53,7 @@ class FakeSoundPlayer final : public SoundPlayer {
     void prepare() override { ++prepares; }
 };
 
-// The panel by the top edge of each box: its colour, then each text written on it since, e.g.
-// {18, "green: red 0 s"}. The pixels are the window test's part.
+// The panel by the top edge of each box: its colour, then each text, e.g. {18, "green: red 0 s"}.
 class FakeCanvas final : public PanelCanvas {
   public:
     std::map<int, std::string> rows;
