@@ -14,10 +14,6 @@ using namespace tallowick;
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
 Order randomOrder(FuzzedDataProvider& data) {
     static const char* const kDescriptions[] = {"mark", "in  5  minutes ", "at 7:30pm", "every 5 m",
                                                 "in "};
@@ -38,6 +34,7 @@ Order randomOrder(FuzzedDataProvider& data) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const auto check = [](bool condition) { return condition ? void() : std::abort(); };
     FuzzedDataProvider data(bytes, size);
     Rig rig;
     rig.clock.time = DateTime::earliest().plusSecondsClamped(

@@ -373,15 +373,13 @@ TEST(TimeWordingTest, WordsSecondsLongForSpeechAndShortForThePanel) {
 }
 
 TEST(TimeWordingTest, AlarmsCountDownMarksCountUpNeitherBelowZero) {
-    const DateTime now = *DateTime::make(2026, 12, 6, 12, 0, 0);
-    const Order alarm{"in ", now.plusSecondsClamped(90), 0, "chime.wav", 0};
-    const Order mark{"mark", now.plusSecondsClamped(-90), 0, "", 0};
-    EXPECT_EQ(secondsValue(alarm, now), 90);
-    EXPECT_EQ(secondsValue(mark, now), 90);
-    EXPECT_EQ(secondsValue(alarm, now.plusSecondsClamped(1000)), 0);
-    EXPECT_EQ(secondsValue(mark, now.plusSecondsClamped(-1000)), 0);
-    const Order markLookalike{"Mark", now.plusSecondsClamped(-90), 0, "", 0};
-    EXPECT_EQ(secondsValue(markLookalike, now), 0);  // only "mark" exactly is a mark
+    const DateTime now = at(2026, 12, 6, 12);
+    // The words, the due in seconds from now, the value; only "mark" exactly is a mark.
+    const std::tuple<const char*, int, int64_t> rows[] = {
+        {"in ", 90, 90}, {"mark", -90, 90}, {"in ", -910, 0}, {"mark", 910, 0}, {"Mark", -90, 0}};
+    for (const auto& [words, due, value] : rows) {
+        EXPECT_EQ(secondsValue({words, now.plusSecondsClamped(due), 0, "", 0}, now), value) << due;
+    }
 }
 
 struct TickTest : ::testing::Test {
@@ -501,15 +499,8 @@ TEST(TranscriptTest, EverySessionSoundsAsWritten) {
 }
 
 struct PosixFilesTest : ::testing::Test {
-    fs::path dir;
+    fs::path dir = freshDirectory("tallowick-files");
     PosixFiles files;
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("tallowick-files-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
     void TearDown() override {
         fs::permissions(dir, fs::perms::owner_all);
         fs::remove_all(dir);

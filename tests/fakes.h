@@ -2,6 +2,9 @@
 
 // Fakes for every seam: each records what it was asked; tests move the clock, break the disk.
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
@@ -18,6 +21,15 @@
 #include "platform/voice.h"
 
 namespace tallowick {
+
+// A directory of this test's own, made empty.
+inline std::filesystem::path freshDirectory(const std::string& name) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
 
 class FakeClock final : public Clock {
   public:
