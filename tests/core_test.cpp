@@ -346,12 +346,7 @@ TEST(CommandTest, TheSoundStopsWithTheOrderThatRangItAndThePanelIsWiped) {
         Rig rig;
         std::istringstream in("in 1 h|in 1 s|every 1 s|tick|" + std::string(lines));
         for (std::string line; std::getline(in, line, '|');) {
-            if (line == "tick") {
-                rig.clock.advance(1);
-                rig.core.tick();
-            } else {
-                rig.core.line(line);
-            }
+            line == "tick" ? rig.tick() : void(rig.core.line(line));
         }
         EXPECT_EQ(rig.player.stops, stops) << lines;
         EXPECT_EQ(rig.canvas.rows.empty(), wiped) << lines;
@@ -382,60 +377,49 @@ TEST(TimeWordingTest, AlarmsCountDownMarksCountUpNeitherBelowZero) {
     }
 }
 
-struct TickTest : ::testing::Test {
-    Rig rig;
-    // The panel after one tick.
-    std::map<int, std::string> tick() {
-        rig.core.tick();
-        return rig.canvas.rows;
-    }
-};
-
 // The twentieth row lies below the panel's edge; a mark in its first second is red on green.
-TEST_F(TickTest, DrawsEveryRowInItsColoursBelowThePanelsEdgeToo) {
+TEST(TickTest, DrawsEveryRowInItsColoursBelowThePanelsEdgeToo) {
+    Rig rig;
     rig.type("in 1 h 2 m 5 s");
     rig.type("mark");
     rig.type("in 1 s");
-    rig.clock.advance(1);
-    EXPECT_EQ(tick(), (std::map<int, std::string>{{0, "white: black 1 h 2 m 4 s"},
-                                                  {18, "green: black 1 s"},
-                                                  {36, "white: red 0 s"}}));
+    rig.tick();
+    EXPECT_EQ(rig.canvas.rows, (std::map<int, std::string>{{0, "white: black 1 h 2 m 4 s"},
+                                                           {18, "green: black 1 s"},
+                                                           {36, "white: red 0 s"}}));
     for (int i = 0; i < 17; ++i) rig.type("mark");
-    EXPECT_EQ(tick().size(), 20u);
+    rig.tick(0);
+    EXPECT_EQ(rig.canvas.rows.size(), 20u);
     EXPECT_EQ(rig.canvas.rows[342], "green: red 0 s");
 }
 
-TEST_F(TickTest, AHugePeriodHoldsAtTheCalendarsEnd) {
+TEST(TickTest, AHugePeriodHoldsAtTheCalendarsEnd) {
+    Rig rig;
     rig.files.files[Rig::kSettings] =
         " 1 \r\nevery\r\n12/6/2026 3:22:01 AM\r\n 9223372036854775807 \r\nx.wav\r\n 0 \r\n";
     rig.core.load();
-    tick();
+    rig.tick();
     EXPECT_EQ(rig.order(1).due, DateTime::latest());
 }
 
-TEST_F(TickTest, AnOutputThatWillNotOpenIsToldOnceAndTheRingWaitsForIt) {
+TEST(TickTest, AnOutputThatWillNotOpenIsToldOnceAndTheRingWaitsForIt) {
+    Rig rig;
     rig.type("every 1 m");
     rig.voice.requests.clear();
-    rig.clock.advance(59);
-    tick();
+    rig.tick(59);
     EXPECT_EQ(rig.player.prepares, 1);  // the output is made ready a second ahead
     rig.player.outputFails = true;
-    for (int i = 0; i < 3; ++i) {
-        rig.clock.advance(1);
-        tick();
-    }
+    for (int i = 0; i < 3; ++i) rig.tick();
     EXPECT_EQ(rig.diagnostics.lines.size(), 1u);
     EXPECT_EQ(rig.voice.requests,
               std::vector<std::string>{std::string("queue:") + Core::kSoundFailedNotice});
     rig.player.outputFails = false;
-    rig.clock.advance(1);
-    tick();
+    rig.tick();
     EXPECT_EQ(rig.player.played.size(), 1u);  // the periodic ring was kept, not skipped
     EXPECT_EQ(rig.order(1).due, rig.clock.time.plusSecondsClamped(60));
     EXPECT_EQ(rig.diagnostics.lines.size(), 2u);
     EXPECT_EQ(rig.voice.last(), std::string("queue:") + Core::kSoundBackNotice);
-    rig.clock.advance(1);
-    tick();
+    rig.tick();
     EXPECT_EQ(rig.diagnostics.lines.size(), 2u);
 }
 
@@ -456,8 +440,7 @@ std::string replay(const std::string& expected) {
         if (line.starts_with("> ")) {
             rig.core.line(line.substr(2));
         } else if (line == "@ tick") {
-            rig.clock.advance(1);
-            rig.core.tick();
+            rig.tick();
         } else if (line.starts_with("@ advance ")) {
             rig.clock.advance(std::stoll(line.substr(10)));
         } else if (line.starts_with("@ incorrect ")) {

@@ -174,6 +174,10 @@ struct Rig {
         return last.rfind("say:", 0) == 0 ? last.substr(4) : "<" + last + ">";
     }
     const Order& order(int i) const { return core.table().at(i); }
+    void tick(int64_t seconds = 1) {
+        clock.advance(seconds);
+        core.tick();
+    }
 };
 
 }  // namespace tallowick
