@@ -167,12 +167,6 @@ struct Rig {
             heard += (heard.empty() ? "" : " | ") + voice.requests[i];
         return heard;
     }
-    // Types `line` and returns the reply that was said (without the "say:").
-    std::string reply(const std::string& line) {
-        core.line(line);
-        const std::string last = voice.last();
-        return last.rfind("say:", 0) == 0 ? last.substr(4) : "<" + last + ">";
-    }
     const Order& order(int i) const { return core.table().at(i); }
     void tick(int64_t seconds = 1) {
         clock.advance(seconds);
