@@ -96,7 +96,6 @@ class FakeShell final : public Shell {
     }
 };
 
-// An in-memory directory tree that can be told to fail.
 class MemoryFiles : public Files {
   public:
     std::map<std::string, std::string> files;
@@ -145,7 +144,6 @@ class FakeDiagnostics final : public Diagnostics {
     void report(const std::string& line) override { lines.push_back(line); }
 };
 
-// A core on fakes, with its program directory at /prog.
 struct Rig {
     FakeClock clock;
     FakeVoice voice;
