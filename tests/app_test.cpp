@@ -43,6 +43,7 @@ namespace tallowick {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 // "portable DIR" (all three directories the same), "installed DATA CONFIG" or "error".
 TEST(LayoutTest, ChoosesWhereTheFilesLive) {
@@ -158,14 +159,13 @@ TEST(PreferencesTest, SettlesTheVoice) {
         EXPECT_TRUE(diagnostics.lines.empty());
     }
     // A file that cannot be written or read is told, and the start goes on.
-    MemoryFiles files;
-    FakeDiagnostics diagnostics;
+    Rig rig;
     std::string error;
-    files.writesFail = true;
-    EXPECT_EQ(settleVoiceChoice("none", dir, files, diagnostics, error), VoiceChoice::none);
-    files.readsFail = true;
-    EXPECT_EQ(settleVoiceChoice("", dir, files, diagnostics, error), VoiceChoice::espeak);
-    EXPECT_EQ(diagnostics.lines,
+    rig.files.writesFail = true;
+    EXPECT_EQ(settleVoiceChoice("none", dir, rig.files, rig.diagnostics, error), VoiceChoice::none);
+    rig.files.readsFail = true;
+    EXPECT_EQ(settleVoiceChoice("", dir, rig.files, rig.diagnostics, error), VoiceChoice::espeak);
+    EXPECT_EQ(rig.diagnostics.lines,
               (std::vector<std::string>{
                   "tallowick: " + path +
                       " could not be written; the voice is not kept for the next start",
@@ -238,10 +238,7 @@ TEST(RingingTest, AnOrderKeepsItsRingingAcrossRenumbering) {
         {"starts", tableOf({"in 1 h", "in 5 m"}), tableOf({"in 1 h", "in 5 m!"}), {2}},
         {"rings on", tableOf({"in 5 m!"}), tableOf({"in 5 m!"}), {}},
         {"renumbered by a delete", tableOf({"mark", "in 5 m!"}), tableOf({"in 5 m!"}), {}},
-        {"one of two alike starts",
-         tableOf({"in 5 m!", "in 5 m"}),
-         tableOf({"in 5 m!", "in 5 m!"}),
-         {2}},
+        {"one of two alike", tableOf({"in 5 m!", "in 5 m"}), tableOf({"in 5 m!", "in 5 m!"}), {2}},
         {"stopped", tableOf({"in 5 m!"}), tableOf({}), {}},
     };
     for (const auto& [what, before, after, started] : rows) {
@@ -422,8 +419,7 @@ struct SecondEvery1000Saves final : MemoryFiles, SoundPlayer {
         if (++saves % 1000 == 0) {
             clock.advance(1);
             ++second;
-            itimerspec past{};
-            past.it_value.tv_sec = 1;  // long gone: the timer fires at once
+            const itimerspec past{{0, 0}, {1, 0}};  // long gone: the timer fires at once
             ::timerfd_settime(ticker.fd(), TFD_TIMER_ABSTIME, &past, nullptr);
         }
         return MemoryFiles::replace(path, contents, mode);
@@ -546,9 +542,7 @@ struct SdlSoundPlayerTest : ::testing::Test {
             << name;
     }
     bool closesWhenIdle() {
-        for (int i = 0; i < 200 && player->deviceOpen(); ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        for (int i = 0; i < 200 && player->deviceOpen(); ++i) std::this_thread::sleep_for(10ms);
         return !player->deviceOpen();
     }
 
@@ -596,7 +590,7 @@ TEST_F(SdlSoundPlayerTest, StopCutsASoundOffAndTheIdleDeviceClosesUntilTheNextSo
     write("long.wav", tone(441000));
     player->stop();  // nothing playing: nothing happens
     ASSERT_TRUE(player->play("long.wav"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // four times the idle time
+    std::this_thread::sleep_for(200ms);  // four times the idle time
     EXPECT_TRUE(player->playing()) << "the device closed under a sound";
     player->stop();
     EXPECT_FALSE(player->playing());
