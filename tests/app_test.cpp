@@ -520,8 +520,7 @@ struct SdlSoundPlayerTest : ::testing::Test {
         write("alert.wav", tone(alertFrames));
         std::string error;
         // The real player keeps its device three seconds after a sound; this one a twentieth.
-        player =
-            SdlSoundPlayer::create(dir.string(), "alert.wav", error, std::chrono::milliseconds(50));
+        player = SdlSoundPlayer::create(dir.string(), "alert.wav", error, 50ms);
         ASSERT_NE(player, nullptr) << error;
     }
     void TearDown() override {

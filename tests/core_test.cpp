@@ -262,7 +262,7 @@ TEST(CommandTest, AtSetsTheNextSuchTimeOfDayInTwelveOrTwentyFourHours) {
         {"at 7:5 pm", " 7:5 pm", 1145},    {"at 7:3030", " 7:3030 a m", 450},
         {"at 7.9:30", " 7.9:30 a m", 450}, {"at 0:00", " 0:00 a m", 0}};
     Rig rig;
-    rig.clock.set(2026, 12, 6, 0, 0, 0);
+    rig.clock.time = at(2026, 12, 6);
     int number = 0;
     for (const auto& [line, echo, minutes] : rows) {
         EXPECT_EQ(rig.type(line),
@@ -270,10 +270,10 @@ TEST(CommandTest, AtSetsTheNextSuchTimeOfDayInTwelveOrTwentyFourHours) {
         EXPECT_EQ(rig.order(number).due, at(2026, 12, 6, minutes / 60, minutes % 60));
     }
     // A time gone by is tomorrow, also across the year's end, but not past the calendar's end.
-    rig.clock.set(2026, 12, 31, 14, 5, 9);
+    rig.clock.time = at(2026, 12, 31, 14, 5, 9);
     EXPECT_EQ(rig.type("at 2:05pm"), "say:Alarm number 15 set for  2:05pm tomorrow");
     EXPECT_EQ(rig.order(15).due, at(2027, 1, 1, 14, 5));
-    rig.clock.set(9999, 12, 31, 23, 0, 0);
+    rig.clock.time = at(9999, 12, 31, 23);
     EXPECT_EQ(rig.type("at 1:00"), "say:" + std::string(Core::kIncorrectEntryReply));
 }
 

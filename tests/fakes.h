@@ -36,9 +36,6 @@ class FakeClock final : public Clock {
     DateTime time = *DateTime::make(2026, 12, 6, 14, 5, 9);
 
     WallTime now() override { return time.wallTime(); }
-    void set(int y, int mo, int d, int h, int mi, int s) {
-        time = *DateTime::make(y, mo, d, h, mi, s);
-    }
     void advance(int64_t seconds) { time = time.plusSecondsClamped(seconds); }
 };
 
