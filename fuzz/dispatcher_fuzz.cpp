@@ -1,6 +1,5 @@
-// Feeds the dispatcher a random table and random typed lines on a fake clock. After every line
-// the table must hold 0 to 50 orders, read back from its saved file as the same table, and
-// take a tick cleanly.
+// Random tables and typed lines on a fake clock: after every line the table holds 0 to 50
+// orders, reads back from its saved file as itself, and takes a tick cleanly.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
