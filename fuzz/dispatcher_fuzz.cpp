@@ -1,6 +1,5 @@
-// Feeds the dispatcher a random table and random typed lines on a fake clock. After every line
-// the table must hold 0 to 50 orders, read back from its saved file as the same table, and
-// take a tick cleanly.
+// Random tables and typed lines on a fake clock: after every line the table holds 0 to 50
+// orders, reads back from its saved file as itself, and takes a tick cleanly.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -13,10 +12,6 @@
 using namespace tallowick;
 
 namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
 
 Order randomOrder(FuzzedDataProvider& data) {
     static const char* const kDescriptions[] = {"mark", "in  5  minutes ", "at 7:30pm", "every 5 m",
@@ -38,6 +33,7 @@ Order randomOrder(FuzzedDataProvider& data) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const auto check = [](bool condition) { return condition ? void() : std::abort(); };
     FuzzedDataProvider data(bytes, size);
     Rig rig;
     rig.clock.time = DateTime::earliest().plusSecondsClamped(

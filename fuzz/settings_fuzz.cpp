@@ -8,15 +8,8 @@
 
 using namespace tallowick;
 
-namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+    const auto check = [](bool condition) { return condition ? void() : std::abort(); };
     const std::string file(reinterpret_cast<const char*>(bytes), size);
     const ParsedSettings parsed = parseSettings(file);
     check(parsed.table.orderCount() >= 0 && parsed.table.orderCount() <= OrderTable::kCapacity);

@@ -2,6 +2,9 @@
 
 // Fakes for every seam: each records what it was asked; tests move the clock, break the disk.
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
@@ -19,14 +22,20 @@
 
 namespace tallowick {
 
+// A directory of this test's own, made empty.
+inline std::filesystem::path freshDirectory(const std::string& name) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
 class FakeClock final : public Clock {
   public:
     DateTime time = *DateTime::make(2026, 12, 6, 14, 5, 9);
 
     WallTime now() override { return time.wallTime(); }
-    void set(int y, int mo, int d, int h, int mi, int s) {
-        time = *DateTime::make(y, mo, d, h, mi, s);
-    }
     void advance(int64_t seconds) { time = time.plusSecondsClamped(seconds); }
 };
 
@@ -53,8 +62,7 @@ class FakeSoundPlayer final : public SoundPlayer {
     void prepare() override { ++prepares; }
 };
 
-// The panel by the top edge of each box: its colour, then each text written on it since, e.g.
-// {18, "green: red 0 s"}. The pixels are the window test's part.
+// The panel by the top edge of each box: its colour, then each text, e.g. {18, "green: red 0 s"}.
 class FakeCanvas final : public PanelCanvas {
   public:
     std::map<int, std::string> rows;
@@ -85,7 +93,6 @@ class FakeShell final : public Shell {
     }
 };
 
-// An in-memory directory tree that can be told to fail.
 class MemoryFiles : public Files {
   public:
     std::map<std::string, std::string> files;
@@ -134,7 +141,6 @@ class FakeDiagnostics final : public Diagnostics {
     void report(const std::string& line) override { lines.push_back(line); }
 };
 
-// A core on fakes, with its program directory at /prog.
 struct Rig {
     FakeClock clock;
     FakeVoice voice;
@@ -156,13 +162,11 @@ struct Rig {
             heard += (heard.empty() ? "" : " | ") + voice.requests[i];
         return heard;
     }
-    // Types `line` and returns the reply that was said (without the "say:").
-    std::string reply(const std::string& line) {
-        core.line(line);
-        const std::string last = voice.last();
-        return last.rfind("say:", 0) == 0 ? last.substr(4) : "<" + last + ">";
-    }
     const Order& order(int i) const { return core.table().at(i); }
+    void tick(int64_t seconds = 1) {
+        clock.advance(seconds);
+        core.tick();
+    }
 };
 
 }  // namespace tallowick

@@ -1,5 +1,4 @@
-// Replays a fuzz target's seed corpus as a test: every file in the directory named on the
-// command line goes once through the target, whose broken checks abort.
+// Every file in the directory given goes once through the fuzz target, whose checks abort.
 
 #include <cstddef>
 #include <cstdint>
