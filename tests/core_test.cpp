@@ -282,7 +282,8 @@ TEST(CommandTest, AFullTableTakesNoMoreOrdersAndSaysSo) {
     for (int i = 0; i < 50; ++i) rig.type(i % 2 ? "mark" : "in 5 m");
     const OrderTable before = rig.core.table();
     for (const char* line : {"in 5 m", "at 7:30", "every 5 m", "mark"}) {
-        EXPECT_EQ(rig.reply(line), "There is no room for another order.  Delete an order first.");
+        EXPECT_EQ(rig.type(line),
+                  "say:There is no room for another order.  Delete an order first.");
         EXPECT_EQ(rig.core.table(), before);
     }
 }
