@@ -63,14 +63,13 @@ std::optional<int> answerStart(int argc, char** argv, Start& start) {
         std::puts("tallowick 1.2");
         return 0;
     }
-    start.programDir = executableDirectory();
-    if (start.programDir.empty()) {
+    const std::string programDir = executableDirectory();
+    if (programDir.empty()) {
         std::fprintf(stderr, "tallowick: cannot find the program's own directory\n");
         return 1;
     }
-    start.environment = processEnvironment();
-    start.chosen =
-        chooseLayout(start.programDir, start.environment, realDisk(), start.layout, start.error);
+    const LayoutEnvironment environment = processEnvironment();
+    start.chosen = chooseLayout(programDir, environment, realDisk(), start.layout, start.error);
     if (command.help) {
         std::fputs(kUsage, stdout);
         std::fputs(dataDirectoryLine(start).c_str(), stdout);
@@ -79,8 +78,8 @@ std::optional<int> answerStart(int argc, char** argv, Start& start) {
     if (command.autostart) {
         // A portable copy's entry names the command beside the program.
         std::string message;
-        const bool done = setAutostart(*command.autostart, start.layout,
-                                       start.programDir + "/tallowick", start.environment, message);
+        const bool done = setAutostart(*command.autostart, start.layout, programDir + "/tallowick",
+                                       environment, message);
         std::fprintf(done ? stdout : stderr, "%s\n", message.c_str());
         return done ? 0 : 1;
     }

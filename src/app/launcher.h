@@ -11,8 +11,6 @@ namespace tallowick {
 // What a start of Tallowick has found out before the program itself runs.
 struct Start {
     CommandLine command;
-    std::string programDir;  // the directory of the running executable
-    LayoutEnvironment environment;
     Layout layout;
     bool chosen = false;  // whether `layout` has a data directory
     std::string error;    // why it has none: one line starting "tallowick: "

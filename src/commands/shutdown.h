@@ -1,6 +1,5 @@
 #pragma once
 
-
 #include "commands/command_context.h"
 
 namespace tallowick {
