@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/voice.h"
+#include "ports/voice.h"
 
 namespace tallowick::bench {
 

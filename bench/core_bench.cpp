@@ -35,9 +35,9 @@
 #include "commands/core.h"
 #include "fakes.h"
 #include "orders/settings_file.h"
-#include "platform/null_adapters.h"
-#include "platform/posix_adapters.h"
-#include "platform/qt_panel_canvas.h"
+#include "ports/null_adapters.h"
+#include "posix/posix_adapters.h"
+#include "window/qt_panel_canvas.h"
 
 using namespace tallowick;
 

@@ -39,13 +39,13 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include "app/second_ticker.h"
-#include "app/second_timer.h"
 #include "bench_support.h"
 #include "commands/core.h"
 #include "fakes.h"
-#include "platform/null_adapters.h"
-#include "platform/posix_adapters.h"
+#include "ports/null_adapters.h"
+#include "posix/posix_adapters.h"
+#include "posix/second_ticker.h"
+#include "window/second_timer.h"
 
 using namespace tallowick;
 

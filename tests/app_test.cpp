@@ -26,18 +26,18 @@
 #include <span>
 #include <thread>
 
-#include "app/form1.h"
-#include "app/instance_lock.h"
-#include "app/layout.h"
-#include "app/preferences.h"
-#include "app/ringing.h"
-#include "app/terminal_frontend.h"
+#include "audio/espeak_voice.h"
+#include "audio/sdl_sound_player.h"
+#include "audio/sound_names.h"
 #include "fakes.h"
-#include "platform/espeak_voice.h"
-#include "platform/posix_adapters.h"
-#include "platform/sdl_sound_player.h"
-#include "platform/sound_names.h"
+#include "orders/ringing.h"
+#include "posix/instance_lock.h"
+#include "posix/posix_adapters.h"
+#include "start/layout.h"
+#include "start/preferences.h"
+#include "terminal/terminal_frontend.h"
 #include "wav.h"
+#include "window/form1.h"
 
 namespace tallowick {
 namespace {

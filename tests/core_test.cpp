@@ -21,7 +21,7 @@
 #include "commands/number.h"
 #include "commands/text.h"
 #include "fakes.h"
-#include "platform/posix_adapters.h"
+#include "posix/posix_adapters.h"
 
 namespace tallowick {
 namespace {

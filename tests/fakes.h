@@ -12,13 +12,13 @@
 
 #include "commands/core.h"
 #include "orders/date_time.h"
-#include "platform/clock.h"
-#include "platform/diagnostics.h"
-#include "platform/files.h"
-#include "platform/panel_canvas.h"
-#include "platform/shell.h"
-#include "platform/sound_player.h"
-#include "platform/voice.h"
+#include "ports/clock.h"
+#include "ports/diagnostics.h"
+#include "ports/files.h"
+#include "ports/panel_canvas.h"
+#include "ports/shell.h"
+#include "ports/sound_player.h"
+#include "ports/voice.h"
 
 namespace tallowick {
 

@@ -15,22 +15,23 @@
 #include <unistd.h>
 #include <QApplication>
 
-#include "app/bus_service.h"
-#include "app/form1.h"
-#include "app/instance_lock.h"
-#include "app/launcher.h"
-#include "app/layout.h"
-#include "app/options.h"
-#include "app/preferences.h"
-#include "app/qt_source_watch.h"
-#include "app/screen_reader_voice.h"
-#include "app/second_ticker.h"
-#include "app/terminal_frontend.h"
-#include "platform/espeak_voice.h"
-#include "platform/null_adapters.h"
-#include "platform/posix_adapters.h"
-#include "platform/sdl_sound_player.h"
-#include "platform/speechd_voice.h"
+#include "audio/espeak_voice.h"
+#include "audio/sdl_sound_player.h"
+#include "audio/speechd_voice.h"
+#include "bus/bus_service.h"
+#include "config/build_config.h"
+#include "ports/null_adapters.h"
+#include "posix/instance_lock.h"
+#include "posix/posix_adapters.h"
+#include "posix/second_ticker.h"
+#include "start/launcher.h"
+#include "start/layout.h"
+#include "start/options.h"
+#include "start/preferences.h"
+#include "terminal/terminal_frontend.h"
+#include "window/form1.h"
+#include "window/qt_source_watch.h"
+#include "window/screen_reader_voice.h"
 
 using namespace tallowick;
 
@@ -109,7 +110,8 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
     QObject::connect(&window, &Form1::exitRequested, &app, [] { QApplication::exit(0); });
     window.Form_Load();
     std::string busError;
-    auto bus = BusService::start(layout, window.core(), voice, diagnostics, busError);
+    auto bus = BusService::start(layout.dataDir, layout.installed, window.core(), voice,
+                                 diagnostics, busError);
     if (!busError.empty()) diagnostics.report("tallowick: " + busError);
     std::unique_ptr<QtSourceWatch> busWatch;
     if (bus) {
@@ -134,7 +136,8 @@ int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& n
               layout.dataDir);
     core.load();
     std::string busError;
-    auto bus = BusService::start(layout, core, voice, diagnostics, busError);
+    auto bus =
+        BusService::start(layout.dataDir, layout.installed, core, voice, diagnostics, busError);
     if (!busError.empty()) diagnostics.report("tallowick: " + busError);
     SecondTicker ticker;
     if (!ticker.start()) diagnostics.report("tallowick: no timerfd; ticking every 1000 ms");

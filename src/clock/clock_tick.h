@@ -1,9 +1,9 @@
 #pragma once
 
 #include "orders/order_table.h"
-#include "platform/clock.h"
-#include "platform/panel_canvas.h"
-#include "platform/sound_player.h"
+#include "ports/clock.h"
+#include "ports/panel_canvas.h"
+#include "ports/sound_player.h"
 
 namespace tallowick {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/panel_canvas.h"
+#include "ports/panel_canvas.h"
 
 namespace tallowick {
 

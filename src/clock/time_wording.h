@@ -4,7 +4,7 @@
 #include <string>
 
 #include "orders/order_table.h"
-#include "platform/clock.h"
+#include "ports/clock.h"
 
 namespace tallowick {
 

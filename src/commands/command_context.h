@@ -4,11 +4,11 @@
 #include <utility>
 
 #include "orders/order_table.h"
-#include "platform/clock.h"
-#include "platform/files.h"
-#include "platform/panel_canvas.h"
-#include "platform/shell.h"
-#include "platform/voice.h"
+#include "ports/clock.h"
+#include "ports/files.h"
+#include "ports/panel_canvas.h"
+#include "ports/shell.h"
+#include "ports/voice.h"
 
 namespace tallowick {
 

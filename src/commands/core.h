@@ -6,15 +6,15 @@
 #include <vector>
 
 #include "orders/order_table.h"
+#include "orders/order_watcher.h"
 #include "orders/settings_file.h"
-#include "platform/clock.h"
-#include "platform/diagnostics.h"
-#include "platform/files.h"
-#include "platform/order_watcher.h"
-#include "platform/panel_canvas.h"
-#include "platform/shell.h"
-#include "platform/sound_player.h"
-#include "platform/voice.h"
+#include "ports/clock.h"
+#include "ports/diagnostics.h"
+#include "ports/files.h"
+#include "ports/panel_canvas.h"
+#include "ports/shell.h"
+#include "ports/sound_player.h"
+#include "ports/voice.h"
 
 namespace tallowick {
 

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "orders/order_table.h"
-#include "platform/diagnostics.h"
-#include "platform/files.h"
+#include "ports/diagnostics.h"
+#include "ports/files.h"
 
 namespace tallowick {
 

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/sound_names.h"
+#include "ports/sound_player.h"
+
+struct Mix_Chunk;
+
+namespace tallowick {
+
+// Plays wave files through SDL2_mixer on the default audio output, one sound at a time.
+//
+// SDL's audio is one per process: at most one SdlSoundPlayer exists at a time. Call play() from
+// one thread.
+//
+// An open audio device costs CPU all the time (SDL's audio thread keeps feeding silence to the
+// sound server), so the device is closed once nothing has played for `idleClose`, by a thread of
+// the player's own, and opened again by prepare() a second before the next alarm, or else by the
+// next play(), which then starts the sound a few milliseconds later. When it will not open
+// again, play() says so and the next call tries again.
+class SdlSoundPlayer final : public SoundPlayer {
+  public:
+    // Wave files larger than this are not played (the default alert plays instead): a sound this
+    // long is no alert, and decoding it would hold up the caller.
+    static constexpr std::size_t maxFileBytes = 32 * 1024 * 1024;
+
+    // Opens the default audio output. Names are looked up in `dirs` (see soundCandidates), and
+    // `defaultSound` names the file there that plays when a requested file cannot be. Returns
+    // nullptr, with `error` set to one line for standard error starting "tallowick: ", when SDL
+    // has no audio at all or another player exists. An output that will not open yet (no
+    // device, no sound server) still gives a player, whose play() tries it again each time;
+    // `error` then says so in one line. Writes nothing to standard error itself.
+    //
+    // Side effect for the whole process, kept for its lifetime: ALSA's own error messages are
+    // swallowed from here on, so that a missing sound card does not flood standard error.
+    static std::unique_ptr<SdlSoundPlayer> create(
+        const SoundDirs& dirs, const std::string& defaultSound, std::string& error,
+        std::chrono::milliseconds idleClose = std::chrono::seconds(3));
+    // The same with one directory for the user's and the stock sounds (the portable layout).
+    static std::unique_ptr<SdlSoundPlayer> create(
+        const std::string& programDir, const std::string& defaultSound, std::string& error,
+        std::chrono::milliseconds idleClose = std::chrono::seconds(3));
+
+    // Stops the sound and closes SDL's audio.
+    ~SdlSoundPlayer() override;
+
+    // Returns at once. The file is read from disk at each call, so a file changed on disk plays
+    // as it is now; decoded sounds are kept while the file stays the same.
+    bool play(const std::string& name) override;
+    void stop() override;
+    void prepare() override;
+
+    // The output device the next opening uses, by SDL's name for it; empty for the default.
+    // The device open now stays until it closes when idle.
+    void useDevice(const std::string& device);
+
+    // What the last play() handed to the mixer: the file it came from (the requested one or the
+    // default alert) and its decoded length in bytes; an empty path when nothing could be
+    // played.
+    struct Started {
+        std::string path;
+        std::uint32_t bytes = 0;
+    };
+    const Started& lastStarted() const { return lastStarted_; }
+
+    // Whether a sound is playing now.
+    bool playing() const;
+
+    // Whether the audio device is open now.
+    bool deviceOpen() const;
+
+  private:
+    // A decoded file, valid while the file keeps its identity, size and times.
+    struct Cached {
+        std::string path;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = 0;
+        std::int64_t modifiedNs = 0;
+        std::int64_t changedNs = 0;
+        Mix_Chunk* chunk = nullptr;
+    };
+
+    SdlSoundPlayer(SoundDirs dirs, std::string defaultSound, std::chrono::milliseconds idleClose);
+    Mix_Chunk* load(const std::string& path);
+    void freeAll();
+    bool openDevice();    // with mutex_ held
+    void letGoOfAudio();  // with mutex_ held, or before the closing thread starts
+    void closeDevice();   // with mutex_ held
+    void closeWhenIdle();
+
+    SoundDirs dirs_;
+    std::string defaultSound_;
+    std::string device_;
+    std::vector<Cached> cache_;  // most recently used last
+    Started lastStarted_;
+
+    // Guards the device, the cache and the mixer against the closing thread.
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::chrono::milliseconds idleClose_;
+    bool open_ = false;
+    bool audioUp_ = true;  // SDL's audio system is started (it is let go while nothing opens)
+    bool stopping_ = false;
+    std::chrono::steady_clock::time_point lastActive_;
+    std::thread closer_;
+};
+
+}  // namespace tallowick

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+#include <systemd/sd-bus.h>
+
+namespace tallowick {
+
+// Where a running Tallowick answers on the session bus. One object, one interface; the
+// interface is described in dbus/io.github.tallowick.Tallowick.xml.
+inline constexpr const char* kBusPath = "/io/github/tallowick/Tallowick";
+inline constexpr const char* kBusInterface = "io.github.tallowick.Tallowick";
+
+// The well-known name of the Tallowick that keeps its files in `dataDir`. The installed
+// copy has one data directory per user and takes the application ID itself; a portable copy
+// (the build tree, a copy in any directory) adds ".d" and a hash of its data directory, so that
+// a line always reaches the Tallowick of the same directory and two copies never meet.
+std::string busName(const std::string& dataDir, bool installed);
+
+// Connects to the user's session bus, and to nothing else: an address that is not a local
+// socket (a TCP address, say) is refused. Null, with the reason in `error`, when there is no
+// session bus or it cannot be reached; `error` stays empty when simply no session bus is set up.
+sd_bus* openSessionBus(std::string& error);
+
+// Whether the bus credentials `creds` are of this process's own user.
+bool isOwnUser(sd_bus_creds* creds);
+
+// Replaces every byte that is not part of well-formed UTF-8 with U+FFFD, as the bus carries
+// only UTF-8 strings.
+std::string validUtf8(const std::string& text);
+
+}  // namespace tallowick

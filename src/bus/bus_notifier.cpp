@@ -1,0 +1,152 @@
+#include "bus/bus_notifier.h"
+
+#include <cstdint>
+#include <utility>
+
+#include <systemd/sd-bus.h>
+
+#include "bus/bus_names.h"
+#include "config/build_config.h"
+
+namespace tallowick {
+namespace {
+
+constexpr const char* kService = "org.freedesktop.Notifications";
+constexpr const char* kPath = "/org/freedesktop/Notifications";
+constexpr const char* kActionKey = "stop";
+
+// Notification servers may read the body as markup.
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (const char ch : validUtf8(text)) {
+        switch (ch) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            default:
+                out += ch;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+BusNotifier::BusNotifier(sd_bus* bus, Diagnostics& diagnostics, std::function<void()> stopRequested)
+    : bus_(bus), diagnostics_(diagnostics), stopRequested_(std::move(stopRequested)) {
+    // Asynchronous, so that starting never waits on the bus.
+    sd_bus_match_signal_async(bus_, &actionSlot_, kService, kPath, kService, "ActionInvoked",
+                              onActionInvoked, nullptr, this);
+    sd_bus_match_signal_async(bus_, &closedSlot_, kService, kPath, kService, "NotificationClosed",
+                              onClosed, nullptr, this);
+}
+
+BusNotifier::~BusNotifier() {
+    sd_bus_slot_unref(actionSlot_);
+    sd_bus_slot_unref(closedSlot_);
+}
+
+void BusNotifier::show(int key, const std::string& summary, const std::string& body) {
+    sd_bus_message* m = nullptr;
+    int r = sd_bus_message_new_method_call(bus_, &m, kService, kPath, kService, "Notify");
+    if (r >= 0) {
+        r = sd_bus_message_append(m, "susssas", "Tallowick", 0u, kAppId, validUtf8(summary).c_str(),
+                                  escaped(body).c_str(), 2, kActionKey, "Stop");
+    }
+    // Critical: the server keeps it until it is withdrawn or the user closes it.
+    if (r >= 0) {
+        r = sd_bus_message_append(m, "a{sv}", 3, "urgency", "y", uint8_t{2}, "desktop-entry", "s",
+                                  kAppId, "category", "s", "x-tallowick.alarm");
+    }
+    if (r >= 0) r = sd_bus_message_append(m, "i", 0);
+    // Floating: the connection owns the pending call, and the reply comes back in order.
+    if (r >= 0) r = sd_bus_call_async(bus_, nullptr, m, onNotifyReply, this, 0);
+    sd_bus_message_unref(m);
+    if (r >= 0) {
+        pending_.push_back(key);
+    } else if (!failureTold_) {
+        failureTold_ = true;
+        diagnostics_.report("tallowick: a desktop notification could not be sent");
+    }
+}
+
+void BusNotifier::withdraw(int key) {
+    if (const auto it = shown_.find(key); it != shown_.end()) {
+        close(it->second);
+        shown_.erase(it);
+        return;
+    }
+    for (const int waiting : pending_) {
+        if (waiting == key) withdrawnPending_.insert(key);
+    }
+}
+
+void BusNotifier::close(unsigned id) {
+    // No reply is awaited: a notice the user already closed is no error worth telling.
+    sd_bus_message* m = nullptr;
+    if (sd_bus_message_new_method_call(bus_, &m, kService, kPath, kService, "CloseNotification") >=
+            0 &&
+        sd_bus_message_append(m, "u", id) >= 0 && sd_bus_message_set_expect_reply(m, 0) >= 0) {
+        sd_bus_send(bus_, m, nullptr);
+    }
+    sd_bus_message_unref(m);
+}
+
+int BusNotifier::onNotifyReply(sd_bus_message* m, void* userdata, sd_bus_error*) {
+    auto* self = static_cast<BusNotifier*>(userdata);
+    if (self->pending_.empty()) return 0;
+    const int key = self->pending_.front();
+    self->pending_.pop_front();
+    const bool withdrawn = self->withdrawnPending_.erase(key) > 0;
+    if (const sd_bus_error* e = sd_bus_message_get_error(m)) {
+        if (!self->failureTold_) {
+            self->failureTold_ = true;
+            self->diagnostics_.report(std::string("tallowick: no desktop notifications: ") +
+                                      (e->message ? e->message : e->name));
+        }
+        return 0;
+    }
+    uint32_t id = 0;
+    if (sd_bus_message_read(m, "u", &id) < 0) return 0;
+    if (withdrawn) {
+        self->close(id);  // it stopped sounding before the server answered
+    } else {
+        self->shown_[key] = id;
+    }
+    return 0;
+}
+
+int BusNotifier::onActionInvoked(sd_bus_message* m, void* userdata, sd_bus_error*) {
+    auto* self = static_cast<BusNotifier*>(userdata);
+    uint32_t id = 0;
+    const char* action = nullptr;
+    if (sd_bus_message_read(m, "us", &id, &action) < 0 || std::string(action) != kActionKey) {
+        return 0;
+    }
+    // Only our own notices: the signal may be broadcast for every program's.
+    bool ours = false;
+    for (const auto& entry : self->shown_) ours = ours || entry.second == id;
+    if (ours) self->stopRequested_();  // which withdraws the notice, changing shown_
+    return 0;
+}
+
+int BusNotifier::onClosed(sd_bus_message* m, void* userdata, sd_bus_error*) {
+    auto* self = static_cast<BusNotifier*>(userdata);
+    uint32_t id = 0;
+    if (sd_bus_message_read(m, "u", &id) < 0) return 0;
+    for (auto it = self->shown_.begin(); it != self->shown_.end(); ++it) {
+        if (it->second == id) {
+            self->shown_.erase(it);
+            break;
+        }
+    }
+    return 0;
+}
+
+}  // namespace tallowick

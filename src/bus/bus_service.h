@@ -1,0 +1,90 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <systemd/sd-bus.h>
+
+#include "bus/bus_notifier.h"
+#include "commands/core.h"
+#include "orders/order_watcher.h"
+#include "orders/ringing.h"
+#include "ports/diagnostics.h"
+#include "ports/voice.h"
+#include "posix/watched_source.h"
+
+namespace tallowick {
+
+// Hands every text on to the real voice, and first to `listener` when one is set: the bus
+// service follows what is spoken through it.
+class SpokenTap final : public Voice {
+  public:
+    explicit SpokenTap(Voice& inner) : inner_(inner) {}
+    void say(const std::string& text) override;
+    void queue(const std::string& text) override;
+
+    std::function<void(const std::string&)> listener;
+
+  private:
+    Voice& inner_;
+};
+
+// The running program on the session bus: the name busName(layout), the object kBusPath and
+// the interface kBusInterface (dbus/io.github.tallowick.Tallowick.xml):
+//   Line(s line) -> (as spoken)  handles the line as typed, returns the texts spoken for it
+//   Spoken(s text)               every text the voice is given
+//   SoundingChanged(ai numbers)  the numbers of the sounding orders, when they change
+//   DataDirectory (s, read-only) where this Tallowick keeps settings.ini
+// Callers of another user are refused. It also shows a desktop notice for every ringing.
+// Everything happens in dispatch(), on the front-end's one thread.
+class BusService final : public WatchedSource, private OrderWatcher {
+  public:
+    // Connects, registers the object and takes the name; watches `core` from then on and
+    // follows the voice through `tap`. Null when there is no session bus (told on `diagnostics`
+    // only when one is set up but fails). `core`, `tap` and `diagnostics` must outlive it.
+    static std::unique_ptr<BusService> start(const std::string& dataDir, bool installed, Core& core,
+                                             SpokenTap& tap, Diagnostics& diagnostics,
+                                             std::string& error);
+    ~BusService() override;
+
+    int fd() const override;
+    short events() const override;
+    int timeoutMs() const override;
+    bool dispatch() override;
+
+    // Called after the service queued messages outside dispatch() (a typed line changed the
+    // orders), so that a loop that watches only for reading can look again.
+    std::function<void()> queued;
+
+  private:
+    BusService(sd_bus* bus, const std::string& dataDir, Core& core, SpokenTap& tap,
+               Diagnostics& diagnostics);
+    void ordersChanged(const OrderTable& previous, const OrderTable& table) override;
+    void spoken(const std::string& text);
+    static int onLine(sd_bus_message* m, void* self, sd_bus_error* error);
+    static int getDataDirectory(sd_bus* bus, const char* path, const char* interface,
+                                const char* property, sd_bus_message* reply, void* self,
+                                sd_bus_error* error);
+
+    // First of all members, so the connection closes after everything that uses it is gone.
+    struct Closer {
+        sd_bus* bus;
+        ~Closer() { sd_bus_flush_close_unref(bus); }
+    } closer_;
+    sd_bus* bus_;
+    std::string dataDir_;
+    Core& core_;
+    SpokenTap& tap_;
+    BusNotifier notifier_;
+    RingingNotices notices_;
+    sd_bus_slot* objectSlot_ = nullptr;
+    std::vector<int> sounding_;
+    std::vector<std::string>* capture_ = nullptr;  // the texts of the line being handled
+    bool exitRequested_ = false;
+    bool lost_ = false;  // the bus went away: nothing more is watched
+    Diagnostics& diagnostics_;
+};
+
+}  // namespace tallowick

@@ -1,0 +1,49 @@
+#include "posix/second_ticker.h"
+
+#include <cerrno>
+#include <ctime>
+
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+namespace tallowick {
+
+SecondTicker::~SecondTicker() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool SecondTicker::start() {
+    fd_ = ::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+    return fd_ >= 0 && armForNextSecond();
+}
+
+bool SecondTicker::armForNextSecond() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    itimerspec expiry{};
+    expiry.it_value.tv_sec = now.tv_sec + 1;
+    expiry.it_value.tv_nsec = 0;
+    return ::timerfd_settime(fd_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &expiry, nullptr) ==
+           0;
+}
+
+bool SecondTicker::due() {
+    uint64_t expirations = 0;
+    const ssize_t n = ::read(fd_, &expirations, sizeof expirations);
+    const int error = n < 0 ? errno : 0;
+    if (n < 0 && error == EAGAIN) return false;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    armForNextSecond();
+    return decide(n, error, wallSecond_ ? wallSecond_() : now.tv_sec);
+}
+
+bool SecondTicker::decide(ssize_t readBytes, int readError, int64_t second) {
+    // ECANCELED: the clock was set (or the machine woke up and it jumped): tick at once.
+    const bool expired = readBytes == sizeof(uint64_t) || (readBytes < 0 && readError == ECANCELED);
+    if (!expired || second == lastTickSecond_) return false;
+    lastTickSecond_ = second;
+    return true;
+}
+
+}  // namespace tallowick

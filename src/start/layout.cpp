@@ -1,0 +1,113 @@
+#include "start/layout.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tallowick {
+namespace {
+
+std::string parentOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string lastComponent(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// An XDG base directory: the variable when it holds an absolute path, or HOME/`fallback`.
+std::string baseDirectory(const std::string& variable, const std::string& home,
+                          const char* fallback) {
+    if (!variable.empty() && variable.front() == '/') return variable;
+    if (!home.empty() && home.front() == '/') {
+        return (home.size() > 1 && home.back() == '/' ? home.substr(0, home.size() - 1) : home) +
+               fallback;
+    }
+    return "";
+}
+
+// `<prefix>` for an executable in `<prefix>/bin` or `<prefix>/libexec/tallowick`, otherwise "".
+std::string installPrefix(const std::string& programDir) {
+    if (lastComponent(programDir) == "bin") return parentOf(programDir);
+    const std::string libexec = parentOf(programDir);
+    if (lastComponent(programDir) == "tallowick" && lastComponent(libexec) == "libexec") {
+        return parentOf(libexec);
+    }
+    return "";
+}
+
+std::string environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+}  // namespace
+
+LayoutDisk realDisk() {
+    return LayoutDisk{
+        [](const std::string& path) {
+            struct stat info {};
+            return ::stat(path.c_str(), &info) == 0;
+        },
+        [](const std::string& directory) { return ::access(directory.c_str(), W_OK) == 0; }};
+}
+
+LayoutEnvironment processEnvironment() {
+    return LayoutEnvironment{environmentValue("HOME"), environmentValue("XDG_DATA_HOME"),
+                             environmentValue("XDG_CONFIG_HOME")};
+}
+
+std::string configHome(const LayoutEnvironment& environment) {
+    return baseDirectory(environment.xdgConfigHome, environment.home, "/.config");
+}
+
+bool chooseLayout(const std::string& programDir, const LayoutEnvironment& environment,
+                  const LayoutDisk& disk, Layout& layout, std::string& error) {
+    const Layout portable{false, programDir, programDir, programDir,
+                          programDir + "/" + kProgramName};
+    const std::string prefix = installPrefix(programDir);
+    const std::string share = prefix + "/share/tallowick";
+    if ((disk.exists(programDir + "/alert.wav") && disk.writable(programDir)) || prefix.empty() ||
+        !disk.exists(share)) {
+        layout = portable;
+        return true;
+    }
+    const std::string program = prefix + "/libexec/tallowick/" + kProgramName;
+    const std::string data =
+        baseDirectory(environment.xdgDataHome, environment.home, "/.local/share");
+    if (data.empty()) {
+        error = "tallowick: no home directory (HOME is not set)";
+        layout.program = program;
+        return false;
+    }
+    // Without a base for the preferences they go with the data, never to a relative path.
+    const std::string config = configHome(environment);
+    layout = Layout{true, data + "/tallowick", share + "/sounds",
+                    config.empty() ? data + "/tallowick" : config + "/tallowick", program};
+    return true;
+}
+
+bool makePrivateDirectory(const std::string& directory, std::string& error) {
+    struct stat info {};
+    if (::stat(directory.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return true;
+        error = "tallowick: " + directory + " is not a directory";
+        return false;
+    }
+    if (errno == ENOENT && directory != "/" && !directory.empty()) {
+        if (!makePrivateDirectory(parentOf(directory), error)) return false;
+        if (::mkdir(directory.c_str(), 0700) == 0 || errno == EEXIST) {
+            return makePrivateDirectory(directory, error);
+        }
+    }
+    error = "tallowick: cannot create " + directory + " (" + std::strerror(errno) + ")";
+    return false;
+}
+
+}  // namespace tallowick

@@ -1,0 +1,127 @@
+#include "start/preferences.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace tallowick {
+
+namespace {
+
+constexpr std::string_view kVoiceKey = "voice";
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+// The value of the `voice` line of `contents`, when there is one; the last one counts.
+std::optional<std::string_view> voiceLine(std::string_view contents) {
+    std::optional<std::string_view> value;
+    while (!contents.empty()) {
+        const std::size_t end = contents.find('\n');
+        const std::string_view line = trimmed(contents.substr(0, end));
+        contents = end == std::string_view::npos ? std::string_view{} : contents.substr(end + 1);
+        const std::size_t equals = line.find('=');
+        if (line.empty() || line.front() == '#' || equals == std::string_view::npos) continue;
+        if (trimmed(line.substr(0, equals)) == kVoiceKey) value = trimmed(line.substr(equals + 1));
+    }
+    return value;
+}
+
+// `contents` with its voice lines replaced by one for `choice`.
+std::string withVoice(std::string_view contents, VoiceChoice choice) {
+    std::string out;
+    if (contents.empty()) {
+        out = "# Tallowick's preferences. voice: " + std::string(kVoiceChoices) + ".\n";
+    }
+    while (!contents.empty()) {
+        const std::size_t end = contents.find('\n');
+        const std::string_view raw = contents.substr(0, end);
+        contents = end == std::string_view::npos ? std::string_view{} : contents.substr(end + 1);
+        const std::string_view line = trimmed(raw);
+        const std::size_t equals = line.find('=');
+        if (!line.empty() && line.front() != '#' && equals != std::string_view::npos &&
+            trimmed(line.substr(0, equals)) == kVoiceKey) {
+            continue;
+        }
+        out.append(raw).push_back('\n');
+    }
+    return out + "voice=" + voiceChoiceName(choice) + "\n";
+}
+
+}  // namespace
+
+std::optional<VoiceChoice> parseVoiceChoice(std::string_view name) {
+    for (VoiceChoice choice : {VoiceChoice::espeak, VoiceChoice::speechDispatcher,
+                               VoiceChoice::screenReader, VoiceChoice::none}) {
+        if (name == voiceChoiceName(choice)) return choice;
+    }
+    return std::nullopt;
+}
+
+const char* voiceChoiceName(VoiceChoice choice) {
+    switch (choice) {
+        case VoiceChoice::espeak:
+            return "espeak";
+        case VoiceChoice::speechDispatcher:
+            return "speech-dispatcher";
+        case VoiceChoice::screenReader:
+            return "screen-reader";
+        case VoiceChoice::none:
+            return "none";
+    }
+    return "espeak";
+}
+
+std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::string& configDir,
+                                             Files& files, Diagnostics& diagnostics,
+                                             std::string& error) {
+    std::optional<VoiceChoice> choice;
+    if (!given.empty()) {
+        choice = parseVoiceChoice(given);
+        if (!choice) {
+            error = "tallowick: unknown voice '" + std::string(given) + "' (choose " +
+                    kVoiceChoices + ")";
+            return std::nullopt;
+        }
+    }
+    const std::string path = configDir + "/" + kPreferencesFile;
+    std::string contents;
+    // A preferences file holds a line or two; anything larger or odd is no preferences file.
+    const ReadResult read = files.read(path, contents, 64 * 1024);
+    if (read != ReadResult::ok && read != ReadResult::missing) {
+        diagnostics.report("tallowick: " + path + " could not be read");
+        return choice.value_or(VoiceChoice::espeak);
+    }
+    const std::optional<std::string_view> kept = voiceLine(contents);
+    if (!choice) {
+        if (!kept) return VoiceChoice::espeak;
+        choice = parseVoiceChoice(*kept);
+        if (!choice) {
+            error = "tallowick: " + path + ": unknown voice '" + std::string(*kept) + "' (choose " +
+                    kVoiceChoices + ")";
+        }
+        return choice;
+    }
+    if (kept && parseVoiceChoice(*kept) == choice) return choice;
+    const std::string rewritten = withVoice(contents, *choice);
+    bool written = files.replace(path, rewritten, 0644);
+    if (!written) {
+        // The preferences directory is made when first written.
+        std::error_code made;
+        written = std::filesystem::create_directories(configDir, made) &&
+                  files.replace(path, rewritten, 0644);
+    }
+    if (!written) {
+        diagnostics.report("tallowick: " + path +
+                           " could not be written; the voice is not kept for the next start");
+    }
+    return choice;
+}
+
+}  // namespace tallowick

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "ports/diagnostics.h"
+#include "ports/files.h"
+
+namespace tallowick {
+
+// Who speaks the replies.
+enum class VoiceChoice {
+    espeak,            // the built-in eSpeak NG voice (the default)
+    speechDispatcher,  // speech-dispatcher, with the user's own voice, rate and volume
+    screenReader,      // nobody: the screen reader presents them through the accessibility layer
+    none,              // silence
+};
+
+inline constexpr const char* kVoiceChoices = "espeak, speech-dispatcher, screen-reader or none";
+
+// "espeak", "speech-dispatcher", "screen-reader", "none"; nothing for anything else.
+std::optional<VoiceChoice> parseVoiceChoice(std::string_view name);
+const char* voiceChoiceName(VoiceChoice choice);
+
+// The user's preferences file in `configDir`: lines "key=value", "#" comments. Only `voice` is
+// known; other lines are kept as they are when the file is rewritten.
+inline constexpr const char* kPreferencesFile = "preferences.conf";
+
+// Settles the voice for this start: `given` (the --voice value, empty when none was given)
+// wins, and is kept in the preferences file for later starts; otherwise the file's choice, or
+// espeak. Returns nothing, with `error` set to one line, for a bad value given or in the file.
+// A file that cannot be read or written is reported on `diagnostics`, and the start goes on.
+std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::string& configDir,
+                                             Files& files, Diagnostics& diagnostics,
+                                             std::string& error);
+
+}  // namespace tallowick

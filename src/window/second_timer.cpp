@@ -1,0 +1,30 @@
+#include "window/second_timer.h"
+
+namespace tallowick {
+
+SecondTimer::SecondTimer(QObject* parent) : QObject(parent) {
+    fallback_.setInterval(1000);
+    connect(&fallback_, &QTimer::timeout, this, &SecondTimer::timeout);
+}
+
+void SecondTimer::start() {
+    active_ = true;
+    if (!notifier_ && ticker_.start()) {
+        notifier_ = std::make_unique<QSocketNotifier>(ticker_.fd(), QSocketNotifier::Read);
+        connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+            if (ticker_.due() && active_) emit timeout();
+        });
+    }
+    if (notifier_) {
+        notifier_->setEnabled(true);
+    } else {
+        fallback_.start();
+    }
+}
+
+void SecondTimer::stop() {
+    active_ = false;
+    fallback_.stop();
+}
+
+}  // namespace tallowick

@@ -1,0 +1,147 @@
+#include "window/window_accessible.h"
+
+#include <QWidget>
+
+#include "clock/time_wording.h"
+
+namespace tallowick {
+
+std::string orderItemName(const OrderTable& table, int z, Clock& clock) {
+    const Order& order = table.at(z);
+    const std::string number = std::to_string(z);
+    if (order.isMark()) return "Mark " + number + ", going " + tellmeorder(table, z, clock);
+    std::string name = order.isPeriodic() ? "Periodic alarm " + number + " every " +
+                                                wordSeconds(order.period).longText
+                                          : "Alarm " + number;
+    if (order.sounding != 0) return name + ", ringing";
+    return name + ", rings in " + tellmeorder(table, z, clock);
+}
+
+namespace {
+
+// The panel draws one order a row, this many pixels high.
+constexpr int kRowHeight = 18;
+
+// One order in the list. It holds only its position: the name is read from the table when asked.
+class OrderItemAccessible final : public QAccessibleInterface {
+  public:
+    OrderItemAccessible(OrderListAccessible& list, int position)
+        : list_(list), position_(position) {}
+
+    bool isValid() const override { return true; }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return list_.window(); }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface* parent() const override { return &list_; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Name ? list_.itemName(position_) : QString();
+    }
+    void setText(QAccessible::Text, const QString&) override {}
+    QRect rect() const override { return list_.itemRect(position_); }
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
+    QAccessible::State state() const override {
+        QAccessible::State s;
+        s.readOnly = true;
+        const QRect shown = list_.rect();
+        if (!shown.contains(rect())) s.invisible = s.offscreen = true;
+        return s;
+    }
+
+  private:
+    OrderListAccessible& list_;
+    const int position_;
+};
+
+}  // namespace
+
+OrderListAccessible::OrderListAccessible(QWidget* panel, const OrderTable& table, Clock& clock)
+    : QAccessibleWidget(panel, QAccessible::List), table_(table), clock_(clock) {}
+
+OrderListAccessible::~OrderListAccessible() {
+    for (QAccessible::Id id : items_) QAccessible::deleteAccessibleInterface(id);
+}
+
+void OrderListAccessible::addItems() const {
+    while (items_.size() < table_.orderCount()) {
+        auto* item = new OrderItemAccessible(*const_cast<OrderListAccessible*>(this),
+                                             static_cast<int>(items_.size()) + 1);
+        items_.append(QAccessible::registerAccessibleInterface(item));
+    }
+}
+
+int OrderListAccessible::childCount() const {
+    return table_.orderCount();
+}
+
+QAccessibleInterface* OrderListAccessible::child(int index) const {
+    if (index < 0 || index >= table_.orderCount()) return nullptr;
+    addItems();
+    return QAccessible::accessibleInterface(items_.at(index));
+}
+
+// Also asked about an item being told gone, which is still there then.
+int OrderListAccessible::indexOfChild(const QAccessibleInterface* child) const {
+    for (int i = 0; i < items_.size(); ++i) {
+        if (QAccessible::accessibleInterface(items_.at(i)) == child) return i;
+    }
+    return -1;
+}
+
+QAccessibleInterface* OrderListAccessible::childAt(int x, int y) const {
+    for (int z = 1; z <= table_.orderCount(); ++z) {
+        if (itemRect(z).contains(x, y)) return child(z - 1);
+    }
+    return nullptr;
+}
+
+QString OrderListAccessible::itemName(int z) const {
+    if (z > table_.orderCount()) return {};  // asked about an item that is going away
+    return QString::fromStdString(orderItemName(table_, z, clock_));
+}
+
+QRect OrderListAccessible::itemRect(int z) const {
+    const QRect panel = rect();
+    return {panel.x(), panel.y() + (z - 1) * kRowHeight, panel.width(), kRowHeight};
+}
+
+void OrderListAccessible::ordersChanged(const OrderTable& previous) {
+    const int before = static_cast<int>(items_.size());
+    const int now = table_.orderCount();
+    // Items that go: told while they still exist, then dropped.
+    for (int i = before - 1; i >= now; --i) {
+        QAccessibleEvent gone(QAccessible::accessibleInterface(items_.at(i)),
+                              QAccessible::ObjectDestroyed);
+        QAccessible::updateAccessibility(&gone);
+        QAccessible::deleteAccessibleInterface(items_.takeLast());
+    }
+    addItems();
+    for (int z = 1; z <= now; ++z) {
+        QAccessibleInterface* item = QAccessible::accessibleInterface(items_.at(z - 1));
+        if (z > before) {
+            QAccessibleEvent added(item, QAccessible::ObjectCreated);
+            QAccessible::updateAccessibility(&added);
+        } else if (z > previous.orderCount() || !(previous.at(z) == table_.at(z))) {
+            // Another order now, or the same one started or stopped ringing. Time passing
+            // changes the name too, but is never told.
+            QAccessibleEvent renamed(item, QAccessible::NameChanged);
+            QAccessible::updateAccessibility(&renamed);
+        }
+    }
+}
+
+FrameAccessible::FrameAccessible(QWidget* window)
+    : QAccessibleWidget(window, QAccessible::Window) {}
+
+QAccessible::State FrameAccessible::state() const {
+    QAccessible::State s = QAccessibleWidget::state();
+    s.focused = false;
+    return s;
+}
+
+NoticeAccessible::NoticeAccessible(QWidget* notice)
+    : QAccessibleWidget(notice, QAccessible::Notification) {}
+
+}  // namespace tallowick

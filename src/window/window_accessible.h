@@ -1,0 +1,67 @@
+#pragma once
+
+#include <string>
+
+#include <QAccessibleWidget>
+#include <QList>
+
+#include "orders/order_table.h"
+#include "ports/clock.h"
+
+namespace tallowick {
+
+// What a listing says of order `z` (1 to orderCount), as one line for an accessible item:
+// "Alarm 2, rings in 1 hours 5 seconds", "Periodic alarm 1 every 5 minutes, rings in 3 minutes
+// 2 seconds", "Mark 3, going 7 seconds", "Alarm 4, ringing".
+std::string orderItemName(const OrderTable& table, int z, Clock& clock);
+
+// The order panel as screen readers see it: a list with one item per standing order. The
+// items' names are worked out when an assistive technology asks for them, so the panel's
+// once-a-second repaint tells nothing; ordersChanged() sends the events when the set of
+// orders changes.
+class OrderListAccessible final : public QAccessibleWidget {
+  public:
+    OrderListAccessible(QWidget* panel, const OrderTable& table, Clock& clock);
+    ~OrderListAccessible() override;
+
+    int childCount() const override;
+    QAccessibleInterface* child(int index) const override;
+    int indexOfChild(const QAccessibleInterface* child) const override;
+    QAccessibleInterface* childAt(int x, int y) const override;
+
+    // Tells the accessibility layer that the items went from `previous` to the table as it is
+    // now: items added or removed at the end, and a name change for each item whose order is
+    // another one or started or stopped ringing.
+    void ordersChanged(const OrderTable& previous);
+
+    // The item of order `z` (1 to orderCount): its name, and where it is on the screen.
+    QString itemName(int z) const;
+    QRect itemRect(int z) const;
+
+  private:
+    // Makes sure there is an item for each order; those beyond go only in ordersChanged(), after
+    // they were told gone.
+    void addItems() const;
+
+    const OrderTable& table_;
+    Clock& clock_;
+    mutable QList<QAccessible::Id> items_;  // the registered item interfaces, by position - 1
+};
+
+// The window as screen readers see it: a top-level frame named by its caption that never claims
+// the focus itself (the entry that has it does).
+class FrameAccessible final : public QAccessibleWidget {
+  public:
+    explicit FrameAccessible(QWidget* window);
+    QAccessible::State state() const override;
+};
+
+// The screen reader's way to present a reply when Tallowick does not speak: an invisible
+// notification whose name is the last reply, shown anew for each reply. Orca speaks and brailles
+// a notification when it is shown.
+class NoticeAccessible final : public QAccessibleWidget {
+  public:
+    explicit NoticeAccessible(QWidget* notice);
+};
+
+}  // namespace tallowick
