@@ -31,6 +31,11 @@ inline std::filesystem::path freshDirectory(const std::string& name) {
     return dir;
 }
 
+// A date and time that exists.
+inline DateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    return *DateTime::make(y, mo, d, h, mi, s);
+}
+
 class FakeClock final : public Clock {
   public:
     DateTime time = *DateTime::make(2026, 12, 6, 14, 5, 9);
@@ -140,6 +145,9 @@ class FakeDiagnostics final : public Diagnostics {
     std::vector<std::string> lines;
     void report(const std::string& line) override { lines.push_back(line); }
 };
+
+// What type() adds to a reply when the save failed.
+inline const std::string kNotSaved = std::string(" | queue:") + Core::kNotSavedNotice;
 
 struct Rig {
     FakeClock clock;

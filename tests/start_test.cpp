@@ -1,0 +1,126 @@
+// What a start decides: where the files live, and the voice kept in the preferences.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "fakes.h"
+#include "start/layout.h"
+#include "start/preferences.h"
+
+namespace tallowick {
+namespace {
+
+namespace fs = std::filesystem;
+
+// "portable DIR" (all three directories the same), "installed DATA CONFIG" or "error".
+TEST(LayoutTest, ChoosesWhereTheFilesLive) {
+    const LayoutEnvironment ann{"/home/ann", "", ""};
+    const std::string annUsr =
+        "installed /home/ann/.local/share/tallowick /home/ann/.config/tallowick";
+    const std::set<std::string> usrShare{"/usr/share/tallowick"};
+    const struct {
+        const char* programDir;
+        LayoutEnvironment environment;
+        std::set<std::string> existing, writable;
+        std::string expected;
+    } rows[] = {
+        {"/b/bin", ann, {"/b/bin/alert.wav", "/b/share/tallowick"}, {"/b/bin"}, "portable /b/bin"},
+        {"/usr/bin", ann, usrShare, {}, annUsr},
+        {"/usr/libexec/tallowick", ann, usrShare, {}, annUsr},  // the program run by the command
+        {"/usr/bin", {"/home/ann/", "", ""}, usrShare, {"/usr/bin"}, annUsr},  // root
+        {"/usr/bin", {"/h", "/d", "/c"}, usrShare, {}, "installed /d/tallowick /c/tallowick"},
+        {"/usr/bin", {"/home/ann", "d", "c"}, usrShare, {}, annUsr},  // relative: ignored
+        {"/usr/bin", {"", "", ""}, usrShare, {}, "error"},
+        {"/usr/bin", {"", "/d", ""}, usrShare, {}, "installed /d/tallowick /d/tallowick"},
+        // A read-only copy with its sounds, and a bin without share/tallowick.
+        {"/opt/t", ann, {"/opt/t/alert.wav", "/opt/share/tallowick"}, {}, "portable /opt/t"},
+        {"/usr/local/bin", ann, usrShare, {}, "portable /usr/local/bin"},
+    };
+    for (const auto& row : rows) {
+        const LayoutDisk disk{[&](const std::string& p) { return row.existing.count(p) > 0; },
+                              [&](const std::string& p) { return row.writable.count(p) > 0; }};
+        Layout l;
+        std::string error, got = "error";
+        if (chooseLayout(row.programDir, row.environment, disk, l, error)) {
+            got = l.installed ? "installed " + l.dataDir + " " + l.configDir
+                              : "portable " + l.dataDir;
+            EXPECT_EQ(l.stockSoundDir, l.installed ? "/usr/share/tallowick/sounds" : l.dataDir);
+            EXPECT_TRUE(l.installed || l.configDir == l.dataDir);
+            EXPECT_EQ(l.program, std::string(l.installed ? "/usr/libexec/tallowick" : l.dataDir) +
+                                     "/tallowick-app");
+        } else {
+            EXPECT_EQ(error.rfind("tallowick: ", 0), 0u) << error;
+        }
+        EXPECT_EQ(got, row.expected) << row.programDir << " " << row.environment.home;
+    }
+}
+
+TEST(LayoutTest, TheDataDirectoryIsMadePrivateOrToldWhyNot) {
+    const fs::path root = freshDirectory("tallowick-layout");
+    std::string error;
+    const fs::path data = root / "share/tallowick";
+    ASSERT_TRUE(makePrivateDirectory(data.string(), error)) << error;
+    EXPECT_EQ(fs::status(data).permissions(), fs::perms::owner_all);
+    EXPECT_TRUE(makePrivateDirectory(data.string(), error)) << "already there";
+    std::ofstream(root / "file") << "x";
+    EXPECT_FALSE(makePrivateDirectory((root / "file").string(), error));
+    EXPECT_NE(error.find("is not a directory"), std::string::npos) << error;
+    EXPECT_FALSE(makePrivateDirectory((root / "file/tallowick").string(), error));
+    EXPECT_NE(error.find("cannot create"), std::string::npos) << error;
+    fs::remove_all(root);
+}
+
+// Under /proc no directory can be made, whatever the code tries.
+TEST(PreferencesTest, SettlesTheVoice) {
+    const std::string dir = "/proc/tallowick-preferences", path = dir + "/preferences.conf";
+    const struct {
+        const char *given, *file, *expected, *fileAfter;  // no file, error, not rewritten: nullptr
+    } rows[] = {
+        {"", nullptr, "espeak", nullptr},
+        {"", "voice = none\n", "none", nullptr},
+        {"", "# mine\nvoice=screen-reader\r\n", "screen-reader", nullptr},
+        {"", "voice=loud\n", nullptr, nullptr},
+        {"none", "voice=none\n", "none", nullptr},
+        {"espeak", "voice=loud\n", "espeak", "voice=espeak\n"},
+        {"speech-dispatcher", "# mine\nrate=3\nvoice=none\n\n", "speech-dispatcher",
+         "# mine\nrate=3\n\nvoice=speech-dispatcher\n"},
+        {"none", nullptr, "none",
+         "# Tallowick's preferences. voice: espeak, speech-dispatcher, screen-reader or "
+         "none.\nvoice=none\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.given) + " / " + (row.file ? row.file : "no file"));
+        MemoryFiles files;
+        FakeDiagnostics diagnostics;
+        if (row.file) files.files[path] = row.file;
+        std::string error;
+        const auto choice = settleVoiceChoice(row.given, dir, files, diagnostics, error);
+        EXPECT_STREQ(choice ? voiceChoiceName(*choice) : error.c_str(),
+                     row.expected ? row.expected
+                                  : ("tallowick: " + path +
+                                     ": unknown voice 'loud' (choose espeak, speech-dispatcher, "
+                                     "screen-reader or none)")
+                                        .c_str());
+        EXPECT_EQ(files.replaces, row.fileAfter ? 1 : 0);
+        EXPECT_EQ(files.files[path], row.fileAfter ? row.fileAfter : row.file ? row.file : "");
+        EXPECT_TRUE(diagnostics.lines.empty());
+    }
+    // A file that cannot be written or read is told, and the start goes on.
+    Rig rig;
+    std::string error;
+    rig.files.writesFail = true;
+    EXPECT_EQ(settleVoiceChoice("none", dir, rig.files, rig.diagnostics, error), VoiceChoice::none);
+    rig.files.readsFail = true;
+    EXPECT_EQ(settleVoiceChoice("", dir, rig.files, rig.diagnostics, error), VoiceChoice::espeak);
+    EXPECT_EQ(rig.diagnostics.lines,
+              (std::vector<std::string>{
+                  "tallowick: " + path +
+                      " could not be written; the voice is not kept for the next start",
+                  "tallowick: " + path + " could not be read"}));
+}
+
+}  // namespace
+}  // namespace tallowick
