@@ -172,7 +172,8 @@ class Rig {
 // as the terminal front-end does.
 void measureWithPoll(Run& run) {
     Rig rig(run);
-    SecondTicker ticker;
+    StderrDiagnostics diagnostics;
+    SecondTicker ticker(diagnostics);
     int freeFd = -1;
     std::mt19937_64 random(std::random_device{}());
     if (run.source == Source::freeRunning) {
@@ -217,7 +218,8 @@ void measureWithPoll(Run& run) {
 void measureWithQt(Run& run, QCoreApplication& app) {
     Rig rig(run);
     if (!rig.setAlarm()) return;
-    SecondTimer timer(nullptr);
+    StderrDiagnostics diagnostics;
+    SecondTimer timer(diagnostics, nullptr);
     QObject::connect(&timer, &SecondTimer::timeout, &app, [&] {
         if (rig.tick() && (rig.done() || !rig.setAlarm())) QCoreApplication::quit();
     });

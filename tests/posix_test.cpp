@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <sys/wait.h>
@@ -217,10 +218,20 @@ TEST(SecondTickerTest, TicksOncePerSecondAndAtOnceWhenTheClockIsSet) {
         {kExpired, 0, 41, true},      // the next boundary
         {-1, ECANCELED, 3641, true},  // set forward an hour
     };
-    SecondTicker ticker;
+    FakeDiagnostics diagnostics;
+    SecondTicker ticker(diagnostics);
     for (const auto& [readBytes, readError, second, tick] : rows) {
         EXPECT_EQ(ticker.decide(readBytes, readError, second), tick) << second << " " << readError;
     }
+    // A timer that cannot be set again still gives its tick, is told, and is given up, so that
+    // the front-end ticks on its own timer instead of never again.
+    ASSERT_TRUE(ticker.start());
+    const int unsettable = ::eventfd(1, EFD_CLOEXEC);  // reads as one expiry
+    ::dup2(unsettable, ticker.fd());
+    ::close(unsettable);
+    EXPECT_TRUE(ticker.due());
+    EXPECT_EQ(ticker.fd(), -1);
+    EXPECT_EQ(diagnostics.lines.size(), 1u);
 }
 
 }  // namespace

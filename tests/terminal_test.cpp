@@ -53,7 +53,7 @@ struct TerminalRun {
             Core core(Seams{fakes.clock, voice, *player, fakes.canvas, fakes.shell, *files,
                             fakes.diagnostics},
                       "/prog");
-            SecondTicker unstarted;  // the run ends long before a second passes
+            SecondTicker unstarted(fakes.diagnostics);  // the run ends long before a second passes
             runTerminal(core, ticker ? *ticker : unstarted,
                         TerminalOptions{in[0], out[1], interactive, {}});
         }
@@ -89,7 +89,8 @@ TEST(TerminalFrontendTest, APromptOnlyOnATerminalAndALineOverTheCapIsIncorrectAn
 // Every 1000th save lets a wall-clock second pass; notes the saves before each sound.
 struct SecondEvery1000Saves final : MemoryFiles, SoundPlayer {
     FakeClock& clock;
-    SecondTicker ticker{[this] { return second.load(); }};
+    FakeDiagnostics diagnostics;
+    SecondTicker ticker{diagnostics, [this] { return second.load(); }};
     std::atomic<int64_t> second{0};
     std::atomic<int> saves{0};
     std::vector<int> rangAfterSaves;

@@ -139,7 +139,7 @@ int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& n
     auto bus =
         BusService::start(layout.dataDir, layout.installed, core, voice, diagnostics, busError);
     if (!busError.empty()) diagnostics.report("tallowick: " + busError);
-    SecondTicker ticker;
+    SecondTicker ticker(diagnostics);
     if (!ticker.start()) diagnostics.report("tallowick: no timerfd; ticking every 1000 ms");
     TerminalOptions options;
     options.interactive = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);

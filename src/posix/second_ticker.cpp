@@ -1,7 +1,9 @@
 #include "posix/second_ticker.h"
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <string>
 
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -9,12 +11,19 @@
 namespace tallowick {
 
 SecondTicker::~SecondTicker() {
+    close();
+}
+
+void SecondTicker::close() {
     if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 bool SecondTicker::start() {
     fd_ = ::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
-    return fd_ >= 0 && armForNextSecond();
+    if (fd_ >= 0 && armForNextSecond()) return true;
+    close();  // an unarmed timer would never wake the loop: it ticks on its own timer instead
+    return false;
 }
 
 bool SecondTicker::armForNextSecond() {
@@ -34,8 +43,21 @@ bool SecondTicker::due() {
     if (n < 0 && error == EAGAIN) return false;
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    armForNextSecond();
+    rearm();
     return decide(n, error, wallSecond_ ? wallSecond_() : now.tv_sec);
+}
+
+void SecondTicker::rearm() {
+    if (armForNextSecond()) return;
+    const int error = errno;
+    const itimerspec inOneSecond{{0, 0}, {1, 0}};
+    const bool armed = ::timerfd_settime(fd_, 0, &inOneSecond, nullptr) == 0;
+    if (!rearmFailureTold_) {
+        rearmFailureTold_ = true;
+        diagnostics_.report(std::string("tallowick: the second timer cannot be set (") +
+                            std::strerror(error) + "); ticking every 1000 ms");
+    }
+    if (!armed) close();
 }
 
 bool SecondTicker::decide(ssize_t readBytes, int readError, int64_t second) {

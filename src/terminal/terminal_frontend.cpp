@@ -221,8 +221,6 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
     if (options.interactive) output.push(kPrompt);
     RingingLine ringing(output);
     if (options.interactive) core.addWatcher(ringing);
-    // Without a timerfd, a plain one-second timer stands in.
-    const bool timerfd = ticker.fd() >= 0;
     Steady::time_point nextTick = Steady::now() + std::chrono::seconds(1);
 
     std::vector<pollfd> fds;
@@ -234,9 +232,12 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
     while (!input.ended()) {
         fds.clear();
         handlers.clear();
+        // Without a timerfd (or once the ticker gives it up), a plain one-second timer stands in.
+        const bool timerfd = ticker.fd() >= 0;
         if (timerfd) {
             watch(ticker.fd(), POLLIN, [&] {
                 if (ticker.due()) core.tick();
+                nextTick = Steady::now() + std::chrono::seconds(1);
             });
         }
         if (output.waiting()) watch(output.fd(), POLLOUT, [&] { output.flush(); });

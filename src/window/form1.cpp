@@ -46,7 +46,7 @@ Form1::Form1(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, File
       core_(Seams{clock, voice, player, canvas_, shell, files, diagnostics}, programDir),
       Text1(new QLineEdit(this)),
       Picture1(new PanelWidget(canvas_, core_.table(), clock, this)),
-      Timer1(new SecondTimer(this)) {
+      Timer1(new SecondTimer(diagnostics, this)) {
     static const bool factoryInstalled = (QAccessible::installFactory(windowAccessibles), true);
     (void)factoryInstalled;
     core_.addWatcher(*this);

@@ -2,7 +2,8 @@
 
 namespace tallowick {
 
-SecondTimer::SecondTimer(QObject* parent) : QObject(parent) {
+SecondTimer::SecondTimer(Diagnostics& diagnostics, QObject* parent)
+    : QObject(parent), ticker_(diagnostics) {
     fallback_.setInterval(1000);
     connect(&fallback_, &QTimer::timeout, this, &SecondTimer::timeout);
 }
@@ -12,7 +13,14 @@ void SecondTimer::start() {
     if (!notifier_ && ticker_.start()) {
         notifier_ = std::make_unique<QSocketNotifier>(ticker_.fd(), QSocketNotifier::Read);
         connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
-            if (ticker_.due() && active_) emit timeout();
+            const bool due = ticker_.due();
+            if (ticker_.fd() < 0) {
+                // The ticker gave up its timer: the plain one takes over.
+                notifier_->setEnabled(false);
+                notifier_.release()->deleteLater();
+                if (active_) fallback_.start();
+            }
+            if (due && active_) emit timeout();
         });
     }
     if (notifier_) {

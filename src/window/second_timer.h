@@ -10,11 +10,13 @@
 namespace tallowick {
 
 // The window's one-second timer: timeout() comes on every wall-clock second boundary, watched
-// by Qt's event loop. Where the system has no timerfd, a plain 1000 ms timer stands in.
+// by Qt's event loop. Where the system has no timerfd, or the ticker gives its timer up, a plain
+// 1000 ms timer stands in.
 class SecondTimer final : public QObject {
     Q_OBJECT
   public:
-    explicit SecondTimer(QObject* parent);
+    // A timer that cannot be re-armed is told on `diagnostics`, which must outlive this.
+    SecondTimer(Diagnostics& diagnostics, QObject* parent);
 
     void start();
     void stop();
