@@ -1,6 +1,7 @@
 #include "bus/bus_notifier.h"
 
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include <systemd/sd-bus.h>
@@ -40,11 +41,29 @@ std::string escaped(const std::string& text) {
 
 BusNotifier::BusNotifier(sd_bus* bus, Diagnostics& diagnostics, std::function<void()> stopRequested)
     : bus_(bus), diagnostics_(diagnostics), stopRequested_(std::move(stopRequested)) {
-    // Asynchronous, so that starting never waits on the bus.
-    sd_bus_match_signal_async(bus_, &actionSlot_, kService, kPath, kService, "ActionInvoked",
-                              onActionInvoked, nullptr, this);
-    sd_bus_match_signal_async(bus_, &closedSlot_, kService, kPath, kService, "NotificationClosed",
-                              onClosed, nullptr, this);
+    // Asynchronous, so that starting never waits on the bus. A match that fails leaves the
+    // notices' Stop button doing nothing, which is told (once) rather than ending the connection.
+    const int action =
+        sd_bus_match_signal_async(bus_, &actionSlot_, kService, kPath, kService, "ActionInvoked",
+                                  onActionInvoked, onMatchInstalled, this);
+    const int closed =
+        sd_bus_match_signal_async(bus_, &closedSlot_, kService, kPath, kService,
+                                  "NotificationClosed", onClosed, onMatchInstalled, this);
+    if (action < 0 || closed < 0) matchFailed(std::strerror(-(action < 0 ? action : closed)));
+}
+
+void BusNotifier::matchFailed(const std::string& reason) {
+    if (matchFailureTold_) return;
+    matchFailureTold_ = true;
+    diagnostics_.report("tallowick: the Stop button of desktop notifications will not work: " +
+                        reason);
+}
+
+int BusNotifier::onMatchInstalled(sd_bus_message* m, void* userdata, sd_bus_error*) {
+    if (const sd_bus_error* e = sd_bus_message_get_error(m)) {
+        static_cast<BusNotifier*>(userdata)->matchFailed(e->message ? e->message : e->name);
+    }
+    return 0;
 }
 
 BusNotifier::~BusNotifier() {

@@ -26,10 +26,12 @@ class BusNotifier final : public Notifier {
     void withdraw(int key) override;
 
   private:
+    static int onMatchInstalled(sd_bus_message* m, void* self, sd_bus_error* error);
     static int onNotifyReply(sd_bus_message* m, void* self, sd_bus_error* error);
     static int onActionInvoked(sd_bus_message* m, void* self, sd_bus_error* error);
     static int onClosed(sd_bus_message* m, void* self, sd_bus_error* error);
     void close(unsigned id);
+    void matchFailed(const std::string& reason);
 
     sd_bus* bus_;
     Diagnostics& diagnostics_;
@@ -40,6 +42,7 @@ class BusNotifier final : public Notifier {
     std::set<int> withdrawnPending_;  // of those, the ones already withdrawn
     std::map<int, unsigned> shown_;   // key -> the server's notification id
     bool failureTold_ = false;
+    bool matchFailureTold_ = false;
 };
 
 }  // namespace tallowick
