@@ -184,6 +184,23 @@ TEST(CommandTest, EveryLineButExitIsSavedAndAFailedSaveIsToldOnce) {
     EXPECT_EQ(rig.diagnostics.lines.size(), 2u);
 }
 
+// Told when the set of orders changes, not when time passes; never after its subscription ends.
+TEST(CommandTest, AWatcherIsToldOfChangesWhileItsSubscriptionLasts) {
+    struct Counting final : OrderWatcher {
+        int told = 0;
+        void ordersChanged(const OrderTable&, const OrderTable&) override { ++told; }
+    } staying, leaving;
+    Rig rig;
+    const WatcherSubscription stays = rig.core.addWatcher(staying);
+    {
+        const WatcherSubscription leaves = rig.core.addWatcher(leaving);
+        rig.type("in 5 m");
+        rig.tick();
+    }
+    rig.type("mark");
+    EXPECT_EQ(std::pair(staying.told, leaving.told), std::pair(2, 1));
+}
+
 // The panel draws rows 1 to the order count only, so whatever takes orders away must wipe it.
 TEST(CommandTest, TheSoundStopsWithTheOrderThatRangItAndThePanelIsWiped) {
     const std::tuple<const char*, int, bool> rows[] = {

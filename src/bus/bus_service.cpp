@@ -45,7 +45,6 @@ std::unique_ptr<BusService> BusService::start(const std::string& dataDir, bool i
         error = "cannot take the name " + name + " on the session bus: " + std::strerror(-r);
         return nullptr;
     }
-    core.addWatcher(*service);
     tap.listener = [s = service.get()](const std::string& text) { s->spoken(text); };
     return service;
 }
@@ -63,7 +62,8 @@ BusService::BusService(sd_bus* bus, const std::string& dataDir, Core& core, Spok
                 }),
       notices_(notifier_),
       sounding_(soundingNumbers(core.table())),
-      diagnostics_(diagnostics) {}
+      diagnostics_(diagnostics),
+      watching_(core.addWatcher(*this)) {}
 
 BusService::~BusService() {
     tap_.listener = nullptr;

@@ -85,6 +85,7 @@ class BusService final : public WatchedSource, private OrderWatcher {
     bool exitRequested_ = false;
     bool lost_ = false;  // the bus went away: nothing more is watched
     Diagnostics& diagnostics_;
+    WatcherSubscription watching_;
 };
 
 }  // namespace tallowick

@@ -1,5 +1,6 @@
 #include "commands/core.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "clock/clock_tick.h"
@@ -41,6 +42,11 @@ bool sameSet(const OrderTable& a, const OrderTable& b) {
 void Core::notifyIfChanged(const OrderTable& before) {
     if (sameSet(before, table_)) return;
     for (OrderWatcher* watcher : watchers_) watcher->ordersChanged(before, table_);
+}
+
+WatcherSubscription::~WatcherSubscription() {
+    std::vector<OrderWatcher*>& watchers = core_.watchers_;
+    watchers.erase(std::find(watchers.begin(), watchers.end(), &watcher_));
 }
 
 Core::LineResult Core::line(std::string_view typed) {

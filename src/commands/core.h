@@ -18,6 +18,25 @@
 
 namespace tallowick {
 
+class Core;
+
+// A watcher's place among those the core tells of changes (see Core::addWatcher), held by the
+// watcher's owner beside the watcher: it ends when this is destroyed, so that the core never
+// tells a watcher that is gone. The core must outlive it.
+class WatcherSubscription {
+  public:
+    WatcherSubscription(const WatcherSubscription&) = delete;
+    WatcherSubscription& operator=(const WatcherSubscription&) = delete;
+    ~WatcherSubscription();
+
+  private:
+    friend class Core;
+    WatcherSubscription(Core& core, OrderWatcher& watcher) : core_(core), watcher_(watcher) {}
+
+    Core& core_;
+    OrderWatcher& watcher_;
+};
+
 // Everything the program's logic needs from the world. The front-end that makes the core owns
 // them and keeps them alive as long as the core.
 struct Seams {
@@ -66,9 +85,12 @@ class Core {
 
     const OrderTable& table() const { return table_; }
 
-    // `watcher` is told of every change to the set of orders from now on; it must outlive the
-    // core.
-    void addWatcher(OrderWatcher& watcher) { watchers_.push_back(&watcher); }
+    // `watcher` is told of every change to the set of orders from now on, until the returned
+    // subscription ends.
+    [[nodiscard]] WatcherSubscription addWatcher(OrderWatcher& watcher) {
+        watchers_.push_back(&watcher);
+        return {*this, watcher};
+    }
 
     // A longer typed line is an incorrect entry, whichever front-end it came through.
     static constexpr std::size_t kMaxLineBytes = 64 * 1024;
@@ -81,6 +103,7 @@ class Core {
     static constexpr const char* kSoundBackNotice = "The sound works again.";
 
   private:
+    friend class WatcherSubscription;
     LineResult handle(std::string_view typed, bool tooLong);
     // Tells the watchers when the set of orders differs from `before`.
     void notifyIfChanged(const OrderTable& before);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include <fcntl.h>
@@ -87,7 +88,8 @@ class LineReader {
 // A ringing alarm, for a user without sound or at a braille display; the prompt comes back.
 class RingingLine final : public OrderWatcher {
   public:
-    explicit RingingLine(OutputQueue& output) : output_(output) {}
+    RingingLine(Core& core, OutputQueue& output)
+        : output_(output), watching_(core.addWatcher(*this)) {}
     void ordersChanged(const OrderTable& previous, const OrderTable& table) override {
         for (int n : startedSounding(previous, table)) {
             output_.push("\a\rOrder " + std::to_string(n) + " is ringing.\n" + kPrompt);
@@ -96,6 +98,7 @@ class RingingLine final : public OrderWatcher {
 
   private:
     OutputQueue& output_;
+    WatcherSubscription watching_;
 };
 
 std::string droppedNotice(std::size_t count) {
@@ -219,8 +222,8 @@ void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& option
     OutputQueue& output = OutputQueue::of(options.outFd);
     LineReader input(options.inFd);
     if (options.interactive) output.push(kPrompt);
-    RingingLine ringing(output);
-    if (options.interactive) core.addWatcher(ringing);
+    std::optional<RingingLine> ringing;
+    if (options.interactive) ringing.emplace(core, output);
     Steady::time_point nextTick = Steady::now() + std::chrono::seconds(1);
 
     std::vector<pollfd> fds;

@@ -46,10 +46,10 @@ Form1::Form1(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, File
       core_(Seams{clock, voice, player, canvas_, shell, files, diagnostics}, programDir),
       Text1(new QLineEdit(this)),
       Picture1(new PanelWidget(canvas_, core_.table(), clock, this)),
-      Timer1(new SecondTimer(diagnostics, this)) {
+      Timer1(new SecondTimer(diagnostics, this)),
+      watching_(core_.addWatcher(*this)) {
     static const bool factoryInstalled = (QAccessible::installFactory(windowAccessibles), true);
     (void)factoryInstalled;
-    core_.addWatcher(*this);
     setWindowTitle(QStringLiteral("Tallowick (v1.2)"));
     setFixedSize(kClientWidth, kClientHeight);
 

@@ -77,6 +77,7 @@ class Form1 final : public QWidget, private OrderWatcher {
     void ordersChanged(const OrderTable& previous, const OrderTable& table) override;
 
     QLabel* notice_ = nullptr;
+    WatcherSubscription watching_;  // ends before the core
 };
 
 }  // namespace tallowick
