@@ -12,6 +12,7 @@
 
 #include "fakes.h"
 #include "posix/posix_adapters.h"
+#include "terminal/echoing_voice.h"
 #include "terminal/terminal_frontend.h"
 
 namespace tallowick {

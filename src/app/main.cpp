@@ -28,6 +28,7 @@
 #include "start/layout.h"
 #include "start/options.h"
 #include "start/preferences.h"
+#include "terminal/echoing_voice.h"
 #include "terminal/terminal_frontend.h"
 #include "window/form1.h"
 #include "window/qt_source_watch.h"
