@@ -50,13 +50,14 @@ struct TerminalRun {
             writeAll(out[1], std::string(static_cast<size_t>(prefilledOutputBytes), '#'));
         }
         {
-            EchoingVoice voice(fakes.voice, out[1]);
+            OutputQueue queue(out[1]);
+            EchoingVoice voice(fakes.voice, queue);
             Core core(Seams{fakes.clock, voice, *player, fakes.canvas, fakes.shell, *files,
                             fakes.diagnostics},
                       "/prog");
             SecondTicker unstarted(fakes.diagnostics);  // the run ends long before a second passes
-            runTerminal(core, ticker ? *ticker : unstarted,
-                        TerminalOptions{in[0], out[1], interactive, {}});
+            runTerminal(core, ticker ? *ticker : unstarted, queue,
+                        TerminalOptions{in[0], interactive, {}});
         }
         ::close(out[1]);
         writer.join();

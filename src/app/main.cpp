@@ -127,7 +127,8 @@ int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& n
     std::signal(SIGPIPE, SIG_IGN);  // a closed pipe must not kill a program holding alarms
     StderrDiagnostics diagnostics;
     Outputs outputs(layout, diagnostics, choice, false, notice);
-    EchoingVoice echoing(*outputs.voice, STDOUT_FILENO);
+    OutputQueue output(STDOUT_FILENO);
+    EchoingVoice echoing(*outputs.voice, output);
     SpokenTap voice(echoing);
     SystemClock clock;
     PosixShell shell;
@@ -145,7 +146,7 @@ int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& n
     TerminalOptions options;
     options.interactive = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
     options.extra = bus.get();
-    runTerminal(core, ticker, options);
+    runTerminal(core, ticker, output, options);
     return 0;
 }
 

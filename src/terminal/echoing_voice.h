@@ -8,10 +8,11 @@
 namespace tallowick {
 
 // Writes every text handed to the voice to a terminal or pipe as one line, exactly as spoken,
-// through the descriptor's OutputQueue; then hands it on to the real voice.
+// through `output`, the queue the terminal loop writes through too; then hands it on to the real
+// voice. Both must outlive it.
 class EchoingVoice final : public Voice {
   public:
-    EchoingVoice(Voice& inner, int outFd) : inner_(inner), output_(OutputQueue::of(outFd)) {}
+    EchoingVoice(Voice& inner, OutputQueue& output) : inner_(inner), output_(output) {}
     void say(const std::string& text) override {
         output_.push(text + "\n");
         inner_.say(text);

@@ -2,8 +2,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <map>
-#include <memory>
 #include <utility>
 
 #include <fcntl.h>
@@ -20,13 +18,6 @@ std::string droppedNotice(std::size_t count) {
 }
 
 }  // namespace
-
-OutputQueue& OutputQueue::of(int fd) {
-    static std::map<int, std::unique_ptr<OutputQueue>> queues;
-    std::unique_ptr<OutputQueue>& queue = queues[fd];
-    if (!queue) queue.reset(new OutputQueue(fd));
-    return *queue;
-}
 
 void OutputQueue::push(std::string text) {
     if (broken_ || text.empty()) return;

@@ -10,17 +10,18 @@ namespace tallowick {
 // Text on its way to a terminal or pipe that may stop taking it at any moment (Ctrl-S, a pipe
 // nobody reads): push() never waits. Texts wait in a bounded queue and are written as the
 // descriptor takes them; when the queue is full, the oldest waiting texts are dropped, and once
-// output flows again one line tells how many. There is one queue per descriptor for the whole
-// program, so that every writer to it (replies, prompts, notices) keeps its order.
+// output flows again one line tells how many. Every writer to the descriptor (replies, prompts,
+// notices) is to write through the same queue, so that they keep their order.
 class OutputQueue {
   public:
     static constexpr std::size_t kCapacityBytes = 64 * 1024;
 
-    // The queue of descriptor `fd`, made on first use.
-    static OutputQueue& of(int fd);
-
+    // Writes to `fd`, which it does not own; drain(), or the end of the queue, puts it back as
+    // it was.
+    explicit OutputQueue(int fd) : fd_(fd) {}
     OutputQueue(const OutputQueue&) = delete;
     OutputQueue& operator=(const OutputQueue&) = delete;
+    ~OutputQueue() { close(); }
 
     // What the event loop watches for writing while text waits.
     int fd() const { return writeFd_ >= 0 ? writeFd_ : fd_; }
@@ -36,7 +37,6 @@ class OutputQueue {
     static constexpr std::chrono::seconds kDrainLimit{3};
 
   private:
-    explicit OutputQueue(int fd) : fd_(fd) {}
     void open();
     void close();
 

@@ -101,9 +101,9 @@ class RingingLine final : public OrderWatcher {
 
 }  // namespace
 
-void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& options) {
+void runTerminal(Core& core, SecondTicker& ticker, OutputQueue& output,
+                 const TerminalOptions& options) {
     using Steady = std::chrono::steady_clock;
-    OutputQueue& output = OutputQueue::of(options.outFd);
     LineReader input(options.inFd);
     if (options.interactive) output.push(kPrompt);
     std::optional<RingingLine> ringing;

@@ -15,15 +15,15 @@ namespace tallowick {
 // the input ends or "exit" is typed (at the keyboard or through `extra`); nothing is saved or
 // spoken then.
 //
-// A tick never waits: output goes through OutputQueue::of(outFd), and lines are handled one at
-// a time with a due tick run between them. A line longer than Core::kMaxLineBytes is answered
-// as an incorrect entry, and its bytes are dropped as they arrive.
+// A tick never waits: output goes through `output` (shared with the echoing voice), and lines
+// are handled one at a time with a due tick run between them. A line longer than
+// Core::kMaxLineBytes is answered as an incorrect entry, and its bytes are dropped as they arrive.
 struct TerminalOptions {
     int inFd = 0;
-    int outFd = 1;
     bool interactive = false;  // show a prompt
     WatchedSource* extra = nullptr;
 };
-void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& options);
+void runTerminal(Core& core, SecondTicker& ticker, OutputQueue& output,
+                 const TerminalOptions& options);
 
 }  // namespace tallowick
