@@ -19,6 +19,7 @@
 #include "audio/sdl_sound_player.h"
 #include "audio/speechd_voice.h"
 #include "bus/bus_service.h"
+#include "bus/spoken_tap.h"
 #include "config/build_config.h"
 #include "ports/null_adapters.h"
 #include "posix/instance_lock.h"

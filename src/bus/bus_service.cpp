@@ -11,16 +11,6 @@
 
 namespace tallowick {
 
-void SpokenTap::say(const std::string& text) {
-    if (listener) listener(text);
-    inner_.say(text);
-}
-
-void SpokenTap::queue(const std::string& text) {
-    if (listener) listener(text);
-    inner_.queue(text);
-}
-
 std::unique_ptr<BusService> BusService::start(const std::string& dataDir, bool installed,
                                               Core& core, SpokenTap& tap, Diagnostics& diagnostics,
                                               std::string& error) {

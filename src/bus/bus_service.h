@@ -8,28 +8,14 @@
 #include <systemd/sd-bus.h>
 
 #include "bus/bus_notifier.h"
+#include "bus/spoken_tap.h"
 #include "commands/core.h"
 #include "orders/order_watcher.h"
 #include "orders/ringing.h"
 #include "ports/diagnostics.h"
-#include "ports/voice.h"
 #include "posix/watched_source.h"
 
 namespace tallowick {
-
-// Hands every text on to the real voice, and first to `listener` when one is set: the bus
-// service follows what is spoken through it.
-class SpokenTap final : public Voice {
-  public:
-    explicit SpokenTap(Voice& inner) : inner_(inner) {}
-    void say(const std::string& text) override;
-    void queue(const std::string& text) override;
-
-    std::function<void(const std::string&)> listener;
-
-  private:
-    Voice& inner_;
-};
 
 // The running program on the session bus: the name busName(layout), the object kBusPath and
 // the interface kBusInterface (dbus/io.github.tallowick.Tallowick.xml):
