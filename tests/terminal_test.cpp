@@ -90,17 +90,16 @@ TEST(TerminalFrontendTest, APromptOnlyOnATerminalAndALineOverTheCapIsIncorrectAn
 
 // Every 1000th save lets a wall-clock second pass; notes the saves before each sound.
 struct SecondEvery1000Saves final : MemoryFiles, SoundPlayer {
-    FakeClock& clock;
-    FakeDiagnostics diagnostics;
-    SecondTicker ticker{diagnostics, [this] { return second.load(); }};
+    Rig& fakes;
+    SecondTicker ticker{fakes.diagnostics, [this] { return second.load(); }};
     std::atomic<int64_t> second{0};
     std::atomic<int> saves{0};
     std::vector<int> rangAfterSaves;
 
-    explicit SecondEvery1000Saves(FakeClock& c) : clock(c) {}
+    explicit SecondEvery1000Saves(Rig& r) : fakes(r) {}
     bool replace(const std::string& path, const std::string& contents, int mode) override {
         if (++saves % 1000 == 0) {
-            clock.advance(1);
+            fakes.clock.advance(1);
             ++second;
             const itimerspec past{{0, 0}, {1, 0}};  // long gone: the timer fires at once
             ::timerfd_settime(ticker.fd(), TFD_TIMER_ABSTIME, &past, nullptr);
@@ -116,7 +115,7 @@ struct SecondEvery1000Saves final : MemoryFiles, SoundPlayer {
 
 TEST(TerminalFrontendTest, ALongBatchIntoABlockedPipeLetsEveryTickRingOnTime) {
     TerminalRun t;
-    SecondEvery1000Saves world(t.fakes.clock);
+    SecondEvery1000Saves world(t.fakes);
     ASSERT_TRUE(world.ticker.start());
     t.files = &world;
     t.player = &world;
