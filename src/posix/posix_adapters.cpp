@@ -23,10 +23,10 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The grandchild of PosixShell::runScript, after fork: the standard streams on /dev/null, the
-// signals as a new program has them, then `shell`; when exec fails, its errno goes to `report`.
-// Only async-signal-safe calls.
-[[noreturn]] void execDetached(const char* shell, char* const argv[], int report) {
+// The grandchild of startDetached, after fork: the standard streams on /dev/null, the signals as
+// a new program has them, then `program`; when exec fails, its errno goes to `report`. Only
+// async-signal-safe calls.
+[[noreturn]] void execDetached(const char* program, char* const argv[], int report) {
     const int null = ::open("/dev/null", O_RDWR);
     if (null < 0) ::_exit(127);
     ::dup2(null, 0);
@@ -41,7 +41,7 @@ std::string directoryOf(const std::string& path) {
     for (int signal : {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGCHLD}) {
         ::sigaction(signal, &defaults, nullptr);
     }
-    ::execve(shell, argv, environ);
+    ::execve(program, argv, environ);
     const int error = errno;
     [[maybe_unused]] ssize_t ignored = ::write(report, &error, sizeof error);
     ::_exit(127);
@@ -143,16 +143,17 @@ CreateResult PosixFiles::keepAside(const std::string& path, const std::string& n
     return CreateResult::ok;
 }
 
-bool PosixShell::runScript(const std::string& scriptPath) {
+bool startDetached(std::vector<std::string> argv) {
     // Everything the children need is made before fork: after it, in a program with threads,
     // only async-signal-safe calls are allowed until exec.
-    std::string shell = "/bin/sh";
-    std::vector<char*> argv{shell.data(), const_cast<char*>(scriptPath.c_str()), nullptr};
+    std::vector<char*> arguments;
+    for (std::string& argument : argv) arguments.push_back(argument.data());
+    arguments.push_back(nullptr);
     int report[2];  // the grandchild writes its errno here when exec fails
     if (::pipe2(report, O_CLOEXEC) != 0) return false;
 
-    // Two forks: the script runs as a grandchild in a session of its own, so that it outlives
-    // the program and its terminal, and the program never has to reap it.
+    // Two forks: the program runs as a grandchild in a session of its own, so that it outlives
+    // this one and its terminal, and this one never has to reap it.
     const pid_t child = ::fork();
     if (child < 0) {
         ::close(report[0]);
@@ -164,7 +165,7 @@ bool PosixShell::runScript(const std::string& scriptPath) {
         if (::setsid() < 0) ::_exit(127);
         const pid_t grandchild = ::fork();
         if (grandchild != 0) ::_exit(grandchild < 0 ? 127 : 0);
-        execDetached(shell.c_str(), argv.data(), report[1]);
+        execDetached(arguments[0], arguments.data(), report[1]);
     }
     ::close(report[1]);
     int status = 0;
@@ -176,6 +177,10 @@ bool PosixShell::runScript(const std::string& scriptPath) {
     }
     ::close(report[0]);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 && n == 0;
+}
+
+bool PosixShell::runScript(const std::string& scriptPath) {
+    return startDetached({"/bin/sh", scriptPath});
 }
 
 void StderrDiagnostics::report(const std::string& line) {

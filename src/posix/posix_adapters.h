@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ports/clock.h"
 #include "ports/diagnostics.h"
@@ -27,7 +28,13 @@ class PosixFiles final : public Files {
     CreateResult keepAside(const std::string& path, const std::string& newPath) override;
 };
 
-// Starts scripts with /bin/sh in a new session, detached, streams on /dev/null.
+// Starts the program at the path `argv[0]` with the arguments `argv` (the first included) as a
+// grandchild in a session of its own, its standard streams on /dev/null and the signals as a new
+// program has them, so that it outlives this program and its terminal and is never reaped here.
+// False when it could not be started, an exec that failed included.
+bool startDetached(std::vector<std::string> argv);
+
+// Starts scripts with /bin/sh through startDetached().
 class PosixShell final : public Shell {
   public:
     bool runScript(const std::string& scriptPath) override;
