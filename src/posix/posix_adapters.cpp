@@ -106,7 +106,9 @@ bool PosixFiles::replace(const std::string& path, const std::string& contents, i
     }
     written = written && writeAll(fd, contents) && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = errno;
         ::unlink(temp.c_str());
+        errno = error;
         return false;
     }
     // The rename itself reaches the disk only with the directory.

@@ -19,7 +19,8 @@ class SystemClock final : public Clock {
 // Files on the local file system. replace() writes the temporary file `path`.tmp beside the
 // target, flushes it to disk, renames it over the target and flushes the directory, so that a
 // crash or a power cut leaves the old file or the new one, never a torn one. A stale temporary
-// file of any kind, owner or mode is removed first, never written into.
+// file of any kind, owner or mode is removed first, never written into. When replace() fails,
+// errno tells why.
 class PosixFiles final : public Files {
   public:
     ReadResult read(const std::string& path, std::string& contents, std::size_t maxBytes) override;

@@ -2,11 +2,11 @@
 #include "config/build_config.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
 #include <unistd.h>
+
+#include "posix/posix_adapters.h"
 
 namespace tallowick {
 namespace {
@@ -22,22 +22,6 @@ std::string execArgument(const std::string& path) {
         quoted += c;
     }
     return quoted + "\"";
-}
-
-bool writeWhole(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    const bool written =
-        ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-        ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        errno = error;
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -77,7 +61,7 @@ bool setAutostart(bool on, const Layout& layout, const std::string& executable,
         "\n"
         "Terminal=false\n"
         "X-GNOME-Autostart-enabled=true\n";
-    if (!writeWhole(path, entry)) {
+    if (!PosixFiles().replace(path, entry, 0644)) {
         message = "tallowick: cannot write " + path + " (" + std::strerror(errno) + ")";
         return false;
     }
