@@ -17,12 +17,6 @@ extern char** environ;
 namespace tallowick {
 namespace {
 
-std::string directoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The grandchild of startDetached, after fork: the standard streams on /dev/null, the signals as
 // a new program has them, then `program`; when exec fails, its errno goes to `report`. Only
 // async-signal-safe calls.
@@ -112,7 +106,7 @@ bool PosixFiles::replace(const std::string& path, const std::string& contents, i
         return false;
     }
     // The rename itself reaches the disk only with the directory.
-    const int dir = ::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
@@ -190,6 +184,12 @@ void StderrDiagnostics::report(const std::string& line) {
     std::fflush(stderr);
 }
 
+std::string parentDirectory(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 bool openClosedStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
@@ -219,7 +219,7 @@ std::string executableDirectory() {
     std::vector<char> buffer(4096);
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
     if (n <= 0) return {};
-    return directoryOf(std::string(buffer.data(), static_cast<size_t>(n)));
+    return parentDirectory(std::string(buffer.data(), static_cast<size_t>(n)));
 }
 
 }  // namespace tallowick

@@ -47,6 +47,10 @@ class StderrDiagnostics final : public Diagnostics {
     void report(const std::string& line) override;
 };
 
+// The directory that holds `path`: all before its last '/', "/" for a name right under the root
+// and "." for a name without a '/'.
+std::string parentDirectory(const std::string& path);
+
 // Opens each of descriptors 0, 1 and 2 that is closed on /dev/null, so that no file opened
 // later takes its number and receives what is meant for a standard stream. Call first thing;
 // false when /dev/null cannot be opened.

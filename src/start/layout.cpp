@@ -7,14 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "posix/posix_adapters.h"
+
 namespace tallowick {
 namespace {
-
-std::string parentOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos || slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 std::string lastComponent(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -34,10 +30,10 @@ std::string baseDirectory(const std::string& variable, const std::string& home,
 
 // `<prefix>` for an executable in `<prefix>/bin` or `<prefix>/libexec/tallowick`, otherwise "".
 std::string installPrefix(const std::string& programDir) {
-    if (lastComponent(programDir) == "bin") return parentOf(programDir);
-    const std::string libexec = parentOf(programDir);
+    if (lastComponent(programDir) == "bin") return parentDirectory(programDir);
+    const std::string libexec = parentDirectory(programDir);
     if (lastComponent(programDir) == "tallowick" && lastComponent(libexec) == "libexec") {
-        return parentOf(libexec);
+        return parentDirectory(libexec);
     }
     return "";
 }
@@ -101,7 +97,7 @@ bool makePrivateDirectory(const std::string& directory, std::string& error) {
         return false;
     }
     if (errno == ENOENT && directory != "/" && !directory.empty()) {
-        if (!makePrivateDirectory(parentOf(directory), error)) return false;
+        if (!makePrivateDirectory(parentDirectory(directory), error)) return false;
         if (::mkdir(directory.c_str(), 0700) == 0 || errno == EEXIST) {
             return makePrivateDirectory(directory, error);
         }
