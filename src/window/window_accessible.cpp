@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "clock/time_wording.h"
+#include "ports/panel_canvas.h"
 
 namespace tallowick {
 
@@ -18,9 +19,6 @@ std::string orderItemName(const OrderTable& table, int z, Clock& clock) {
 }
 
 namespace {
-
-// The panel draws one order a row, this many pixels high.
-constexpr int kRowHeight = 18;
 
 // One order in the list. It holds only its position: the name is read from the table when asked.
 class OrderItemAccessible final : public QAccessibleInterface {
@@ -104,7 +102,7 @@ QString OrderListAccessible::itemName(int z) const {
 
 QRect OrderListAccessible::itemRect(int z) const {
     const QRect panel = rect();
-    return {panel.x(), panel.y() + (z - 1) * kRowHeight, panel.width(), kRowHeight};
+    return {panel.x(), panel.y() + (z - 1) * kPanelRowHeight, panel.width(), kPanelRowHeight};
 }
 
 void OrderListAccessible::ordersChanged(const OrderTable& previous) {
