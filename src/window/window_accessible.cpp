@@ -2,21 +2,10 @@
 
 #include <QWidget>
 
-#include "clock/time_wording.h"
+#include "clock/order_phrasing.h"
 #include "ports/panel_canvas.h"
 
 namespace tallowick {
-
-std::string orderItemName(const OrderTable& table, int z, Clock& clock) {
-    const Order& order = table.at(z);
-    const std::string number = std::to_string(z);
-    if (order.isMark()) return "Mark " + number + ", going " + tellmeorder(table, z, clock);
-    std::string name = order.isPeriodic() ? "Periodic alarm " + number + " every " +
-                                                wordSeconds(order.period).longText
-                                          : "Alarm " + number;
-    if (order.sounding != 0) return name + ", ringing";
-    return name + ", rings in " + tellmeorder(table, z, clock);
-}
 
 namespace {
 
@@ -97,7 +86,7 @@ QAccessibleInterface* OrderListAccessible::childAt(int x, int y) const {
 
 QString OrderListAccessible::itemName(int z) const {
     if (z > table_.orderCount()) return {};  // asked about an item that is going away
-    return QString::fromStdString(orderItemName(table_, z, clock_));
+    return QString::fromStdString(phraseOrder(table_, z, clock_, OrderPhrasing::item));
 }
 
 QRect OrderListAccessible::itemRect(int z) const {
