@@ -40,7 +40,7 @@ bool onlyLocalSockets(std::string_view addresses) {
 
 }  // namespace
 
-sd_bus* openSessionBus(std::string& error) {
+BusConnection openSessionBus(std::string& error) {
     error.clear();
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     if (address && !onlyLocalSockets(address)) {
@@ -55,7 +55,7 @@ sd_bus* openSessionBus(std::string& error) {
         if (address) error = std::string("cannot reach the session bus: ") + std::strerror(-r);
         return nullptr;
     }
-    return bus;
+    return BusConnection(bus);
 }
 
 bool isOwnUser(sd_bus_creds* creds) {

@@ -41,16 +41,13 @@ int failed(const std::string& why) {
 int sendLine(const std::string& dataDir, bool installed, const std::string& line,
              const std::string& program, bool canStartWindow) {
     std::string error;
-    sd_bus* bus = openSessionBus(error);
+    const BusConnection connection = openSessionBus(error);
+    sd_bus* const bus = connection.get();
     if (!bus) {
         return failed(error.empty() ? "no session bus to reach Tallowick through; start "
                                       "Tallowick and type the command there"
                                     : error);
     }
-    struct Closer {
-        sd_bus* bus;
-        ~Closer() { sd_bus_flush_close_unref(bus); }
-    } closer{bus};
 
     const std::string name = busName(dataDir, installed);
     Owner owner = ownerOf(bus, name);
