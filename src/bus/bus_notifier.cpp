@@ -72,7 +72,7 @@ void BusNotifier::show(int key, const std::string& summary, const std::string& b
         pending_.push_back(key);
     } else if (!failureTold_) {
         failureTold_ = true;
-        diagnostics_.report("tallowick: a desktop notification could not be sent");
+        diagnostics_.report("a desktop notification could not be sent");
     }
 }
 
@@ -107,7 +107,7 @@ int BusNotifier::onNotifyReply(sd_bus_message* m, void* userdata, sd_bus_error*)
     if (const sd_bus_error* e = sd_bus_message_get_error(m)) {
         if (!self->failureTold_) {
             self->failureTold_ = true;
-            self->diagnostics_.report(std::string("tallowick: no desktop notifications: ") +
+            self->diagnostics_.report(std::string("no desktop notifications: ") +
                                       (e->message ? e->message : e->name));
         }
         return 0;

@@ -1,7 +1,6 @@
 #include "bus/bus_sender.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -32,7 +31,7 @@ Owner ownerOf(sd_bus* bus, const std::string& name) {
 }
 
 int failed(const std::string& why) {
-    std::fprintf(stderr, "tallowick: %s\n", why.c_str());
+    writeDiagnostic(why);
     return 1;
 }
 

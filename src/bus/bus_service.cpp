@@ -107,7 +107,7 @@ bool BusService::dispatch() {
     if (r < 0 || !sd_bus_is_open(bus_.get())) {
         lost_ = true;
         diagnostics_.report(
-            "tallowick: the session bus went away; commands from other "
+            "the session bus went away; commands from other "
             "programs are off until Tallowick is started again");
     }
     return true;

@@ -179,9 +179,13 @@ bool PosixShell::runScript(const std::string& scriptPath) {
     return startDetached({"/bin/sh", scriptPath});
 }
 
-void StderrDiagnostics::report(const std::string& line) {
-    std::fprintf(stderr, "%s\n", line.c_str());
+void writeDiagnostic(const std::string& message) {
+    std::fprintf(stderr, "%s%s\n", kDiagnosticPrefix, message.c_str());
     std::fflush(stderr);
+}
+
+void StderrDiagnostics::report(const std::string& line) {
+    writeDiagnostic(line);
 }
 
 std::string parentDirectory(const std::string& path) {

@@ -41,7 +41,14 @@ class PosixShell final : public Shell {
     bool runScript(const std::string& scriptPath) override;
 };
 
-// Writes each report as one line on standard error.
+// What every line the program writes of itself on standard error starts with. The messages are
+// made without it; writeDiagnostic() and StderrDiagnostics put it before them.
+inline constexpr const char* kDiagnosticPrefix = "tallowick: ";
+
+// Writes `message` on standard error after kDiagnosticPrefix, and a line end.
+void writeDiagnostic(const std::string& message);
+
+// Writes each report with writeDiagnostic().
 class StderrDiagnostics final : public Diagnostics {
   public:
     void report(const std::string& line) override;

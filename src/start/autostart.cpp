@@ -30,7 +30,7 @@ bool setAutostart(bool on, const Layout& layout, const std::string& executable,
                   const LayoutEnvironment& environment, std::string& message) {
     const std::string config = configHome(environment);
     if (config.empty()) {
-        message = "tallowick: no home directory (HOME is not set) to keep the autostart entry in";
+        message = "no home directory (HOME is not set) to keep the autostart entry in";
         return false;
     }
     const std::string directory = config + "/autostart";
@@ -44,7 +44,7 @@ bool setAutostart(bool on, const Layout& layout, const std::string& executable,
             message = "Tallowick was not set to start at login; nothing to remove";
             return true;
         }
-        message = "tallowick: cannot remove " + path + " (" + std::strerror(errno) + ")";
+        message = "cannot remove " + path + " (" + std::strerror(errno) + ")";
         return false;
     }
     if (!makePrivateDirectory(directory, message)) return false;
@@ -62,7 +62,7 @@ bool setAutostart(bool on, const Layout& layout, const std::string& executable,
         "Terminal=false\n"
         "X-GNOME-Autostart-enabled=true\n";
     if (!PosixFiles().replace(path, entry, 0644)) {
-        message = "tallowick: cannot write " + path + " (" + std::strerror(errno) + ")";
+        message = "cannot write " + path + " (" + std::strerror(errno) + ")";
         return false;
     }
     message = "Tallowick will start at login: wrote " + path;

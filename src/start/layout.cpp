@@ -78,7 +78,7 @@ bool chooseLayout(const std::string& programDir, const LayoutEnvironment& enviro
     const std::string data =
         baseDirectory(environment.xdgDataHome, environment.home, "/.local/share");
     if (data.empty()) {
-        error = "tallowick: no home directory (HOME is not set)";
+        error = "no home directory (HOME is not set)";
         layout.program = program;
         return false;
     }
@@ -93,7 +93,7 @@ bool makePrivateDirectory(const std::string& directory, std::string& error) {
     struct stat info {};
     if (::stat(directory.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) return true;
-        error = "tallowick: " + directory + " is not a directory";
+        error = directory + " is not a directory";
         return false;
     }
     if (errno == ENOENT && directory != "/" && !directory.empty()) {
@@ -102,7 +102,7 @@ bool makePrivateDirectory(const std::string& directory, std::string& error) {
             return makePrivateDirectory(directory, error);
         }
     }
-    error = "tallowick: cannot create " + directory + " (" + std::strerror(errno) + ")";
+    error = "cannot create " + directory + " (" + std::strerror(errno) + ")";
     return false;
 }
 

@@ -99,7 +99,7 @@ class RingingLine final : public OrderWatcher {
 };
 
 std::string droppedNotice(std::size_t count) {
-    return "tallowick: " + std::to_string(count) + (count == 1 ? " line" : " lines") +
+    return kDiagnosticPrefix + std::to_string(count) + (count == 1 ? " line" : " lines") +
            " of output dropped while nothing read it\n";
 }
 
