@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -42,14 +40,13 @@ namespace {
 // Tells a fault that keeps the program from starting on standard error and, where there is a
 // voice, aloud, and gives the exit status.
 int refuseToStart(const std::string& line) {
-    std::fprintf(stderr, "%s\n", line.c_str());
+    writeDiagnostic(line);
     std::string error;
     if (std::unique_ptr<EspeakVoice> voice = EspeakVoice::create(error)) {
-        const std::string spoken = line.substr(std::strlen("tallowick: "));
-        voice->say("Tallowick cannot start: " + spoken);
+        voice->say("Tallowick cannot start: " + line);
         // The voice speaks on a thread of its own and stops when destroyed: give it the time
         // the words take at its rate, and a little more.
-        const auto words = static_cast<long>(std::count(spoken.begin(), spoken.end(), ' ') + 4);
+        const auto words = static_cast<long>(std::count(line.begin(), line.end(), ' ') + 4);
         std::this_thread::sleep_for(
             std::chrono::milliseconds(words * 60'000 / EspeakVoice::kRate + 800));
     }
@@ -78,8 +75,7 @@ struct Outputs {
                 screenReader = presenter.get();
                 voice = std::move(presenter);
             } else {
-                diagnostics.report(
-                    "tallowick: no screen reader is running; speaking with the built-in voice");
+                diagnostics.report("no screen reader is running; speaking with the built-in voice");
             }
         }
         if (!voice) voice = EspeakVoice::create(error);
@@ -114,7 +110,7 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
     std::string busError;
     auto bus = BusService::start(layout.dataDir, layout.installed, window.core(), voice,
                                  diagnostics, busError);
-    if (!busError.empty()) diagnostics.report("tallowick: " + busError);
+    if (!busError.empty()) diagnostics.report(busError);
     std::unique_ptr<QtSourceWatch> busWatch;
     if (bus) {
         busWatch = std::make_unique<QtSourceWatch>(*bus, [] { QApplication::exit(0); });
@@ -141,9 +137,9 @@ int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& n
     std::string busError;
     auto bus =
         BusService::start(layout.dataDir, layout.installed, core, voice, diagnostics, busError);
-    if (!busError.empty()) diagnostics.report("tallowick: " + busError);
+    if (!busError.empty()) diagnostics.report(busError);
     SecondTicker ticker(diagnostics);
-    if (!ticker.start()) diagnostics.report("tallowick: no timerfd; ticking every 1000 ms");
+    if (!ticker.start()) diagnostics.report("no timerfd; ticking every 1000 ms");
     TerminalOptions options;
     options.interactive = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
     options.extra = bus.get();
@@ -174,7 +170,7 @@ int main(int argc, char** argv) {
         case InstanceLock::Result::heldElsewhere:
             return 0;
         case InstanceLock::Result::unavailable:
-            std::fprintf(stderr, "%s\n", lock.problem().c_str());
+            writeDiagnostic(lock.problem());
             notice =
                 "The lock file cannot be made: a second Tallowick could run on the same orders.";
             break;
@@ -188,13 +184,13 @@ int main(int argc, char** argv) {
     const std::optional<VoiceChoice> voice = settleVoiceChoice(
         command.voice, layout.configDir, preferenceFiles, preferenceDiagnostics, voiceError);
     if (!voice) {
-        std::fprintf(stderr, "%s\n", voiceError.c_str());
+        writeDiagnostic(voiceError);
         return 2;
     }
 
     const bool terminal = command.terminal || !hasDisplay();
     if (!command.terminal && terminal) {
-        std::fprintf(stderr, "tallowick: no graphical display; starting in the terminal\n");
+        writeDiagnostic("no graphical display; starting in the terminal");
     }
     return terminal ? runInTerminal(layout, *voice, notice)
                     : runWindow(argc, argv, layout, *voice, notice);

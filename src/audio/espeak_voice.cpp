@@ -119,12 +119,12 @@ int collectSamples(short* wave, int count, espeak_EVENT* events) {
 std::unique_ptr<EspeakVoice> EspeakVoice::create(std::string& error) {
     std::lock_guard engineLock(engineMutex);
     if (engineUse != EngineUse::none) {
-        error = "tallowick: the speech engine is already taken in this process; speech is off";
+        error = "the speech engine is already taken in this process; speech is off";
         return nullptr;
     }
     silenceAlsaMessages();
     if (!audioOutputAvailable()) {
-        error = "tallowick: no audio output found; speech is off";
+        error = "no audio output found; speech is off";
         return nullptr;
     }
     // The voice and its thread come first: failing them leaves the engine untouched.
@@ -133,13 +133,13 @@ std::unique_ptr<EspeakVoice> EspeakVoice::create(std::string& error) {
         voice.reset(new EspeakVoice());
         voice->worker_.start([v = voice.get()](const SpeechWorker::Request& r) { v->speak(r); });
     } catch (...) {
-        error = "tallowick: no memory or thread left for speech; speech is off";
+        error = "no memory or thread left for speech; speech is off";
         return nullptr;
     }
     std::string reason;
     if (!startEngine(ENOUTPUT_MODE_SPEAK_AUDIO, reason)) {
         engineUse = EngineUse::spent;
-        error = "tallowick: the speech engine failed to start (" + reason + "); speech is off";
+        error = "the speech engine failed to start (" + reason + "); speech is off";
         return nullptr;
     }
     voice->ownsEngine_ = true;
@@ -188,14 +188,14 @@ bool EspeakVoice::renderToMemory(const std::string& text, std::vector<short>& sa
         std::string reason;
         if (!startEngine(ENOUTPUT_MODE_SYNCHRONOUS, reason)) {
             engineUse = EngineUse::spent;
-            error = "tallowick: the speech engine failed to start (" + reason + ")";
+            error = "the speech engine failed to start (" + reason + ")";
             return false;
         }
         espeak_SetSynthCallback(&collectSamples);
         engineUse = EngineUse::rendering;
     }
     if (engineUse != EngineUse::rendering) {
-        error = "tallowick: the speech engine is taken for speech in this process";
+        error = "the speech engine is taken for speech in this process";
         return false;
     }
     samples.clear();
@@ -207,11 +207,11 @@ bool EspeakVoice::renderToMemory(const std::string& text, std::vector<short>& sa
     const espeak_ng_STATUS status = espeak_ng_Synthesize(
         text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, &render);
     if (render.outOfMemory) {
-        error = "tallowick: out of memory while rendering speech";
+        error = "out of memory while rendering speech";
         return false;
     }
     if (status != ENS_OK) {
-        error = "tallowick: the speech engine failed to render (" + engineMessage(status) + ")";
+        error = "the speech engine failed to render (" + engineMessage(status) + ")";
         return false;
     }
     return true;

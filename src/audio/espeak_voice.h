@@ -27,7 +27,7 @@ class EspeakVoice final : public Voice {
     static constexpr int kVolume = 100;
 
     // Starts the engine for playback. Returns nullptr, with `error` set to one line for standard
-    // error starting "tallowick: ", when there is no audio output to speak on, when the engine
+    // error, when there is no audio output to speak on, when the engine
     // cannot start (e.g. its voice data is missing), or when the engine is already taken in this
     // process. Writes nothing to standard error itself.
     //

@@ -172,7 +172,7 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const SoundDirs& dirs,
                                                        std::string& error,
                                                        std::chrono::milliseconds idleClose) {
     if (playerExists.exchange(true)) {
-        error = "tallowick: a sound player is already open; sounds are off";
+        error = "a sound player is already open; sounds are off";
         return nullptr;
     }
     silenceAlsaMessages();
@@ -183,7 +183,7 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const SoundDirs& dirs,
     // write.
     SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        error = "tallowick: cannot start audio (" + oneLine(SDL_GetError()) + "); sounds are off";
+        error = "cannot start audio (" + oneLine(SDL_GetError()) + "); sounds are off";
         playerExists = false;
         return nullptr;
     }
@@ -192,7 +192,7 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const SoundDirs& dirs,
     // stay silent for the whole run: every alarm tries it again and reports what it finds.
     const bool opened = openOutput("");
     if (!opened) {
-        error = "tallowick: cannot open audio output now (" + oneLine(Mix_GetError()) +
+        error = "cannot open audio output now (" + oneLine(Mix_GetError()) +
                 "); every alarm tries it again";
     }
     std::unique_ptr<SdlSoundPlayer> player;
@@ -209,7 +209,7 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const SoundDirs& dirs,
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             playerExists = false;
         }
-        error = "tallowick: out of memory or threads opening audio; sounds are off";
+        error = "out of memory or threads opening audio; sounds are off";
         return nullptr;
     }
     return player;

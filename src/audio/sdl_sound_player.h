@@ -35,7 +35,7 @@ class SdlSoundPlayer final : public SoundPlayer {
 
     // Opens the default audio output. Names are looked up in `dirs` (see soundCandidates), and
     // `defaultSound` names the file there that plays when a requested file cannot be. Returns
-    // nullptr, with `error` set to one line for standard error starting "tallowick: ", when SDL
+    // nullptr, with `error` set to one line for standard error, when SDL
     // has no audio at all or another player exists. An output that will not open yet (no
     // device, no sound server) still gives a player, whose play() tries it again each time;
     // `error` then says so in one line. Writes nothing to standard error itself.

@@ -36,7 +36,7 @@ std::unique_ptr<SpeechdVoice> SpeechdVoice::create(std::string& error) {
     std::string reason;
     SPDConnection* connection = connect(reason);
     if (connection == nullptr) {
-        error = "tallowick: speech-dispatcher cannot be reached (" + reason + ")";
+        error = "speech-dispatcher cannot be reached (" + reason + ")";
         return nullptr;
     }
     std::unique_ptr<SpeechdVoice> voice;
@@ -46,7 +46,7 @@ std::unique_ptr<SpeechdVoice> SpeechdVoice::create(std::string& error) {
         voice->worker_.start([v = voice.get()](const SpeechWorker::Request& r) { v->speak(r); });
     } catch (...) {
         if (voice == nullptr) spd_close(connection);
-        error = "tallowick: no memory or thread left for speech";
+        error = "no memory or thread left for speech";
         return nullptr;
     }
     return voice;

@@ -18,7 +18,7 @@ namespace tallowick {
 class SpeechdVoice final : public Voice {
   public:
     // Connects to the user's speech-dispatcher (started on demand as usual). Returns nullptr,
-    // with `error` set to one line starting "tallowick: ", when it cannot be reached.
+    // with `error` set to one line for standard error, when it cannot be reached.
     static std::unique_ptr<SpeechdVoice> create(std::string& error);
     ~SpeechdVoice() override;
 

@@ -1,4 +1,5 @@
 #include "bus/bus_names.h"
+#include "commands/text.h"
 #include "config/build_config.h"
 
 #include <cstdint>
@@ -39,7 +40,7 @@ bool onlyLocalSockets(std::string_view addresses) {
 
 }  // namespace
 
-sd_bus* openSessionBus(std::string& error) {
+BusConnection openSessionBus(std::string& error) {
     error.clear();
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     if (address && !onlyLocalSockets(address)) {
@@ -54,7 +55,7 @@ sd_bus* openSessionBus(std::string& error) {
         if (address) error = std::string("cannot reach the session bus: ") + std::strerror(-r);
         return nullptr;
     }
-    return bus;
+    return BusConnection(bus);
 }
 
 bool isOwnUser(sd_bus_creds* creds) {
@@ -68,37 +69,17 @@ bool isOwnUser(sd_bus_creds* creds) {
 std::string validUtf8(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const size_t n = text.size();
-    for (size_t i = 0; i < n;) {
-        const unsigned char c = s[i];
-        size_t len = 0;
-        uint32_t cp = 0;
-        if (c < 0x80) {
-            len = 1, cp = c;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2, cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3, cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4, cp = c & 0x07;
-        }
-        bool ok = len > 0 && i + len <= n;
-        for (size_t k = 1; ok && k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) ok = false;
-            cp = (cp << 6) | (s[i + k] & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not well-formed either.
-        static constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (ok && (cp < kLeast[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)) ok = false;
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        char32_t cp = 0;
+        const size_t length = decodeUtf8(rest, cp);
         // NUL cannot travel in a bus string either.
-        if (ok && cp == 0) ok = false;
-        if (ok) {
-            out.append(text, i, len);
-            i += len;
-        } else {
+        if (length == 0 || cp == 0) {
             out += "\xEF\xBF\xBD";
-            ++i;
+            rest.remove_prefix(1);
+        } else {
+            out.append(rest.substr(0, length));
+            rest.remove_prefix(length);
         }
     }
     return out;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include <systemd/sd-bus.h>
@@ -17,10 +18,17 @@ inline constexpr const char* kBusInterface = "io.github.tallowick.Tallowick";
 // a line always reaches the Tallowick of the same directory and two copies never meet.
 std::string busName(const std::string& dataDir, bool installed);
 
+// Owns a connection to a bus: what is queued on it is sent, and it is closed and dropped, when
+// the owner goes.
+struct BusCloser {
+    void operator()(sd_bus* bus) const { sd_bus_flush_close_unref(bus); }
+};
+using BusConnection = std::unique_ptr<sd_bus, BusCloser>;
+
 // Connects to the user's session bus, and to nothing else: an address that is not a local
 // socket (a TCP address, say) is refused. Null, with the reason in `error`, when there is no
 // session bus or it cannot be reached; `error` stays empty when simply no session bus is set up.
-sd_bus* openSessionBus(std::string& error);
+BusConnection openSessionBus(std::string& error);
 
 // Whether the bus credentials `creds` are of this process's own user.
 bool isOwnUser(sd_bus_creds* creds);

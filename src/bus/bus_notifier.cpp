@@ -55,7 +55,7 @@ BusNotifier::BusNotifier(sd_bus* bus, Diagnostics& diagnostics, std::function<vo
 void BusNotifier::matchFailed(const std::string& reason) {
     if (matchFailureTold_) return;
     matchFailureTold_ = true;
-    diagnostics_.report("tallowick: the Stop button of desktop notifications will not work: " +
+    diagnostics_.report("the Stop button of desktop notifications will not work: " +
                         reason);
 }
 
@@ -91,7 +91,7 @@ void BusNotifier::show(int key, const std::string& summary, const std::string& b
         pending_.push_back(key);
     } else if (!failureTold_) {
         failureTold_ = true;
-        diagnostics_.report("tallowick: a desktop notification could not be sent");
+        diagnostics_.report("a desktop notification could not be sent");
     }
 }
 
@@ -126,7 +126,7 @@ int BusNotifier::onNotifyReply(sd_bus_message* m, void* userdata, sd_bus_error*)
     if (const sd_bus_error* e = sd_bus_message_get_error(m)) {
         if (!self->failureTold_) {
             self->failureTold_ = true;
-            self->diagnostics_.report(std::string("tallowick: no desktop notifications: ") +
+            self->diagnostics_.report(std::string("no desktop notifications: ") +
                                       (e->message ? e->message : e->name));
         }
         return 0;

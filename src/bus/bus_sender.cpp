@@ -1,13 +1,9 @@
 #include "bus/bus_sender.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <thread>
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
@@ -34,32 +30,8 @@ Owner ownerOf(sd_bus* bus, const std::string& name) {
     return ours ? Owner::ours : Owner::stranger;
 }
 
-// Starts `program` (the window) in a session of its own, not our child, its standard streams on
-// /dev/null, so that it outlives this command and no terminal ties it.
-bool startDetached(const std::string& program) {
-    const pid_t child = fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        setsid();
-        if (fork() != 0) _exit(0);
-        const int null = open("/dev/null", O_RDWR);
-        if (null >= 0) {
-            dup2(null, STDIN_FILENO);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-            if (null > STDERR_FILENO) close(null);
-        }
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 int failed(const std::string& why) {
-    std::fprintf(stderr, "tallowick: %s\n", why.c_str());
+    writeDiagnostic(why);
     return 1;
 }
 
@@ -68,16 +40,13 @@ int failed(const std::string& why) {
 int sendLine(const std::string& dataDir, bool installed, const std::string& line,
              const std::string& program, bool canStartWindow) {
     std::string error;
-    sd_bus* bus = openSessionBus(error);
+    const BusConnection connection = openSessionBus(error);
+    sd_bus* const bus = connection.get();
     if (!bus) {
         return failed(error.empty() ? "no session bus to reach Tallowick through; start "
                                       "Tallowick and type the command there"
                                     : error);
     }
-    struct Closer {
-        sd_bus* bus;
-        ~Closer() { sd_bus_flush_close_unref(bus); }
-    } closer{bus};
 
     const std::string name = busName(dataDir, installed);
     Owner owner = ownerOf(bus, name);
@@ -87,7 +56,7 @@ int sendLine(const std::string& dataDir, bool installed, const std::string& line
                           ", and without a display it cannot be started from here; start it "
                           "with 'tallowick --terminal' and type the command there");
         }
-        if (!startDetached(program)) return failed("cannot start " + program);
+        if (!startDetached({program})) return failed("cannot start " + program);
         const auto deadline = std::chrono::steady_clock::now() + kStartWait;
         while ((owner = ownerOf(bus, name)) == Owner::none &&
                std::chrono::steady_clock::now() < deadline) {

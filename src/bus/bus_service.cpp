@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -14,9 +15,11 @@ namespace tallowick {
 std::unique_ptr<BusService> BusService::start(const std::string& dataDir, bool installed,
                                               Core& core, SpokenTap& tap, Diagnostics& diagnostics,
                                               std::string& error) {
-    sd_bus* bus = openSessionBus(error);
-    if (!bus) return nullptr;
-    std::unique_ptr<BusService> service(new BusService(bus, dataDir, core, tap, diagnostics));
+    BusConnection connection = openSessionBus(error);
+    if (!connection) return nullptr;
+    sd_bus* const bus = connection.get();
+    std::unique_ptr<BusService> service(
+        new BusService(std::move(connection), dataDir, core, tap, diagnostics));
     static const sd_bus_vtable table[] = {
         SD_BUS_VTABLE_START(0),
         SD_BUS_METHOD_WITH_NAMES("Line", "s", SD_BUS_PARAM(line), "as", SD_BUS_PARAM(spoken),
@@ -39,14 +42,13 @@ std::unique_ptr<BusService> BusService::start(const std::string& dataDir, bool i
     return service;
 }
 
-BusService::BusService(sd_bus* bus, const std::string& dataDir, Core& core, SpokenTap& tap,
+BusService::BusService(BusConnection bus, const std::string& dataDir, Core& core, SpokenTap& tap,
                        Diagnostics& diagnostics)
-    : closer_{bus},
-      bus_(bus),
+    : bus_(std::move(bus)),
       dataDir_(dataDir),
       core_(core),
       tap_(tap),
-      notifier_(bus, diagnostics,
+      notifier_(bus_.get(), diagnostics,
                 [this] {
                     if (core_.line("stop") == Core::LineResult::exit) exitRequested_ = true;
                 }),
@@ -61,17 +63,17 @@ BusService::~BusService() {
 }
 
 int BusService::fd() const {
-    return lost_ ? -1 : sd_bus_get_fd(bus_);
+    return lost_ ? -1 : sd_bus_get_fd(bus_.get());
 }
 
 short BusService::events() const {
-    const int e = lost_ ? 0 : sd_bus_get_events(bus_);
+    const int e = lost_ ? 0 : sd_bus_get_events(bus_.get());
     return static_cast<short>(e < 0 ? 0 : e);
 }
 
 int BusService::timeoutMs() const {
     uint64_t until = 0;
-    if (lost_ || sd_bus_get_timeout(bus_, &until) < 0 || until == UINT64_MAX) return -1;
+    if (lost_ || sd_bus_get_timeout(bus_.get(), &until) < 0 || until == UINT64_MAX) return -1;
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     const uint64_t nowUs =
@@ -84,18 +86,18 @@ int BusService::timeoutMs() const {
 bool BusService::dispatch() {
     if (lost_) return true;
     int r;
-    while ((r = sd_bus_process(bus_, nullptr)) > 0 && !exitRequested_) {
+    while ((r = sd_bus_process(bus_.get(), nullptr)) > 0 && !exitRequested_) {
     }
     if (exitRequested_) {
-        sd_bus_flush(bus_);  // the reply to "exit" goes out before the program ends
+        sd_bus_flush(bus_.get());  // the reply to "exit" goes out before the program ends
         return false;
     }
     // A bus that went away leaves the program running as before, only unreachable; its hung-up
     // socket is no longer watched, or every wait would end at once.
-    if (r < 0 || !sd_bus_is_open(bus_)) {
+    if (r < 0 || !sd_bus_is_open(bus_.get())) {
         lost_ = true;
         diagnostics_.report(
-            "tallowick: the session bus went away; commands from other "
+            "the session bus went away; commands from other "
             "programs are off until Tallowick is started again");
     }
     return true;
@@ -103,7 +105,7 @@ bool BusService::dispatch() {
 
 void BusService::spoken(const std::string& text) {
     if (capture_) capture_->push_back(text);
-    sd_bus_emit_signal(bus_, kBusPath, kBusInterface, "Spoken", "s", validUtf8(text).c_str());
+    sd_bus_emit_signal(bus_.get(), kBusPath, kBusInterface, "Spoken", "s", validUtf8(text).c_str());
 }
 
 void BusService::ordersChanged(const OrderTable& previous, const OrderTable& table) {
@@ -112,10 +114,11 @@ void BusService::ordersChanged(const OrderTable& previous, const OrderTable& tab
     if (now != sounding_) {
         sounding_ = std::move(now);
         sd_bus_message* m = nullptr;
-        if (sd_bus_message_new_signal(bus_, &m, kBusPath, kBusInterface, "SoundingChanged") >= 0 &&
+        if (sd_bus_message_new_signal(bus_.get(), &m, kBusPath, kBusInterface, "SoundingChanged") >=
+                0 &&
             sd_bus_message_append_array(m, 'i', sounding_.data(), sounding_.size() * sizeof(int)) >=
                 0) {
-            sd_bus_send(bus_, m, nullptr);
+            sd_bus_send(bus_.get(), m, nullptr);
         }
         sd_bus_message_unref(m);
     }

@@ -7,6 +7,7 @@
 
 #include <systemd/sd-bus.h>
 
+#include "bus/bus_names.h"
 #include "bus/bus_notifier.h"
 #include "bus/spoken_tap.h"
 #include "commands/core.h"
@@ -45,7 +46,7 @@ class BusService final : public WatchedSource, private OrderWatcher {
     std::function<void()> queued;
 
   private:
-    BusService(sd_bus* bus, const std::string& dataDir, Core& core, SpokenTap& tap,
+    BusService(BusConnection bus, const std::string& dataDir, Core& core, SpokenTap& tap,
                Diagnostics& diagnostics);
     void ordersChanged(const OrderTable& previous, const OrderTable& table) override;
     void spoken(const std::string& text);
@@ -55,11 +56,7 @@ class BusService final : public WatchedSource, private OrderWatcher {
                                 sd_bus_error* error);
 
     // First of all members, so the connection closes after everything that uses it is gone.
-    struct Closer {
-        sd_bus* bus;
-        ~Closer() { sd_bus_flush_close_unref(bus); }
-    } closer_;
-    sd_bus* bus_;
+    BusConnection bus_;
     std::string dataDir_;
     Core& core_;
     SpokenTap& tap_;

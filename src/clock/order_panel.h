@@ -7,11 +7,9 @@
 
 namespace tallowick {
 
-// The order panel shows one 18-pixel row per order, top to bottom in table order: alarms on
+// The order panel shows one row per order, top to bottom in table order: alarms on
 // white, marks on green, the time in the short wording, black, or red once it reaches 0.
 struct OrderPanel {
-    static constexpr int kRowHeight = 18;
-    static constexpr int kWidth = 161;
     static constexpr int kTextX = 2;
     static constexpr Rgb kWhite{255, 255, 255};
     static constexpr Rgb kGreen{0, 255, 0};

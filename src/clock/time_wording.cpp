@@ -8,31 +8,20 @@ int64_t secondsValue(const Order& order, DateTime now) {
 }
 
 TimeWording wordSeconds(int64_t seconds) {
-    struct Unit {
-        int64_t seconds;
-        const char* longWord;
-        const char* shortWord;
-    };
-    static constexpr Unit kUnits[] = {
-        {604800, " weeks ", " w "},
-        {86400, " days ", " d "},
-        {3600, " hours ", " h "},
-        {60, " minutes ", " m "},
-    };
     TimeWording wording;
     int64_t rest = seconds;
-    for (const Unit& unit : kUnits) {
+    for (const TimeUnit& unit : kTimeUnits) {
         const int64_t q = rest / unit.seconds;
-        if (q > 0) {
+        if (q > 0 || unit.seconds == 1) {
             const std::string digits = std::to_string(q);
-            wording.longText += digits + unit.longWord;
-            wording.shortText += digits + unit.shortWord;
+            wording.longText += digits + unit.plural;
+            wording.shortText += digits + ' ' + unit.letter + ' ';
             rest -= q * unit.seconds;
         }
     }
-    const std::string digits = std::to_string(rest);
-    wording.longText += digits + " seconds";
-    wording.shortText += digits + " s";
+    // Without the blank that would follow another unit.
+    wording.longText.pop_back();
+    wording.shortText.pop_back();
     return wording;
 }
 

@@ -8,6 +8,20 @@
 
 namespace tallowick {
 
+// The units of time, largest first, as typed ('w', "2 h 10 m"), spoken (" 1 hour ", " 2 hours ")
+// and shown on the panel ("2 h"), and how many seconds each one is.
+struct TimeUnit {
+    char letter;
+    const char* singular;
+    const char* plural;
+    int64_t seconds;
+};
+inline constexpr TimeUnit kTimeUnits[] = {
+    {'w', " week ", " weeks ", 604800}, {'d', " day ", " days ", 86400},
+    {'h', " hour ", " hours ", 3600},   {'m', " minute ", " minutes ", 60},
+    {'s', " second ", " seconds ", 1},
+};
+
 // The seconds value of an order at `now`: the time left for an alarm, the time elapsed for a
 // mark, never below 0.
 int64_t secondsValue(const Order& order, DateTime now);

@@ -82,7 +82,7 @@ bool Core::save() {
     // One failure is told once; the next failures of the same run stay quiet, and the first
     // save that works again writes everything.
     if (!saved && !saveFailing_) {
-        seams_.diagnostics.report("tallowick: " + store_.path() +
+        seams_.diagnostics.report(store_.path() +
                                   " could not be written; the orders are kept in memory");
     }
     saveFailing_ = !saved;
@@ -95,12 +95,11 @@ void Core::tick() {
     if (sound.rang != 0) ringing_ = sound.rang;
     // Like a failing save: told once when the output fails, and once when it works again.
     if (sound.failed && !soundFailing_) {
-        seams_.diagnostics.report(
-            "tallowick: the audio output will not open; alarms ring as soon as it does");
+        seams_.diagnostics.report("the audio output will not open; alarms ring as soon as it does");
         seams_.voice.queue(kSoundFailedNotice);
         soundFailing_ = true;
     } else if (sound.started && !sound.failed && soundFailing_) {
-        seams_.diagnostics.report("tallowick: the audio output works again");
+        seams_.diagnostics.report("the audio output works again");
         seams_.voice.queue(kSoundBackNotice);
         soundFailing_ = false;
     }

@@ -1,24 +1,15 @@
 #include "commands/duration_phrase.h"
 
 #include <cmath>
+#include <iterator>
 
+#include "clock/time_wording.h"
 #include "commands/number.h"
 
 namespace tallowick {
 namespace {
 
-struct UnitInfo {
-    char letter;
-    const char* singular;
-    const char* plural;
-    double seconds;
-};
-
-constexpr UnitInfo kUnitInfo[DurationPhrase::kUnits] = {
-    {'w', " week ", " weeks ", 604800}, {'d', " day ", " days ", 86400},
-    {'h', " hour ", " hours ", 3600},   {'m', " minute ", " minutes ", 60},
-    {'s', " second ", " seconds ", 1},
-};
+static_assert(std::size(kTimeUnits) == DurationPhrase::kUnits);
 
 // Whole seconds for a count of them. Anything past the calendar's whole span (some 3e11 s) is
 // as good as infinite; the cap keeps the conversion defined.
@@ -32,7 +23,7 @@ long long cappedSeconds(double seconds) {
 DurationPhrase DurationPhrase::split(std::string_view text) {
     DurationPhrase phrase;
     for (int u = 0; u < kUnits; ++u) {
-        const size_t at = text.find(kUnitInfo[u].letter);
+        const size_t at = text.find(kTimeUnits[u].letter);
         if (at == std::string_view::npos) continue;
         Amount& amount = phrase.amounts_[static_cast<size_t>(u)];
         amount.present = true;
@@ -58,11 +49,11 @@ bool DurationPhrase::valid() const {
 std::string DurationPhrase::echo(std::string start) const {
     for (int u = 0; u < kUnits; ++u) {
         const Amount& amount = amounts_[static_cast<size_t>(u)];
-        if (amount.present && amount.value == 1) start += amount.piece + kUnitInfo[u].singular;
+        if (amount.present && amount.value == 1) start += amount.piece + kTimeUnits[u].singular;
     }
     for (int u = 0; u < kUnits; ++u) {
         const Amount& amount = amounts_[static_cast<size_t>(u)];
-        if (amount.present && amount.value > 1) start += amount.piece + kUnitInfo[u].plural;
+        if (amount.present && amount.value > 1) start += amount.piece + kTimeUnits[u].plural;
     }
     return start;
 }
@@ -70,7 +61,8 @@ std::string DurationPhrase::echo(std::string start) const {
 double DurationPhrase::totalSeconds() const {
     double total = 0;
     for (int u = kUnits - 1; u >= 0; --u) {
-        total += amounts_[static_cast<size_t>(u)].value * kUnitInfo[u].seconds;
+        total +=
+            amounts_[static_cast<size_t>(u)].value * static_cast<double>(kTimeUnits[u].seconds);
     }
     return total;
 }

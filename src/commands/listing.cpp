@@ -1,6 +1,6 @@
 #include "commands/listing.h"
 
-#include "clock/time_wording.h"
+#include "clock/order_phrasing.h"
 #include "commands/number.h"
 #include "commands/text.h"
 
@@ -9,13 +9,7 @@ namespace {
 
 // The sentence that a listing speaks for order `i`; empty for an order it says nothing of.
 std::string orderSentence(CommandContext& c, int i) {
-    const std::string wording = tellmeorder(c.table, i, c.clock);
-    const Order& order = c.table.at(i);
-    const std::string number = std::to_string(i);
-    if (order.isMark()) return "Mark " + number + " has been going " + wording + ".   ";
-    if (order.sounding == 0) return "Order " + number + " will alarm in " + wording + ".   ";
-    if (order.sounding == 1) return "Order " + number + " is currently sounding.   ";
-    return "";
+    return phraseOrder(c.table, i, c.clock, OrderPhrasing::listing);
 }
 
 // Speaks the sentence of order `i` when it is a mark; tells whether it was one.

@@ -18,39 +18,10 @@ constexpr LowerRun kLowerRuns[] = {
 #include "commands/lower_table.inc"
 };
 
-// Length of the well-formed UTF-8 sequence at the start of `text`, or 0 when the first byte
-// does not start one; the decoded code point goes to `cp`.
-size_t decode(std::string_view text, char32_t& cp) {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char b0 = byte(0);
-    if (b0 < 0x80) {
-        cp = b0;
-        return 1;
-    }
-    size_t length;
-    char32_t min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2, cp = b0 & 0x1Fu, min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3, cp = b0 & 0x0Fu, min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4, cp = b0 & 0x07u, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (text.size() < length) return 0;
-    for (size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (byte(i) & 0x3Fu);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return length;
-}
-
 // Length of the character at the start of a non-empty `text`.
 size_t characterLength(std::string_view text) {
     char32_t cp;
-    const size_t length = decode(text, cp);
+    const size_t length = decodeUtf8(text, cp);
     return length == 0 ? 1 : length;
 }
 
@@ -84,12 +55,40 @@ char32_t lower(char32_t cp) {
 
 }  // namespace
 
+size_t decodeUtf8(std::string_view text, char32_t& cp) {
+    if (text.empty()) return 0;
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char b0 = byte(0);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    size_t length;
+    char32_t min;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2, cp = b0 & 0x1Fu, min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3, cp = b0 & 0x0Fu, min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4, cp = b0 & 0x07u, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) return 0;
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (byte(i) & 0x3Fu);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return length;
+}
+
 std::string lowerCase(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     while (!text.empty()) {
         char32_t cp;
-        const size_t length = decode(text, cp);
+        const size_t length = decodeUtf8(text, cp);
         if (length == 0) {
             out += text[0];
             text.remove_prefix(1);

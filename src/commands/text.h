@@ -10,6 +10,12 @@ namespace tallowick {
 // well-formed UTF-8 sequence, and every byte that is not part of one counts as a character of
 // its own, so that any line, valid or not, can be cut without losing or splitting anything.
 
+// The length of the well-formed UTF-8 sequence at the start of `text` (1 to 4), or 0 when
+// `text` does not start with one (it is empty, or its first byte begins no sequence or is not
+// followed by the bytes it needs); the code point it encodes goes to `cp`. Overlong forms,
+// surrogates and values past U+10FFFF are not well-formed.
+size_t decodeUtf8(std::string_view text, char32_t& cp);
+
 // Lower-cases every letter that Unicode gives a simple lower-case form ("CAFÉ" gives "café");
 // bytes that are not well-formed UTF-8 are kept as they are.
 std::string lowerCase(std::string_view text);

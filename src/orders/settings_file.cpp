@@ -136,7 +136,7 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
             // must survive: start empty, and hold back every save so that none replaces it.
             table = OrderTable();
             holdBackSaves_ = true;
-            diagnostics_.report("tallowick: " + path_ +
+            diagnostics_.report(path_ +
                                 " cannot be read; starting with no orders and leaving it "
                                 "untouched (orders set now will not be saved)");
             outcome.damaged = true;
@@ -186,13 +186,12 @@ std::string SettingsStore::tellDamage(const std::string& problem, int orders,
                                       const std::string& keptAs) {
     const std::string loaded = std::to_string(orders) + (orders == 1 ? " order" : " orders");
     if (keptAs.empty()) {
-        diagnostics_.report("tallowick: " + path_ + " is damaged (" + problem + "); loaded " +
-                            loaded +
+        diagnostics_.report(path_ + " is damaged (" + problem + "); loaded " + loaded +
                             "; it could not be copied aside, so it will not be overwritten");
         return "The settings file is damaged.  " + loaded +
                " loaded.  The file is kept as it is, and new orders will not be saved.";
     }
-    diagnostics_.report("tallowick: " + path_ + " is damaged (" + problem + "); loaded " + loaded +
+    diagnostics_.report(path_ + " is damaged (" + problem + "); loaded " + loaded +
                         "; the whole file was kept as " + programDir_ + "/" + keptAs);
     return "The settings file was damaged.  " + loaded + " loaded.  The whole file was kept as " +
            keptAs + ".";

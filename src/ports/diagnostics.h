@@ -13,7 +13,8 @@ class Diagnostics {
     Diagnostics& operator=(const Diagnostics&) = delete;
     virtual ~Diagnostics() = default;
 
-    // Reports one line, without a line end of its own.
+    // Reports one line, without a line end of its own and without the program's name: the
+    // writer puts that before it.
     virtual void report(const std::string& line) = 0;
 };
 

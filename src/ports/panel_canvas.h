@@ -4,6 +4,10 @@
 
 namespace tallowick {
 
+// The order panel is this many pixels wide and shows one order a row, this many pixels high.
+inline constexpr int kPanelWidth = 161;
+inline constexpr int kPanelRowHeight = 18;
+
 struct Rgb {
     int red = 0;
     int green = 0;

@@ -21,7 +21,7 @@ InstanceLock::Result InstanceLock::acquire(const std::string& dataDir) {
     // carries the lock along.
     fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd_ < 0) {
-        problem_ = "tallowick: cannot make the lock file " + path + " (" + std::strerror(errno) +
+        problem_ = "cannot make the lock file " + path + " (" + std::strerror(errno) +
                    "); a second copy could run on the same orders";
         return Result::unavailable;
     }
@@ -36,7 +36,7 @@ InstanceLock::Result InstanceLock::acquire(const std::string& dataDir) {
         ::close(fd_);
         fd_ = -1;
         if (error == EWOULDBLOCK) return Result::heldElsewhere;
-        problem_ = "tallowick: cannot lock " + path + " (" + std::strerror(error) +
+        problem_ = "cannot lock " + path + " (" + std::strerror(error) +
                    "); a second copy could run on the same orders";
         return Result::unavailable;
     }

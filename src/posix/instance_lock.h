@@ -19,7 +19,7 @@ class InstanceLock {
 
     // Takes the lock for `dataDir`. `heldElsewhere` when another process holds it; `unavailable`
     // when the lock file cannot be made or locked (the program then runs unguarded), with
-    // problem() telling why in one line starting "tallowick: ".
+    // problem() telling why in one line for standard error.
     Result acquire(const std::string& dataDir);
 
     const std::string& problem() const { return problem_; }

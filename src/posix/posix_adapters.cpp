@@ -17,16 +17,10 @@ extern char** environ;
 namespace tallowick {
 namespace {
 
-std::string directoryOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The grandchild of PosixShell::runScript, after fork: the standard streams on /dev/null, the
-// signals as a new program has them, then `shell`; when exec fails, its errno goes to `report`.
-// Only async-signal-safe calls.
-[[noreturn]] void execDetached(const char* shell, char* const argv[], int report) {
+// The grandchild of startDetached, after fork: the standard streams on /dev/null, the signals as
+// a new program has them, then `program`; when exec fails, its errno goes to `report`. Only
+// async-signal-safe calls.
+[[noreturn]] void execDetached(const char* program, char* const argv[], int report) {
     const int null = ::open("/dev/null", O_RDWR);
     if (null < 0) ::_exit(127);
     ::dup2(null, 0);
@@ -41,7 +35,7 @@ std::string directoryOf(const std::string& path) {
     for (int signal : {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGCHLD}) {
         ::sigaction(signal, &defaults, nullptr);
     }
-    ::execve(shell, argv, environ);
+    ::execve(program, argv, environ);
     const int error = errno;
     [[maybe_unused]] ssize_t ignored = ::write(report, &error, sizeof error);
     ::_exit(127);
@@ -106,11 +100,13 @@ bool PosixFiles::replace(const std::string& path, const std::string& contents, i
     }
     written = written && writeAll(fd, contents) && ::fsync(fd) == 0;
     if (::close(fd) != 0 || !written || ::rename(temp.c_str(), path.c_str()) != 0) {
+        const int error = errno;
         ::unlink(temp.c_str());
+        errno = error;
         return false;
     }
     // The rename itself reaches the disk only with the directory.
-    const int dir = ::open(directoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
@@ -143,16 +139,17 @@ CreateResult PosixFiles::keepAside(const std::string& path, const std::string& n
     return CreateResult::ok;
 }
 
-bool PosixShell::runScript(const std::string& scriptPath) {
+bool startDetached(std::vector<std::string> argv) {
     // Everything the children need is made before fork: after it, in a program with threads,
     // only async-signal-safe calls are allowed until exec.
-    std::string shell = "/bin/sh";
-    std::vector<char*> argv{shell.data(), const_cast<char*>(scriptPath.c_str()), nullptr};
+    std::vector<char*> arguments;
+    for (std::string& argument : argv) arguments.push_back(argument.data());
+    arguments.push_back(nullptr);
     int report[2];  // the grandchild writes its errno here when exec fails
     if (::pipe2(report, O_CLOEXEC) != 0) return false;
 
-    // Two forks: the script runs as a grandchild in a session of its own, so that it outlives
-    // the program and its terminal, and the program never has to reap it.
+    // Two forks: the program runs as a grandchild in a session of its own, so that it outlives
+    // this one and its terminal, and this one never has to reap it.
     const pid_t child = ::fork();
     if (child < 0) {
         ::close(report[0]);
@@ -164,7 +161,7 @@ bool PosixShell::runScript(const std::string& scriptPath) {
         if (::setsid() < 0) ::_exit(127);
         const pid_t grandchild = ::fork();
         if (grandchild != 0) ::_exit(grandchild < 0 ? 127 : 0);
-        execDetached(shell.c_str(), argv.data(), report[1]);
+        execDetached(arguments[0], arguments.data(), report[1]);
     }
     ::close(report[1]);
     int status = 0;
@@ -178,9 +175,23 @@ bool PosixShell::runScript(const std::string& scriptPath) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 && n == 0;
 }
 
-void StderrDiagnostics::report(const std::string& line) {
-    std::fprintf(stderr, "%s\n", line.c_str());
+bool PosixShell::runScript(const std::string& scriptPath) {
+    return startDetached({"/bin/sh", scriptPath});
+}
+
+void writeDiagnostic(const std::string& message) {
+    std::fprintf(stderr, "%s%s\n", kDiagnosticPrefix, message.c_str());
     std::fflush(stderr);
+}
+
+void StderrDiagnostics::report(const std::string& line) {
+    writeDiagnostic(line);
+}
+
+std::string parentDirectory(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 bool openClosedStandardStreams() {
@@ -212,7 +223,7 @@ std::string executableDirectory() {
     std::vector<char> buffer(4096);
     const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
     if (n <= 0) return {};
-    return directoryOf(std::string(buffer.data(), static_cast<size_t>(n)));
+    return parentDirectory(std::string(buffer.data(), static_cast<size_t>(n)));
 }
 
 }  // namespace tallowick

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ports/clock.h"
 #include "ports/diagnostics.h"
@@ -18,7 +19,8 @@ class SystemClock final : public Clock {
 // Files on the local file system. replace() writes the temporary file `path`.tmp beside the
 // target, flushes it to disk, renames it over the target and flushes the directory, so that a
 // crash or a power cut leaves the old file or the new one, never a torn one. A stale temporary
-// file of any kind, owner or mode is removed first, never written into.
+// file of any kind, owner or mode is removed first, never written into. When replace() fails,
+// errno tells why.
 class PosixFiles final : public Files {
   public:
     ReadResult read(const std::string& path, std::string& contents, std::size_t maxBytes) override;
@@ -27,17 +29,34 @@ class PosixFiles final : public Files {
     CreateResult keepAside(const std::string& path, const std::string& newPath) override;
 };
 
-// Starts scripts with /bin/sh in a new session, detached, streams on /dev/null.
+// Starts the program at the path `argv[0]` with the arguments `argv` (the first included) as a
+// grandchild in a session of its own, its standard streams on /dev/null and the signals as a new
+// program has them, so that it outlives this program and its terminal and is never reaped here.
+// False when it could not be started, an exec that failed included.
+bool startDetached(std::vector<std::string> argv);
+
+// Starts scripts with /bin/sh through startDetached().
 class PosixShell final : public Shell {
   public:
     bool runScript(const std::string& scriptPath) override;
 };
 
-// Writes each report as one line on standard error.
+// What every line the program writes of itself on standard error starts with. The messages are
+// made without it; writeDiagnostic() and StderrDiagnostics put it before them.
+inline constexpr const char* kDiagnosticPrefix = "tallowick: ";
+
+// Writes `message` on standard error after kDiagnosticPrefix, and a line end.
+void writeDiagnostic(const std::string& message);
+
+// Writes each report with writeDiagnostic().
 class StderrDiagnostics final : public Diagnostics {
   public:
     void report(const std::string& line) override;
 };
+
+// The directory that holds `path`: all before its last '/', "/" for a name right under the root
+// and "." for a name without a '/'.
+std::string parentDirectory(const std::string& path);
 
 // Opens each of descriptors 0, 1 and 2 that is closed on /dev/null, so that no file opened
 // later takes its number and receives what is meant for a standard stream. Call first thing;

@@ -54,7 +54,7 @@ void SecondTicker::rearm() {
     const bool armed = ::timerfd_settime(fd_, 0, &inOneSecond, nullptr) == 0;
     if (!rearmFailureTold_) {
         rearmFailureTold_ = true;
-        diagnostics_.report(std::string("tallowick: the second timer cannot be set (") +
+        diagnostics_.report(std::string("the second timer cannot be set (") +
                             std::strerror(error) + "); ticking every 1000 ms");
     }
     if (!armed) close();

@@ -2,11 +2,11 @@
 #include "config/build_config.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
 #include <unistd.h>
+
+#include "posix/posix_adapters.h"
 
 namespace tallowick {
 namespace {
@@ -24,29 +24,13 @@ std::string execArgument(const std::string& path) {
     return quoted + "\"";
 }
 
-bool writeWhole(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    const bool written =
-        ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-        ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        errno = error;
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool setAutostart(bool on, const Layout& layout, const std::string& executable,
                   const LayoutEnvironment& environment, std::string& message) {
     const std::string config = configHome(environment);
     if (config.empty()) {
-        message = "tallowick: no home directory (HOME is not set) to keep the autostart entry in";
+        message = "no home directory (HOME is not set) to keep the autostart entry in";
         return false;
     }
     const std::string directory = config + "/autostart";
@@ -60,7 +44,7 @@ bool setAutostart(bool on, const Layout& layout, const std::string& executable,
             message = "Tallowick was not set to start at login; nothing to remove";
             return true;
         }
-        message = "tallowick: cannot remove " + path + " (" + std::strerror(errno) + ")";
+        message = "cannot remove " + path + " (" + std::strerror(errno) + ")";
         return false;
     }
     if (!makePrivateDirectory(directory, message)) return false;
@@ -77,8 +61,8 @@ bool setAutostart(bool on, const Layout& layout, const std::string& executable,
         "\n"
         "Terminal=false\n"
         "X-GNOME-Autostart-enabled=true\n";
-    if (!writeWhole(path, entry)) {
-        message = "tallowick: cannot write " + path + " (" + std::strerror(errno) + ")";
+    if (!PosixFiles().replace(path, entry, 0644)) {
+        message = "cannot write " + path + " (" + std::strerror(errno) + ")";
         return false;
     }
     message = "Tallowick will start at login: wrote " + path;

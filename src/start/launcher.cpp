@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "bus/bus_sender.h"
 #include "posix/posix_adapters.h"
@@ -36,7 +35,7 @@ constexpr const char* kUsage =
 // Where the orders are kept, for --help.
 std::string dataDirectoryLine(const Start& start) {
     if (!start.chosen) {
-        return "No data directory: " + start.error.substr(std::strlen("tallowick: ")) + ".\n";
+        return "No data directory: " + start.error + ".\n";
     }
     return "The orders, temp.bat and your own sounds are kept in " + start.layout.dataDir +
            (start.layout.installed ? "" : " (beside the program)") + ".\n";
@@ -55,7 +54,7 @@ bool hasDisplay() {
 std::optional<int> answerStart(int argc, char** argv, Start& start) {
     std::string usageError;
     if (!parseCommandLine(argc, argv, start.command, usageError)) {
-        std::fputs(usageError.c_str(), stderr);
+        writeDiagnostic(usageError);
         return 2;
     }
     const CommandLine& command = start.command;
@@ -65,7 +64,7 @@ std::optional<int> answerStart(int argc, char** argv, Start& start) {
     }
     const std::string programDir = executableDirectory();
     if (programDir.empty()) {
-        std::fprintf(stderr, "tallowick: cannot find the program's own directory\n");
+        writeDiagnostic("cannot find the program's own directory");
         return 1;
     }
     const LayoutEnvironment environment = processEnvironment();
@@ -80,12 +79,16 @@ std::optional<int> answerStart(int argc, char** argv, Start& start) {
         std::string message;
         const bool done = setAutostart(*command.autostart, start.layout, programDir + "/tallowick",
                                        environment, message);
-        std::fprintf(done ? stdout : stderr, "%s\n", message.c_str());
+        if (done) {
+            std::printf("%s\n", message.c_str());
+        } else {
+            writeDiagnostic(message);
+        }
         return done ? 0 : 1;
     }
     if (command.words) {
         if (!start.chosen) {
-            std::fprintf(stderr, "%s\n", start.error.c_str());
+            writeDiagnostic(start.error);
             return 1;
         }
         return sendLine(start.layout.dataDir, start.layout.installed, *command.words,

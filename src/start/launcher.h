@@ -13,7 +13,7 @@ struct Start {
     CommandLine command;
     Layout layout;
     bool chosen = false;  // whether `layout` has a data directory
-    std::string error;    // why it has none: one line starting "tallowick: "
+    std::string error;    // why it has none: one line for standard error
 };
 
 // Answers every start that needs no window, voice or sound: a usage error, --version, --help,

@@ -7,14 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "posix/posix_adapters.h"
+
 namespace tallowick {
 namespace {
-
-std::string parentOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos || slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 std::string lastComponent(const std::string& path) {
     const size_t slash = path.find_last_of('/');
@@ -34,10 +30,10 @@ std::string baseDirectory(const std::string& variable, const std::string& home,
 
 // `<prefix>` for an executable in `<prefix>/bin` or `<prefix>/libexec/tallowick`, otherwise "".
 std::string installPrefix(const std::string& programDir) {
-    if (lastComponent(programDir) == "bin") return parentOf(programDir);
-    const std::string libexec = parentOf(programDir);
+    if (lastComponent(programDir) == "bin") return parentDirectory(programDir);
+    const std::string libexec = parentDirectory(programDir);
     if (lastComponent(programDir) == "tallowick" && lastComponent(libexec) == "libexec") {
-        return parentOf(libexec);
+        return parentDirectory(libexec);
     }
     return "";
 }
@@ -82,7 +78,7 @@ bool chooseLayout(const std::string& programDir, const LayoutEnvironment& enviro
     const std::string data =
         baseDirectory(environment.xdgDataHome, environment.home, "/.local/share");
     if (data.empty()) {
-        error = "tallowick: no home directory (HOME is not set)";
+        error = "no home directory (HOME is not set)";
         layout.program = program;
         return false;
     }
@@ -97,16 +93,16 @@ bool makePrivateDirectory(const std::string& directory, std::string& error) {
     struct stat info {};
     if (::stat(directory.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) return true;
-        error = "tallowick: " + directory + " is not a directory";
+        error = directory + " is not a directory";
         return false;
     }
     if (errno == ENOENT && directory != "/" && !directory.empty()) {
-        if (!makePrivateDirectory(parentOf(directory), error)) return false;
+        if (!makePrivateDirectory(parentDirectory(directory), error)) return false;
         if (::mkdir(directory.c_str(), 0700) == 0 || errno == EEXIST) {
             return makePrivateDirectory(directory, error);
         }
     }
-    error = "tallowick: cannot create " + directory + " (" + std::strerror(errno) + ")";
+    error = "cannot create " + directory + " (" + std::strerror(errno) + ")";
     return false;
 }
 

@@ -48,13 +48,13 @@ LayoutEnvironment processEnvironment();
 //   `$HOME/.config/tallowick`, or the data directory when neither is set); a relative XDG value
 //   is ignored, as the XDG rules say;
 // - otherwise portable, as every copy was before there was an installed layout.
-// Returns false, with `error` set to one line starting "tallowick: ", when the installed layout
+// Returns false, with `error` set to one line for standard error, when the installed layout
 // has no home to put the data in (`layout.program` is set even then). Touches nothing.
 bool chooseLayout(const std::string& programDir, const LayoutEnvironment& environment,
                   const LayoutDisk& disk, Layout& layout, std::string& error);
 
 // Creates `directory` and any missing parents with mode 0700. Returns false, with `error` set to
-// one line starting "tallowick: ", when it is not a directory or cannot be created.
+// one line for standard error, when it is not a directory or cannot be created.
 bool makePrivateDirectory(const std::string& directory, std::string& error);
 
 // $XDG_CONFIG_HOME (by default $HOME/.config), or "" when there is neither an absolute

@@ -7,10 +7,10 @@
 namespace tallowick {
 namespace {
 
-constexpr std::string_view kTryHelp = "Try 'tallowick --help'.\n";
+constexpr std::string_view kTryHelp = "Try 'tallowick --help'.";
 
 bool refuse(std::string& error, const std::string& what) {
-    error = "tallowick: " + what + "\n" + std::string(kTryHelp);
+    error = what + "\n" + std::string(kTryHelp);
     return false;
 }
 

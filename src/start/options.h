@@ -16,7 +16,7 @@ struct CommandLine {
     std::optional<std::string> words;
 };
 
-// Reads `argv`. Returns false, with `error` set to the lines for standard error (each ending in
+// Reads `argv`. Returns false, with `error` set to the lines for standard error (the last without
 // a line end), on an unknown option or a wrong argument: the program then exits with status 2.
 bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& error);
 

@@ -85,8 +85,7 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
     if (!given.empty()) {
         choice = parseVoiceChoice(given);
         if (!choice) {
-            error = "tallowick: unknown voice '" + std::string(given) + "' (choose " +
-                    kVoiceChoices + ")";
+            error = "unknown voice '" + std::string(given) + "' (choose " + kVoiceChoices + ")";
             return std::nullopt;
         }
     }
@@ -95,7 +94,7 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
     // A preferences file holds a line or two; anything larger or odd is no preferences file.
     const ReadResult read = files.read(path, contents, 64 * 1024);
     if (read != ReadResult::ok && read != ReadResult::missing) {
-        diagnostics.report("tallowick: " + path + " could not be read");
+        diagnostics.report(path + " could not be read");
         return choice.value_or(VoiceChoice::espeak);
     }
     const std::optional<std::string_view> kept = voiceLine(contents);
@@ -103,8 +102,8 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
         if (!kept) return VoiceChoice::espeak;
         choice = parseVoiceChoice(*kept);
         if (!choice) {
-            error = "tallowick: " + path + ": unknown voice '" + std::string(*kept) + "' (choose " +
-                    kVoiceChoices + ")";
+            error = path + ": unknown voice '" + std::string(*kept) + "' (choose " + kVoiceChoices +
+                    ")";
         }
         return choice;
     }
@@ -118,7 +117,7 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
                   files.replace(path, rewritten, 0644);
     }
     if (!written) {
-        diagnostics.report("tallowick: " + path +
+        diagnostics.report(path +
                            " could not be written; the voice is not kept for the next start");
     }
     return choice;

@@ -3,7 +3,6 @@
 // `tallowick stop` from a keyboard shortcut is quick, and runs the program for everything else.
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -18,7 +17,7 @@ int main(int argc, char** argv) {
     Start start;
     if (const std::optional<int> status = answerStart(argc, argv, start)) return *status;
     ::execv(start.layout.program.c_str(), argv);
-    std::fprintf(stderr, "tallowick: cannot run %s (%s)\n", start.layout.program.c_str(),
-                 std::strerror(errno));
+    const int error = errno;
+    writeDiagnostic("cannot run " + start.layout.program + " (" + std::strerror(error) + ")");
     return 1;
 }

@@ -9,11 +9,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "posix/posix_adapters.h"
+
 namespace tallowick {
 namespace {
 
 std::string droppedNotice(std::size_t count) {
-    return "tallowick: " + std::to_string(count) + (count == 1 ? " line" : " lines") +
+    return kDiagnosticPrefix + std::to_string(count) + (count == 1 ? " line" : " lines") +
            " of output dropped while nothing read it\n";
 }
 

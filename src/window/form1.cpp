@@ -13,7 +13,7 @@ namespace {
 // The window's layout in pixels of its client area.
 constexpr int kClientWidth = 176, kClientHeight = 279;
 constexpr QRect kText1(8, 8, 161, 19);
-constexpr QRect kPicture1(8, 32, 161, 241);
+constexpr QRect kPicture1(8, 32, kPanelWidth, 241);
 
 QAccessibleInterface* windowAccessibles(const QString&, QObject* object) {
     if (auto* panel = dynamic_cast<PanelWidget*>(object)) {

@@ -7,7 +7,7 @@ namespace tallowick {
 
 QtPanelCanvas::QtPanelCanvas(int width, int height, std::function<void()> changed)
     : image_(width, height, QImage::Format_RGB32),
-      font_(rowFont(18)),
+      font_(rowFont(kPanelRowHeight)),
       changed_(std::move(changed)) {
     image_.fill(Qt::white);
 }

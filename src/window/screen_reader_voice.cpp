@@ -70,7 +70,8 @@ bool orcaRunning() {
 bool ScreenReaderVoice::screenReaderRunning() {
     if (orcaRunning()) return true;
     std::string error;
-    sd_bus* bus = openSessionBus(error);
+    const BusConnection connection = openSessionBus(error);
+    sd_bus* const bus = connection.get();
     if (bus == nullptr) return false;
     sd_bus_set_method_call_timeout(bus, 2'000'000);
     int enabled = 0;
@@ -79,7 +80,6 @@ bool ScreenReaderVoice::screenReaderRunning() {
         sd_bus_get_property_trivial(bus, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Status",
                                     "ScreenReaderEnabled", &reply, 'b', &enabled);
     sd_bus_error_free(&reply);
-    sd_bus_flush_close_unref(bus);
     return r >= 0 && enabled != 0;
 }
 

@@ -2,25 +2,12 @@
 
 #include <QWidget>
 
-#include "clock/time_wording.h"
+#include "clock/order_phrasing.h"
+#include "ports/panel_canvas.h"
 
 namespace tallowick {
 
-std::string orderItemName(const OrderTable& table, int z, Clock& clock) {
-    const Order& order = table.at(z);
-    const std::string number = std::to_string(z);
-    if (order.isMark()) return "Mark " + number + ", going " + tellmeorder(table, z, clock);
-    std::string name = order.isPeriodic() ? "Periodic alarm " + number + " every " +
-                                                wordSeconds(order.period).longText
-                                          : "Alarm " + number;
-    if (order.sounding != 0) return name + ", ringing";
-    return name + ", rings in " + tellmeorder(table, z, clock);
-}
-
 namespace {
-
-// The panel draws one order a row, this many pixels high.
-constexpr int kRowHeight = 18;
 
 // One order in the list. It holds only its position: the name is read from the table when asked.
 class OrderItemAccessible final : public QAccessibleInterface {
@@ -99,12 +86,12 @@ QAccessibleInterface* OrderListAccessible::childAt(int x, int y) const {
 
 QString OrderListAccessible::itemName(int z) const {
     if (z > table_.orderCount()) return {};  // asked about an item that is going away
-    return QString::fromStdString(orderItemName(table_, z, clock_));
+    return QString::fromStdString(phraseOrder(table_, z, clock_, OrderPhrasing::item));
 }
 
 QRect OrderListAccessible::itemRect(int z) const {
     const QRect panel = rect();
-    return {panel.x(), panel.y() + (z - 1) * kRowHeight, panel.width(), kRowHeight};
+    return {panel.x(), panel.y() + (z - 1) * kPanelRowHeight, panel.width(), kPanelRowHeight};
 }
 
 void OrderListAccessible::ordersChanged(const OrderTable& previous) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string>
-
 #include <QAccessibleWidget>
 #include <QList>
 
@@ -9,11 +7,6 @@
 #include "ports/clock.h"
 
 namespace tallowick {
-
-// What a listing says of order `z` (1 to orderCount), as one line for an accessible item:
-// "Alarm 2, rings in 1 hours 5 seconds", "Periodic alarm 1 every 5 minutes, rings in 3 minutes
-// 2 seconds", "Mark 3, going 7 seconds", "Alarm 4, ringing".
-std::string orderItemName(const OrderTable& table, int z, Clock& clock);
 
 // The order panel as screen readers see it: a list with one item per standing order. The
 // items' names are worked out when an assistive technology asks for them, so the panel's
