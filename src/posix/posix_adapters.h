@@ -41,8 +41,9 @@ class PosixShell final : public Shell {
     bool runScript(const std::string& scriptPath) override;
 };
 
-// What every line the program writes of itself on standard error starts with. The messages are
-// made without it; writeDiagnostic() and StderrDiagnostics put it before them.
+// What every line the program writes of itself starts with: the diagnostics on standard error and
+// the terminal's notice of dropped output. The messages are made without it; writeDiagnostic()
+// and StderrDiagnostics put it before them.
 inline constexpr const char* kDiagnosticPrefix = "tallowick: ";
 
 // Writes `message` on standard error after kDiagnosticPrefix, and a line end.
