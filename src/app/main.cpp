@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,11 +20,14 @@
 #include "audio/sdl_sound_player.h"
 #include "audio/speechd_voice.h"
 #include "bus/bus_service.h"
+#include "bus/logind_sleep.h"
 #include "config/build_config.h"
+#include "orders/sleep_watch.h"
 #include "ports/null_adapters.h"
 #include "posix/instance_lock.h"
 #include "posix/posix_adapters.h"
 #include "posix/second_ticker.h"
+#include "posix/wake_up_timer.h"
 #include "start/launcher.h"
 #include "start/layout.h"
 #include "start/options.h"
@@ -94,6 +98,22 @@ struct Outputs {
     }
 };
 
+// The computer's sleep kept in step with the orders of `core` from now on: a wake-up timer for
+// the next alarm, logind's hold while one rings. `resumed` runs when the computer has woken.
+struct Sleep {
+    PosixWakeUpTimer wakeUps;
+    LogindSleep logind;
+    SleepWatch watch;
+
+    Sleep(Core& core, Diagnostics& diagnostics, std::function<void()> resumed)
+        : wakeUps(executableDirectory() + "/tallowick-wake", diagnostics),
+          logind(diagnostics, std::move(resumed)),
+          watch(wakeUps, logind) {
+        core.addWatcher(watch);
+        watch.follow(core.table());
+    }
+};
+
 int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
               const std::string& notice) {
     QApplication app(argc, argv);
@@ -118,6 +138,12 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
         busWatch = std::make_unique<QtSourceWatch>(*bus, [] { QApplication::exit(0); });
         bus->queued = [w = busWatch.get()] { w->rearm(); };
     }
+    Sleep sleep(window.core(), diagnostics, [&window] { window.Timer1->hurry(); });
+    std::unique_ptr<QtSourceWatch> logindWatch;
+    if (sleep.logind.fd() >= 0) {
+        logindWatch = std::make_unique<QtSourceWatch>(sleep.logind, [] {});
+        sleep.logind.queued = [w = logindWatch.get()] { w->rearm(); };
+    }
     window.show();
     return QApplication::exec();
 }
@@ -141,9 +167,11 @@ int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& n
     if (!busError.empty()) diagnostics.report("tallowick: " + busError);
     SecondTicker ticker;
     if (!ticker.start()) diagnostics.report("tallowick: no timerfd; ticking every 1000 ms");
+    Sleep sleep(core, diagnostics, [&ticker] { ticker.hurry(); });
     TerminalOptions options;
     options.interactive = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
-    options.extra = bus.get();
+    if (bus) options.extras.push_back(bus.get());
+    options.extras.push_back(&sleep.logind);
     runTerminal(core, ticker, options);
     return 0;
 }

@@ -73,9 +73,9 @@ class EchoingVoice final : public Voice {
 // LF is dropped), and handles each as Enter in the entry box does; ticks on every second. In
 // an interactive terminal it shows a prompt after each answer and nothing else, so that a
 // screen reader is not disturbed, and when an order starts ringing a BEL and "Order N is
-// ringing." (not spoken). `extra` (the session bus) is watched beside the input. Returns when
-// the input ends or "exit" is typed (at the keyboard or through `extra`); nothing is saved or
-// spoken then.
+// ringing." (not spoken). `extras` (the session bus, logind) are watched beside the input.
+// Returns when the input ends or "exit" is typed (at the keyboard or through one of `extras`);
+// nothing is saved or spoken then.
 //
 // A tick never waits: output goes through OutputQueue::of(outFd), and lines are handled one at
 // a time with a due tick run between them. A line longer than Core::kMaxLineBytes is answered
@@ -84,7 +84,7 @@ struct TerminalOptions {
     int inFd = 0;
     int outFd = 1;
     bool interactive = false;  // show a prompt
-    WatchedSource* extra = nullptr;
+    std::vector<WatchedSource*> extras;
 };
 void runTerminal(Core& core, SecondTicker& ticker, const TerminalOptions& options);
 
