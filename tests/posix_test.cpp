@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <sys/wait.h>
@@ -221,6 +222,15 @@ TEST(SecondTickerTest, TicksOncePerSecondAndAtOnceWhenTheClockIsSet) {
     for (const auto& [readBytes, readError, second, tick] : rows) {
         EXPECT_EQ(ticker.decide(readBytes, readError, second), tick) << second << " " << readError;
     }
+}
+
+TEST(SecondTickerTest, AHurriedTickerTicksAtOnce) {
+    SecondTicker ticker;
+    ASSERT_TRUE(ticker.start());
+    ticker.hurry();
+    pollfd ready{ticker.fd(), POLLIN, 0};
+    EXPECT_EQ(::poll(&ready, 1, 20), 1);  // not the next boundary, unless it is that near
+    EXPECT_TRUE(ticker.due());
 }
 
 }  // namespace
