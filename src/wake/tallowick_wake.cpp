@@ -1,6 +1,7 @@
 // tallowick-wake: keeps one wake-up timer armed for Tallowick where Tallowick may not set one
 // itself. Installed with the one capability CAP_WAKE_ALARM, and keeps no other. Says "ready"
-// once it holds the timer; then reads lines (see readWakeLine) and arms the timer for each.
+// once it holds the timer; then reads lines (see readWakeLine) and arms the timer for each, or
+// lets it go at "none".
 // Takes no arguments, reads no environment, never runs another program. Exits 0 when its input
 // ends, 1 without a timer, 2 on anything else: an argument, or a line it does not take.
 
@@ -52,7 +53,7 @@ int main(int argc, char**) {
         if (!second) return refuse("refused a line: not a second since the epoch, nor \"none\"", 2);
         // No wake-up: the timer goes, as a disarmed alarm timer still shows its old expiry.
         if (*second == 0) {
-            close(timer);
+            if (timer >= 0) close(timer);
             timer = -1;
             continue;
         }
