@@ -67,8 +67,9 @@ void PosixWakeUpTimer::open() {
         keeper_ = Keeper::self;
         return;
     }
-    std::string problem = std::string("no wake-up timer (") + std::strerror(errno) + ")";
-    if (errno == EPERM && startHelper(problem)) {
+    const int error = errno;
+    std::string problem = std::string("no wake-up timer (") + std::strerror(error) + ")";
+    if (error == EPERM && startHelper(problem)) {
         keeper_ = Keeper::helper;
         return;
     }

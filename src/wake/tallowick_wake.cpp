@@ -1,9 +1,8 @@
 // tallowick-wake: keeps one wake-up timer armed for Tallowick where Tallowick may not set one
 // itself. Installed with the one capability CAP_WAKE_ALARM, and keeps no other. Says "ready"
 // once it holds the timer; then reads lines (see readWakeLine) and arms the timer for each, or
-// lets it go at "none".
-// Takes no arguments, reads no environment, never runs another program. Exits 0 when its input
-// ends, 1 without a timer, 2 on anything else: an argument, or a line it does not take.
+// lets it go at "none". Takes no arguments, reads no environment, never runs another program.
+// Exits 0 when its input ends, 1 without a timer, 2 at an argument or a line it does not take.
 
 #include <linux/capability.h>
 #include <sys/prctl.h>
