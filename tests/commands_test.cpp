@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "commands/duration_phrase.h"
+#include "commands/late_alarms.h"
 #include "commands/number.h"
 #include "commands/text.h"
 #include "fakes.h"
@@ -199,6 +200,14 @@ TEST(CommandTest, AWatcherIsToldOfChangesWhileItsSubscriptionLasts) {
     }
     rig.type("mark");
     EXPECT_EQ(std::pair(staying.told, leaving.told), std::pair(2, 1));
+}
+
+TEST(CommandTest, ALateAlarmNamesItsDueTimeAsAtTakesIt) {
+    const std::pair<WallTime, const char*> rows[] = {{{2026, 1, 1, 0, 5}, "12:05am"},
+                                                     {{2026, 1, 1, 7, 30}, "7:30am"},
+                                                     {{2026, 1, 1, 12, 0}, "12:00pm"},
+                                                     {{2026, 1, 1, 23, 59}, "11:59pm"}};
+    for (const auto& [time, words] : rows) EXPECT_EQ(clockTimeWords(time), words);
 }
 
 // The panel draws rows 1 to the order count only, so whatever takes orders away must wipe it.

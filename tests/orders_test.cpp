@@ -9,6 +9,7 @@
 #include "fakes.h"
 #include "orders/ringing.h"
 #include "orders/settings_file.h"
+#include "orders/sleep_watch.h"
 
 namespace tallowick {
 namespace {
@@ -196,6 +197,36 @@ TEST(RingingTest, OneNoticePerRingingWithdrawnWhenItStops) {
     EXPECT_EQ(desktop.log,
               (std::vector<std::string>{"show 1 Order 2 is ringing: in 5 minutes", "withdraw 1",
                                         "show 2 Order 2 is ringing: in 5 minutes"}));
+}
+
+struct FakeSleep final : WakeUpTimer, SleepInhibitor {
+    std::optional<DateTime> wake;
+    bool held = false;
+    void wakeFor(std::optional<WallTime> due) override {
+        wake = due ? std::optional(DateTime::fromWallTime(*due)) : std::nullopt;
+    }
+    void hold(bool ringing) override { held = ringing; }
+};
+
+TEST(SleepWatchTest, WakesForTheNextAlarmThatCanRingAndHoldsSleepWhileOneSounds) {
+    Rig rig;  // from 14:05:09
+    FakeSleep sleep;
+    SleepWatch watch(sleep, sleep);
+    const WatcherSubscription watching = rig.core.addWatcher(watch);
+    // The line typed, or a tick 10 minutes on; the alarm woken for, in seconds from the start
+    // (-1: none), and whether sleep is held.
+    const std::tuple<const char*, int, bool> rows[] = {
+        {"every 1 m", -1, false},  {"mark", -1, false},      {"in 10 m", 600, false},
+        {"at 2:10pm", 291, false}, {"delete 4", 600, false}, {"tick", -1, true},
+        {"stop", -1, false}};
+    const DateTime start = rig.clock.time;
+    for (const auto& [line, wake, held] : rows) {
+        line == std::string("tick") ? rig.tick(600) : void(rig.core.line(line));
+        EXPECT_EQ(sleep.wake,
+                  wake < 0 ? std::nullopt : std::optional(start.plusSecondsClamped(wake)))
+            << line;
+        EXPECT_EQ(sleep.held, held) << line;
+    }
 }
 
 }  // namespace

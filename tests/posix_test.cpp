@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/eventfd.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <sys/wait.h>
@@ -230,6 +231,16 @@ TEST(SecondTickerTest, TicksOncePerSecondAndAtOnceWhenTheClockIsSet) {
     ::dup2(unsettable, ticker.fd());
     ::close(unsettable);
     EXPECT_TRUE(ticker.due() && ticker.fd() == -1 && diagnostics.lines.size() == 1);
+}
+
+TEST(SecondTickerTest, AHurriedTickerTicksAtOnce) {
+    FakeDiagnostics diagnostics;
+    SecondTicker ticker(diagnostics);
+    ASSERT_TRUE(ticker.start());
+    ticker.hurry();
+    pollfd ready{ticker.fd(), POLLIN, 0};
+    EXPECT_EQ(::poll(&ready, 1, 20), 1);  // not the next boundary, unless it is that near
+    EXPECT_TRUE(ticker.due());
 }
 
 }  // namespace

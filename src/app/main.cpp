@@ -6,6 +6,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,11 +20,14 @@
 #include "audio/speechd_voice.h"
 #include "bus/bus_service.h"
 #include "bus/spoken_tap.h"
+#include "bus/logind_sleep.h"
 #include "config/build_config.h"
+#include "orders/sleep_watch.h"
 #include "ports/null_adapters.h"
 #include "posix/instance_lock.h"
 #include "posix/posix_adapters.h"
 #include "posix/second_ticker.h"
+#include "posix/wake_up_timer.h"
 #include "start/launcher.h"
 #include "start/layout.h"
 #include "start/options.h"
@@ -92,6 +97,23 @@ struct Outputs {
     }
 };
 
+// The computer's sleep kept in step with the orders of `core` from now on: a wake-up timer for
+// the next alarm, logind's hold while one rings. `resumed` runs when the computer has woken.
+struct Sleep {
+    PosixWakeUpTimer wakeUps;
+    LogindSleep logind;
+    SleepWatch watch;
+    WatcherSubscription watching;
+
+    Sleep(Core& core, Diagnostics& diagnostics, std::function<void()> resumed)
+        : wakeUps(executableDirectory() + "/tallowick-wake", diagnostics),
+          logind(diagnostics, std::move(resumed)),
+          watch(wakeUps, logind),
+          watching(core.addWatcher(watch)) {
+        watch.follow(core.table());
+    }
+};
+
 int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
               const std::string& notice) {
     QApplication app(argc, argv);
@@ -115,6 +137,12 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
     if (bus) {
         busWatch = std::make_unique<QtSourceWatch>(*bus, [] { QApplication::exit(0); });
         bus->queued = [w = busWatch.get()] { w->rearm(); };
+    }
+    Sleep sleep(window.core(), diagnostics, [&window] { window.Timer1->hurry(); });
+    std::unique_ptr<QtSourceWatch> logindWatch;
+    if (sleep.logind.fd() >= 0) {
+        logindWatch = std::make_unique<QtSourceWatch>(sleep.logind, [] {});
+        sleep.logind.queued = [w = logindWatch.get()] { w->rearm(); };
     }
     window.show();
     return QApplication::exec();
@@ -140,9 +168,11 @@ int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& n
     if (!busError.empty()) diagnostics.report(busError);
     SecondTicker ticker(diagnostics);
     if (!ticker.start()) diagnostics.report("no timerfd; ticking every 1000 ms");
+    Sleep sleep(core, diagnostics, [&ticker] { ticker.hurry(); });
     TerminalOptions options;
     options.interactive = ::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO);
-    options.extra = bus.get();
+    if (bus) options.extras.push_back(bus.get());
+    options.extras.push_back(&sleep.logind);
     runTerminal(core, ticker, output, options);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 
 #include <systemd/sd-bus.h>
@@ -83,6 +84,18 @@ std::string validUtf8(const std::string& text) {
         }
     }
     return out;
+}
+
+int busTimeoutMs(sd_bus* bus) {
+    uint64_t until = 0;
+    if (sd_bus_get_timeout(bus, &until) < 0 || until == UINT64_MAX) return -1;
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint64_t nowUs =
+        static_cast<uint64_t>(now.tv_sec) * 1000000 + static_cast<uint64_t>(now.tv_nsec) / 1000;
+    if (until <= nowUs) return 0;
+    const uint64_t ms = (until - nowUs + 999) / 1000;
+    return ms > 60000 ? 60000 : static_cast<int>(ms);
 }
 
 }  // namespace tallowick

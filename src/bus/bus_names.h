@@ -37,4 +37,8 @@ bool isOwnUser(sd_bus_creds* creds);
 // only UTF-8 strings.
 std::string validUtf8(const std::string& text);
 
+// Milliseconds until the connection `bus` wants processing even without an event on its
+// descriptor, at most a minute; -1 for no deadline. For WatchedSource::timeoutMs().
+int busTimeoutMs(sd_bus* bus);
+
 }  // namespace tallowick

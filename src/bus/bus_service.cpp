@@ -72,15 +72,7 @@ short BusService::events() const {
 }
 
 int BusService::timeoutMs() const {
-    uint64_t until = 0;
-    if (lost_ || sd_bus_get_timeout(bus_.get(), &until) < 0 || until == UINT64_MAX) return -1;
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t nowUs =
-        static_cast<uint64_t>(now.tv_sec) * 1000000 + static_cast<uint64_t>(now.tv_nsec) / 1000;
-    if (until <= nowUs) return 0;
-    const uint64_t ms = (until - nowUs + 999) / 1000;
-    return ms > 60000 ? 60000 : static_cast<int>(ms);
+    return lost_ ? -1 : busTimeoutMs(bus_.get());
 }
 
 bool BusService::dispatch() {

@@ -6,6 +6,7 @@
 #include "clock/clock_tick.h"
 #include "commands/command_context.h"
 #include "commands/dispatcher.h"
+#include "commands/late_alarms.h"
 #include "commands/text.h"
 
 namespace tallowick {
@@ -90,8 +91,14 @@ bool Core::save() {
 }
 
 void Core::tick() {
+    const DateTime now = DateTime::fromWallTime(seams_.clock.now());
+    keepSounding(table_, now);
+    const std::vector<LateAlarm> late = lateAlarms(table_, now);
     const OrderTable before = watchers_.empty() ? OrderTable() : table_;
     const TickSound sound = clockTick(table_, seams_.clock, seams_.player, seams_.panel);
+    for (const LateAlarm& alarm : late) {
+        if (table_.at(alarm.number).sounding != 0) seams_.voice.queue(lateNotice(alarm));
+    }
     if (sound.rang != 0) ringing_ = sound.rang;
     // Like a failing save: told once when the output fails, and once when it works again.
     if (sound.failed && !soundFailing_) {

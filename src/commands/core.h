@@ -74,7 +74,7 @@ class Core {
 
     // The once-a-second tick: counts every order, rings due alarms, draws the panel. When an
     // alarm's sound cannot be played, says so once on the diagnostics and by voice, and again
-    // once sound works again.
+    // once sound works again. An alarm rung late (see lateAlarms) is told so, queued.
     void tick();
 
     // Writes the whole table to settings.ini. The first failure of a run of failures is told on

@@ -60,6 +60,12 @@ void SecondTicker::rearm() {
     if (!armed) close();
 }
 
+void SecondTicker::hurry() {
+    itimerspec soon{};
+    soon.it_value.tv_nsec = 1;
+    if (fd_ >= 0) ::timerfd_settime(fd_, 0, &soon, nullptr);
+}
+
 bool SecondTicker::decide(ssize_t readBytes, int readError, int64_t second) {
     // ECANCELED: the clock was set (or the machine woke up and it jumped): tick at once.
     const bool expired = readBytes == sizeof(uint64_t) || (readBytes < 0 && readError == ECANCELED);

@@ -37,6 +37,10 @@ class SecondTicker {
     // when that fails too, the timer is given up and fd() becomes -1.
     bool due();
 
+    // Has the next tick come at once instead of at the next boundary, as after the computer
+    // woke from sleep; still never twice in one wall-clock second.
+    void hurry();
+
     // What due() decides from the result of reading the timer (`readBytes`, and `readError`
     // when it is negative) in wall-clock second `second`.
     bool decide(ssize_t readBytes, int readError, int64_t second);

@@ -130,9 +130,10 @@ void runTerminal(Core& core, SecondTicker& ticker, OutputQueue& output,
         if (output.waiting()) watch(output.fd(), POLLOUT, [&] { output.flush(); });
         if (input.wantsInput()) watch(options.inFd, POLLIN, [&] { input.read(); });
         bool keepRunning = true;
-        if (options.extra && options.extra->fd() >= 0) {
-            watch(options.extra->fd(), options.extra->events(),
-                  [&] { keepRunning = options.extra->dispatch(); });
+        for (WatchedSource* extra : options.extras) {
+            if (extra->fd() < 0) continue;
+            watch(extra->fd(), extra->events(),
+                  [&keepRunning, extra] { keepRunning = extra->dispatch() && keepRunning; });
         }
 
         // A waiting line is handled at once, after whatever is ready now.
@@ -144,15 +145,21 @@ void runTerminal(Core& core, SecondTicker& ticker, OutputQueue& output,
                 std::chrono::ceil<std::chrono::milliseconds>(nextTick - Steady::now()).count();
             timeout = left < 0 ? 0 : static_cast<int>(left);
         }
-        const int extraDue = options.extra ? options.extra->timeoutMs() : -1;
-        if (extraDue >= 0 && (timeout < 0 || extraDue < timeout)) timeout = extraDue;
+        std::vector<WatchedSource*> dueNow;
+        for (WatchedSource* extra : options.extras) {
+            const int due = extra->timeoutMs();
+            if (due == 0) dueNow.push_back(extra);
+            if (due >= 0 && (timeout < 0 || due < timeout)) timeout = due;
+        }
         const int ready = ::poll(fds.data(), fds.size(), timeout);
         if (ready < 0 && errno != EINTR) break;
         for (std::size_t i = 0; ready > 0 && i < fds.size(); ++i) {
             if (fds[i].revents) handlers[i]();
         }
-        // The source's deadline may have passed without an event on its descriptor.
-        if (ready == 0 && extraDue == 0 && options.extra) keepRunning = options.extra->dispatch();
+        // A source's deadline may have passed without an event on its descriptor.
+        if (ready == 0) {
+            for (WatchedSource* extra : dueNow) keepRunning = extra->dispatch() && keepRunning;
+        }
         if (!keepRunning) break;
         if (!timerfd && Steady::now() >= nextTick) {
             core.tick();

@@ -20,6 +20,8 @@ class SecondTimer final : public QObject {
 
     void start();
     void stop();
+    // The next timeout() comes at once (see SecondTicker::hurry).
+    void hurry() { ticker_.hurry(); }
 
   signals:
     void timeout();

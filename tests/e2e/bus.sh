@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # `tallowick COMMAND...` on a private session bus with a stand-in notification server: replies
 # come back, twenty senders lose nothing, a ringing alarm has one notification whose Stop
-# silences it; without an instance the sender says how to start Tallowick, or with a display
+# silences it and holds sleep off till then (a stand-in logind on a private system bus); frozen
+# past its due second, an alarm rings on waking and says it is late, once; without an instance
+# the sender says how to start Tallowick, or with a display
 # starts the window. Read with pyatspi as Orca reads it, that window is a frame named by the
 # caption, an entry "Command" alone holding the focus, a list "Orders" of one item per order;
 # every reply (a listing as one) is a notification, and ticking sends no event at all.
@@ -44,9 +46,14 @@ expected=1 reply='' send in 1 h
 [[ $(wc -l <"$err") == 1 ]] && grep -q -- "--terminal" "$err" && [[ ! -e $prog/settings.ini ]] ||
     fail_showing "the sender did not say in one line how to start Tallowick, or left traces"
 
-# The stand-in notification server, then a terminal instance reading from a FIFO we hold open.
-"$py" "$here/fake_notifications.py" "$notices" 2.5 &
+# A private system bus for the stand-in logind, the stand-in notification server (which serves
+# both), then a terminal instance reading from a FIFO we hold open.
+dbus-daemon --config-file="$here/bus-session.conf" --nofork --print-address=4 4>"$WORK/system" &
 E2E_PIDS+=($!)
+wait_until 10 test -s "$WORK/system" || fail "the private system bus did not start"
+export DBUS_SYSTEM_BUS_ADDRESS && DBUS_SYSTEM_BUS_ADDRESS=$(head -n1 "$WORK/system")
+"$py" "$here/fake_notifications.py" "$notices" 2.5 &
+E2E_PIDS+=($!) && stand_in=$!
 e2e_serve --terminal
 on_bus() { busctl --user list --no-legend 2>/dev/null | grep -q "^$1 "; }
 wait_until 10 on_bus org.freedesktop.Notifications || fail "the notification server did not start"
@@ -85,11 +92,26 @@ has_line "$notices" "notify 1 2 stop Order 22 is ringing: in 1 second" ||
 (($(grep -c '^notify ' "$notices") == 1)) || fail_showing "one ringing got more notifications"
 wait_until 2 has_line "$notices" "sounding " || fail_showing "no signal that nothing sounds"
 (($(order_count) == 21)) || fail_showing "Stop did not remove the ringing alarm"
+has_line "$notices" "inhibit sleep:idle|Tallowick|An alarm is ringing|block" &&
+    wait_until 2 has_line "$notices" release || fail_showing "sleep was not held while it rang"
+
+# Frozen past an alarm's due second, as a sleeping computer holds it: on waking it rings at once
+# and says once that it is late; "stop" lets sleep go.
+: >"$notices"
+send in 2 s
+kill -STOP "$program" && sleep 8 && kill -USR1 "$stand_in" && sleep 0.5
+woke=${EPOCHREALTIME/./} && kill -CONT "$program"
+wait_until 1 has_line "$notices" "sounding 22" || fail_showing "it did not ring within a second"
+echo "ok: rang $(((${EPOCHREALTIME/./} - woke) / 1000)) ms after waking" >&2
+late='^spoken Order 22 is late: it was due at [0-9]*:[0-9][0-9][ap]m$'
+wait_until 2 grep -q "$late" "$notices" && sleep 1.2 && send stop &&
+    (($(grep -c "$late" "$notices") == 1)) && wait_until 2 has_line "$notices" release ||
+    fail_showing "it did not say once that it was late, or did not let sleep go at stop"
 
 # "exit" over the bus ends the program as typed: at once, the reply sent first.
 send exit
 wait_until 5 gone "$program" || fail_showing "'tallowick exit' did not end the program"
-! grep -q 'notification\|Sanitizer' "$WORK/err" || fail_showing "the program complained"
+! grep -q 'notification\|sleep\|Sanitizer' "$WORK/err" || fail_showing "the program complained"
 
 # With a display and no instance, the sender starts the window of its own copy (another
 # directory: a bus name of its own), in the screen-reader mode kept from an earlier start, and

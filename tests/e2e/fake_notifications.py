@@ -2,7 +2,11 @@
 """fake_notifications.py LOG PRESS_DELAY: a stand-in notification server. Appends to LOG a line
 per event: "notify ID URGENCY ACTION,KEYS BODY", "close ID", and Tallowick's signals "sounding
 N,N,..." and "spoken TEXT". Presses "stop" on the first notice PRESS_DELAY seconds after it came.
+With DBUS_SYSTEM_BUS_ADDRESS, a stand-in logind there too: "inhibit WHAT|WHO|WHY|MODE" when a lock
+is taken, "release" when it is let go; on SIGUSR1 it says the computer woke (PrepareForSleep).
 """
+import os
+import signal
 import sys
 
 import dbus
@@ -11,6 +15,7 @@ from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
 
 NAME = "org.freedesktop.Notifications"
+LOGIN1 = "org.freedesktop.login1.Manager"
 
 
 def record(line):
@@ -44,6 +49,22 @@ class Server(dbus.service.Object):
         pass
 
 
+class Login1(dbus.service.Object):
+    @dbus.service.method(LOGIN1, in_signature="ssss", out_signature="h")
+    def Inhibit(self, what, who, why, mode):
+        record(f"inhibit {what}|{who}|{why}|{mode}")
+        kept, given = os.pipe()
+        GLib.unix_fd_add_full(GLib.PRIORITY_DEFAULT, kept, GLib.IO_HUP,
+                              lambda *_: record("release") or os.close(kept) or False)
+        lock = dbus.types.UnixFd(given)  # a copy: the program's end is the only one left
+        os.close(given)
+        return lock
+
+    @dbus.service.signal(LOGIN1, signature="b")
+    def PrepareForSleep(self, start):
+        pass
+
+
 DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
 server = Server(bus, "/org/freedesktop/Notifications")
@@ -52,6 +73,12 @@ bus.add_signal_receiver(lambda numbers: record("sounding " + ",".join(map(str, m
                         signal_name="SoundingChanged", dbus_interface=OURS)
 bus.add_signal_receiver(lambda text: record("spoken " + text), signal_name="Spoken",
                         dbus_interface=OURS)
-# The name last: the test waits for it, and everything must be in place by then.
+# The names last: the test waits for them, and everything must be in place by then.
+if os.environ.get("DBUS_SYSTEM_BUS_ADDRESS"):
+    system = dbus.SystemBus()
+    login1 = Login1(system, "/org/freedesktop/login1")
+    GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR1,
+                         lambda: login1.PrepareForSleep(False) or True)
+    logind = dbus.service.BusName("org.freedesktop.login1", system)
 name = dbus.service.BusName(NAME, bus)  # kept: dropping it gives the name up
 GLib.MainLoop().run()

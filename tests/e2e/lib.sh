@@ -60,11 +60,13 @@ e2e_start() {
     e2e_install "$prog"
 }
 
-# Starts "$tallowick" with the arguments given, its input held open on descriptor 3 (`printf
-# ... >&3`), output in $WORK/out and $WORK/err; its id goes to `program`.
+# Starts "$tallowick" with the arguments given, as E2E_AS says (`setpriv ...`), its input held
+# open on descriptor 3 (`printf ... >&3`), output in $WORK/out and $WORK/err; its id goes to
+# `program`.
+E2E_AS=()
 e2e_serve() {
     rm -f "$WORK/in" && mkfifo "$WORK/in"
-    env PATH="$PROGRAM_PATH" "$tallowick" "$@" <"$WORK/in" >"$WORK/out" 2>"$WORK/err" &
+    "${E2E_AS[@]}" env PATH="$PROGRAM_PATH" "$tallowick" "$@" <"$WORK/in" >"$WORK/out" 2>"$WORK/err" &
     program=$! && E2E_PIDS+=("$!")
     exec 3>"$WORK/in"
 }
@@ -77,11 +79,11 @@ fail_showing() {
     fail "$1"
 }
 
-# Copies the command, the program and its sounds into the new directory $1.
+# Copies the command, the program, its helper and its sounds into the new directory $1.
 e2e_install() {
     local f
     mkdir -p "$1"
-    for f in tallowick tallowick-app chime.wav windup.wav deepbell.wav alert.wav; do
+    for f in tallowick tallowick-app tallowick-wake chime.wav windup.wav deepbell.wav alert.wav; do
         cp -- "$BUILT_DIR/$f" "$1/" 2>/dev/null || fail "no $f in $BUILT_DIR (is it built?)"
     done
 }

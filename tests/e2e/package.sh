@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The installed files pass desktop-file-validate, appstreamcli and man --warnings, the .deb
 # passes lintian. Then, as root where no Tallowick is installed, the .deb is installed; for a new
-# user the program keeps an order over a restart and starts at login on request. The package and
-# the user are removed whatever happens, leaving nothing under /usr.
+# user the program keeps an order over a restart, its helper has the capability to wake the
+# computer for it, and it starts at login on request. The package and the user are removed
+# whatever happens, leaving nothing under /usr.
 # Usage: package.sh PROGRAM_DIR BUILD_DIR SOURCE_DIR
 
 set -euo pipefail
@@ -43,7 +44,7 @@ echo "ok: desktop-file-validate, appstreamcli, man --warnings, lintian" >&2
 
 (($(id -u) == 0)) || skip "the files pass; installing the package and adding a user needs root"
 e2e_need "with TALLOWICK_WITH_TEST_TOOLS=1 tools/install-deps" \
-    apt-get dpkg dpkg-query useradd userdel runuser timeout
+    apt-get dpkg dpkg-query useradd userdel runuser timeout getcap
 ! dpkg-query -W -f='${Status}' tallowick 2>/dev/null | grep -q installed &&
     [[ ! -e /usr/bin/tallowick && ! -e /usr/share/tallowick ]] ||
     skip "this machine has a Tallowick of its own; it is left alone"
@@ -89,6 +90,8 @@ data="$home/.local/share/tallowick"
 run_as_user '' --help
 grep -qF "$data" "$WORK/out" || { show_file --help "$WORK/out"; fail "--help does not tell $data"; }
 run_as_user 'in 1 h\n' --terminal
+[[ $(getcap /usr/libexec/tallowick/tallowick-wake) == *' cap_wake_alarm=ep' ]] &&
+    ! grep -q 'cannot wake' "$WORK/out" || fail "the installed helper cannot wake the computer"
 run_as_user 'orders\n' --terminal
 grep -q 'Order 1 will alarm' "$WORK/out" || { show_file out "$WORK/out"; fail "the order is lost"; }
 [[ -s $data/settings.ini && $(stat -c '%a %U' "$data") == "700 $user" ]] ||

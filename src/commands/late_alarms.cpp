@@ -1,0 +1,36 @@
+#include "commands/late_alarms.h"
+
+#include "orders/sleep_watch.h"
+
+namespace tallowick {
+
+std::vector<LateAlarm> lateAlarms(const OrderTable& table, DateTime now) {
+    std::vector<LateAlarm> late;
+    for (int i = 1; i <= table.orderCount(); ++i) {
+        const Order& order = table.at(i);
+        if (canRing(order) && now.secondsSince(order.due) > kLateAfterSeconds) {
+            late.push_back({i, order.due});
+        }
+    }
+    return late;
+}
+
+std::string lateNotice(const LateAlarm& alarm) {
+    return "Order " + std::to_string(alarm.number) + " is late: it was due at " +
+           clockTimeWords(alarm.due.wallTime());
+}
+
+std::string clockTimeWords(const WallTime& time) {
+    const int hour = time.hour % 12 == 0 ? 12 : time.hour % 12;
+    const std::string minute = (time.minute < 10 ? "0" : "") + std::to_string(time.minute);
+    return std::to_string(hour) + ":" + minute + (time.hour < 12 ? "am" : "pm");
+}
+
+void keepSounding(OrderTable& table, DateTime now) {
+    for (int i = 1; i <= table.orderCount(); ++i) {
+        Order& order = table.at(i);
+        if (order.sounding != 0 && !order.isPeriodic() && now < order.due) order.due = now;
+    }
+}
+
+}  // namespace tallowick
