@@ -29,7 +29,7 @@
 #include "start/options.h"
 #include "start/preferences.h"
 #include "terminal/terminal_frontend.h"
-#include "window/form1.h"
+#include "window/main_window.h"
 #include "window/qt_source_watch.h"
 #include "window/screen_reader_voice.h"
 
@@ -105,10 +105,10 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
     SystemClock clock;
     PosixShell shell;
     PosixFiles files;
-    Form1 window(clock, voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
+    MainWindow window(clock, voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
     if (outputs.screenReader != nullptr) outputs.screenReader->attach(window.addNotice());
-    QObject::connect(&window, &Form1::exitRequested, &app, [] { QApplication::exit(0); });
-    window.Form_Load();
+    QObject::connect(&window, &MainWindow::exitRequested, &app, [] { QApplication::exit(0); });
+    window.start();
     std::string busError;
     auto bus = BusService::start(layout.dataDir, layout.installed, window.core(), voice,
                                  diagnostics, busError);

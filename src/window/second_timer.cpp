@@ -8,23 +8,14 @@ SecondTimer::SecondTimer(QObject* parent) : QObject(parent) {
 }
 
 void SecondTimer::start() {
-    active_ = true;
-    if (!notifier_ && ticker_.start()) {
+    if (ticker_.start()) {
         notifier_ = std::make_unique<QSocketNotifier>(ticker_.fd(), QSocketNotifier::Read);
         connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
-            if (ticker_.due() && active_) emit timeout();
+            if (ticker_.due()) emit timeout();
         });
-    }
-    if (notifier_) {
-        notifier_->setEnabled(true);
     } else {
         fallback_.start();
     }
-}
-
-void SecondTimer::stop() {
-    active_ = false;
-    fallback_.stop();
 }
 
 }  // namespace tallowick

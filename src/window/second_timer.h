@@ -16,8 +16,8 @@ class SecondTimer final : public QObject {
   public:
     explicit SecondTimer(QObject* parent);
 
+    // Call once.
     void start();
-    void stop();
 
   signals:
     void timeout();
@@ -26,7 +26,6 @@ class SecondTimer final : public QObject {
     SecondTicker ticker_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer fallback_;
-    bool active_ = false;
 };
 
 }  // namespace tallowick
