@@ -65,7 +65,7 @@ Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
     if (c.handled == 0) c.reply = kIncorrectEntryReply;
     const bool wasFailing = saveFailing_;
     const bool saved = save();
-    if (!(c.listed && c.reply.empty())) sayit(c.reply);
+    if (!(c.listed && c.reply.empty())) seams_.voice.say(c.reply);
     if (!saved && !wasFailing) seams_.voice.queue(kNotSavedNotice);
     notifyIfChanged(before);
     return LineResult::keepRunning;

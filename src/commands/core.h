@@ -61,8 +61,6 @@ class Core {
     // Writes the whole table to settings.ini. The first failure of a run of failures is told on
     // the diagnostics and, queued behind what is being said, by voice.
     bool save();
-    // Drops whatever the voice is saying and speaks `text`.
-    void sayit(const std::string& text) { seams_.voice.say(text); }
 
     const OrderTable& table() const { return table_; }
 

@@ -47,7 +47,7 @@ constexpr Route kRoutes[] = {
     {false, {"help 5", "help5"}, [](CommandContext& c) { helpPage(c, 5); }},
     {false, {"help 6", "help6"}, [](CommandContext& c) { helpPage(c, 6); }},
     {false, {"about"}, about},
-    {false, {"dunwel"}, dunwel},
+    {false, {"dunwel"}, greetDunwel},
 };
 
 bool holds(const Route& route, std::string_view entry) {

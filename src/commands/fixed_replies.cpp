@@ -74,7 +74,7 @@ void about(CommandContext& c) {
     c.handled = 1;
 }
 
-void dunwel(CommandContext& c) {
+void greetDunwel(CommandContext& c) {
     c.reply = "Yes, Dunwel is the man! ha ha ha";
     c.handled = 1;
 }

@@ -9,7 +9,7 @@ namespace {
 
 // The sentence that a listing speaks for order `i`; empty for an order it says nothing of.
 std::string orderSentence(CommandContext& c, int i) {
-    const std::string wording = tellmeorder(c.table, i, c.clock);
+    const std::string wording = orderTimeInWords(c.table, i, c.clock);
     const Order& order = c.table.at(i);
     const std::string number = std::to_string(i);
     if (order.isMark()) return "Mark " + number + " has been going " + wording + ".   ";

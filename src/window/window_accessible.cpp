@@ -6,15 +6,17 @@
 
 namespace tallowick {
 
-std::string orderItemName(const OrderTable& table, int z, Clock& clock) {
-    const Order& order = table.at(z);
-    const std::string number = std::to_string(z);
-    if (order.isMark()) return "Mark " + number + ", going " + tellmeorder(table, z, clock);
+std::string orderItemName(const OrderTable& table, int position, Clock& clock) {
+    const Order& order = table.at(position);
+    const std::string number = std::to_string(position);
+    if (order.isMark()) {
+        return "Mark " + number + ", going " + orderTimeInWords(table, position, clock);
+    }
     std::string name = order.isPeriodic() ? "Periodic alarm " + number + " every " +
                                                 wordSeconds(order.period).longText
                                           : "Alarm " + number;
     if (order.sounding != 0) return name + ", ringing";
-    return name + ", rings in " + tellmeorder(table, z, clock);
+    return name + ", rings in " + orderTimeInWords(table, position, clock);
 }
 
 namespace {
@@ -91,20 +93,20 @@ int OrderListAccessible::indexOfChild(const QAccessibleInterface* child) const {
 }
 
 QAccessibleInterface* OrderListAccessible::childAt(int x, int y) const {
-    for (int z = 1; z <= table_.orderCount(); ++z) {
-        if (itemRect(z).contains(x, y)) return child(z - 1);
+    for (int position = 1; position <= table_.orderCount(); ++position) {
+        if (itemRect(position).contains(x, y)) return child(position - 1);
     }
     return nullptr;
 }
 
-QString OrderListAccessible::itemName(int z) const {
-    if (z > table_.orderCount()) return {};  // asked about an item that is going away
-    return QString::fromStdString(orderItemName(table_, z, clock_));
+QString OrderListAccessible::itemName(int position) const {
+    if (position > table_.orderCount()) return {};  // asked about an item that is going away
+    return QString::fromStdString(orderItemName(table_, position, clock_));
 }
 
-QRect OrderListAccessible::itemRect(int z) const {
+QRect OrderListAccessible::itemRect(int position) const {
     const QRect panel = rect();
-    return {panel.x(), panel.y() + (z - 1) * kRowHeight, panel.width(), kRowHeight};
+    return {panel.x(), panel.y() + (position - 1) * kRowHeight, panel.width(), kRowHeight};
 }
 
 void OrderListAccessible::ordersChanged(const OrderTable& previous) {
@@ -118,12 +120,13 @@ void OrderListAccessible::ordersChanged(const OrderTable& previous) {
         QAccessible::deleteAccessibleInterface(items_.takeLast());
     }
     addItems();
-    for (int z = 1; z <= now; ++z) {
-        QAccessibleInterface* item = QAccessible::accessibleInterface(items_.at(z - 1));
-        if (z > before) {
+    for (int position = 1; position <= now; ++position) {
+        QAccessibleInterface* item = QAccessible::accessibleInterface(items_.at(position - 1));
+        if (position > before) {
             QAccessibleEvent added(item, QAccessible::ObjectCreated);
             QAccessible::updateAccessibility(&added);
-        } else if (z > previous.orderCount() || !(previous.at(z) == table_.at(z))) {
+        } else if (position > previous.orderCount() ||
+                   !(previous.at(position) == table_.at(position))) {
             // Another order now, or the same one started or stopped ringing. Time passing
             // changes the name too, but is never told.
             QAccessibleEvent renamed(item, QAccessible::NameChanged);

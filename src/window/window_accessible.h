@@ -10,10 +10,10 @@
 
 namespace tallowick {
 
-// What a listing says of order `z` (1 to orderCount), as one line for an accessible item:
+// What a listing says of order `position` (1 to orderCount), as one line for an accessible item:
 // "Alarm 2, rings in 1 hours 5 seconds", "Periodic alarm 1 every 5 minutes, rings in 3 minutes
 // 2 seconds", "Mark 3, going 7 seconds", "Alarm 4, ringing".
-std::string orderItemName(const OrderTable& table, int z, Clock& clock);
+std::string orderItemName(const OrderTable& table, int position, Clock& clock);
 
 // The order panel as screen readers see it: a list with one item per standing order. The
 // items' names are worked out when an assistive technology asks for them, so the panel's
@@ -34,9 +34,9 @@ class OrderListAccessible final : public QAccessibleWidget {
     // another one or started or stopped ringing.
     void ordersChanged(const OrderTable& previous);
 
-    // The item of order `z` (1 to orderCount): its name, and where it is on the screen.
-    QString itemName(int z) const;
-    QRect itemRect(int z) const;
+    // The item of order `position` (1 to orderCount): its name, and where it is on the screen.
+    QString itemName(int position) const;
+    QRect itemRect(int position) const;
 
   private:
     // Makes sure there is an item for each order; those beyond go only in ordersChanged(), after
