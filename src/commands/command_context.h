@@ -32,8 +32,9 @@ struct CommandContext {
     std::string entry;
     // What is spoken when the command is done; starts as `entry`.
     std::string reply;
-    // 0 while the line is not recognised or when its command rejected it.
-    int handled = 0;
+    // Set when a command recognises the line, cleared when that command rejects it: a line not
+    // accepted is answered as an incorrect entry.
+    bool accepted = false;
 
     OrderTable& table;
     Clock& clock;

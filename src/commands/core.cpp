@@ -62,7 +62,7 @@ Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
     ringing_ = c.ringing;
     if (c.silence) seams_.player.stop();
 
-    if (c.handled == 0) c.reply = kIncorrectEntryReply;
+    if (!c.accepted) c.reply = kIncorrectEntryReply;
     const bool wasFailing = saveFailing_;
     const bool saved = save();
     if (!(c.listed && c.reply.empty())) seams_.voice.say(c.reply);

@@ -20,7 +20,6 @@ struct Route {
 
 void endProgram(CommandContext& c) {
     c.exitRequested = true;
-    c.handled = 1;
 }
 
 // The order matters: the first route whose test holds takes the line.
@@ -63,6 +62,7 @@ bool holds(const Route& route, std::string_view entry) {
 void dispatch(CommandContext& c) {
     for (const Route& route : kRoutes) {
         if (holds(route, c.entry)) {
+            c.accepted = true;
             route.run(c);
             return;
         }
