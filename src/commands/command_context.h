@@ -26,7 +26,7 @@ struct CommandContext {
           panel(panelSeam),
           shell(shellSeam),
           files(filesSeam),
-          programDir(directory) {}
+          dataDir(directory) {}
 
     // The typed line, lower-cased; nothing trimmed.
     std::string entry;
@@ -42,7 +42,7 @@ struct CommandContext {
     PanelCanvas& panel;
     Shell& shell;
     Files& files;
-    const std::string& programDir;
+    const std::string& dataDir;
 
     // Set by "exit": the program ends without saving or speaking.
     bool exitRequested = false;

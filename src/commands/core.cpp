@@ -9,10 +9,10 @@
 
 namespace tallowick {
 
-Core::Core(const Seams& seams, std::string programDir)
+Core::Core(const Seams& seams, std::string dataDir)
     : seams_(seams),
-      programDir_(std::move(programDir)),
-      store_(seams.files, seams.diagnostics, programDir_) {}
+      dataDir_(std::move(dataDir)),
+      store_(seams.files, seams.diagnostics, dataDir_) {}
 
 void Core::load() {
     const LoadOutcome outcome = store_.load(table_);
@@ -55,7 +55,7 @@ Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
         if (ch == '\n') ch = ' ';
     }
     CommandContext c(std::move(entry), table_, seams_.clock, seams_.voice, seams_.panel,
-                     seams_.shell, seams_.files, programDir_);
+                     seams_.shell, seams_.files, dataDir_);
     c.ringing = ringing_;
     if (!tooLong) dispatch(c);  // too long to be a command: rejected below
     if (c.exitRequested) return LineResult::exit;

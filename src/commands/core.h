@@ -34,9 +34,9 @@ struct Seams {
 // order table for the whole run; the window and the terminal each drive one.
 class Core {
   public:
-    // `programDir` is the directory of settings.ini, temp.bat and the sounds, without a
-    // trailing slash.
-    Core(const Seams& seams, std::string programDir);
+    // `dataDir` is the data directory, that of settings.ini, temp.bat and the user's sounds,
+    // without a trailing slash.
+    Core(const Seams& seams, std::string dataDir);
     Core(const Core&) = delete;
     Core& operator=(const Core&) = delete;
 
@@ -84,7 +84,7 @@ class Core {
     void notifyIfChanged(const OrderTable& before);
 
     Seams seams_;
-    std::string programDir_;
+    std::string dataDir_;
     OrderTable table_;
     SettingsStore store_;
     bool saveFailing_ = false;   // the last save failed, and that has been told

@@ -28,7 +28,7 @@ void scheduleShutdown(CommandContext& c) {
         c.accepted = false;
         return;
     }
-    const std::string path = c.programDir + "/temp.bat";
+    const std::string path = c.dataDir + "/temp.bat";
     if (!c.files.replace(path, shutdownScript(seconds), 0600) || !c.shell.runScript(path)) {
         c.reply = "The shutdown could not be scheduled.";
         return;
