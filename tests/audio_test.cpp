@@ -87,7 +87,7 @@ struct SdlSoundPlayerTest : ::testing::Test {
         write("alert.wav", tone(alertFrames));
         std::string error;
         // The real player keeps its device three seconds after a sound; this one a twentieth.
-        player = SdlSoundPlayer::create(dir.string(), "alert.wav", error, 50ms);
+        player = SdlSoundPlayer::create({dir, dir}, "alert.wav", error, 50ms);
         ASSERT_NE(player, nullptr) << error;
     }
     void TearDown() override {
@@ -188,14 +188,14 @@ TEST_F(SdlSoundPlayerTest, ADeviceThatWillNotOpenIsReportedByEveryPlayUntilItOpe
     setenv("SDL_AUDIODRIVER", "alsa", 1);
     setenv("AUDIODEV", "no such device", 1);
     std::string error;
-    player = SdlSoundPlayer::create(dir.string(), "alert.wav", error);
+    player = SdlSoundPlayer::create({dir, dir}, "alert.wav", error);
     ASSERT_NE(player, nullptr) << error;
     EXPECT_NE(error.find("tries it again"), std::string::npos) << error;
     EXPECT_FALSE(player->play("alert.wav"));
     player.reset();
     unsetenv("AUDIODEV");
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    EXPECT_EQ(SdlSoundPlayer::create(dir.string(), "alert.wav", error), nullptr);
+    EXPECT_EQ(SdlSoundPlayer::create({dir, dir}, "alert.wav", error), nullptr);
     EXPECT_TRUE(error.starts_with("tallowick: ") && error.find('\n') == std::string::npos) << error;
 }
 
