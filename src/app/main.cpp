@@ -34,7 +34,7 @@
 #include "start/preferences.h"
 #include "terminal/echoing_voice.h"
 #include "terminal/terminal_frontend.h"
-#include "window/form1.h"
+#include "window/main_window.h"
 #include "window/qt_source_watch.h"
 #include "window/screen_reader_voice.h"
 
@@ -125,10 +125,10 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
     SystemClock clock;
     PosixShell shell;
     PosixFiles files;
-    Form1 window(clock, voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
+    MainWindow window(clock, voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
     if (outputs.screenReader != nullptr) outputs.screenReader->attach(window.addNotice());
-    QObject::connect(&window, &Form1::exitRequested, &app, [] { QApplication::exit(0); });
-    window.Form_Load();
+    QObject::connect(&window, &MainWindow::exitRequested, &app, [] { QApplication::exit(0); });
+    window.start();
     std::string busError;
     auto bus = BusService::start(layout.dataDir, layout.installed, window.core(), voice,
                                  diagnostics, busError);
@@ -138,7 +138,7 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
         busWatch = std::make_unique<QtSourceWatch>(*bus, [] { QApplication::exit(0); });
         bus->queued = [w = busWatch.get()] { w->rearm(); };
     }
-    Sleep sleep(window.core(), diagnostics, [&window] { window.Timer1->hurry(); });
+    Sleep sleep(window.core(), diagnostics, [&window] { window.tickNow(); });
     std::unique_ptr<QtSourceWatch> logindWatch;
     if (sleep.logind.fd() >= 0) {
         logindWatch = std::make_unique<QtSourceWatch>(sleep.logind, [] {});

@@ -14,14 +14,12 @@ namespace tallowick {
 
 namespace {
 
-// Where the engine stands in this process. eSpeak NG 1.51 cannot be restarted reliably: a second
-// espeak_ng_Initialize without espeak_ng_Terminate renders broken audio, and a second
-// espeak_ng_Terminate after a restart hangs. So the engine is started at most once, for speech
-// or for rendering, and never handed from one to the other.
-enum class EngineUse { none, speaking, rendering, spent };
-
+// Whether the engine was started in this process, for speech or for the tests' rendering.
+// eSpeak NG 1.51 cannot be restarted reliably: a second espeak_ng_Initialize without
+// espeak_ng_Terminate renders broken audio, and a second espeak_ng_Terminate after a restart
+// hangs. So the engine is started at most once, and never handed from one use to another.
 std::mutex engineMutex;
-EngineUse engineUse = EngineUse::none;
+bool engineTaken = false;
 
 std::string engineMessage(espeak_ng_STATUS status) {
     char buffer[256] = {};
@@ -92,33 +90,11 @@ void speakText(const std::string& text) {
                  nullptr);
 }
 
-struct Render {
-    std::vector<short>* samples = nullptr;
-    bool outOfMemory = false;
-};
-
-int collectSamples(short* wave, int count, espeak_EVENT* events) {
-    if (events == nullptr || events->user_data == nullptr) {
-        return 0;
-    }
-    Render& render = *static_cast<Render*>(events->user_data);
-    if (wave != nullptr && count > 0) {
-        // No exception may unwind through the engine's C frames.
-        try {
-            render.samples->insert(render.samples->end(), wave, wave + count);
-        } catch (...) {
-            render.outOfMemory = true;
-            return 1;  // the engine's way to abort the synthesis in progress
-        }
-    }
-    return 0;
-}
-
 }  // namespace
 
 std::unique_ptr<EspeakVoice> EspeakVoice::create(std::string& error) {
     std::lock_guard engineLock(engineMutex);
-    if (engineUse != EngineUse::none) {
+    if (engineTaken) {
         error = "the speech engine is already taken in this process; speech is off";
         return nullptr;
     }
@@ -137,13 +113,12 @@ std::unique_ptr<EspeakVoice> EspeakVoice::create(std::string& error) {
         return nullptr;
     }
     std::string reason;
+    engineTaken = true;
     if (!startEngine(ENOUTPUT_MODE_SPEAK_AUDIO, reason)) {
-        engineUse = EngineUse::spent;
         error = "the speech engine failed to start (" + reason + "); speech is off";
         return nullptr;
     }
     voice->ownsEngine_ = true;
-    engineUse = EngineUse::speaking;
     return voice;
 }
 
@@ -153,7 +128,6 @@ EspeakVoice::~EspeakVoice() {
         std::lock_guard engineLock(engineMutex);
         espeak_Cancel();
         espeak_ng_Terminate();
-        engineUse = EngineUse::spent;
     }
 }
 
@@ -181,40 +155,33 @@ void EspeakVoice::speak(const SpeechWorker::Request& request) {
     }
 }
 
-bool EspeakVoice::renderToMemory(const std::string& text, std::vector<short>& samples,
-                                 int& sampleRate, std::string& error) {
+bool EspeakVoice::renderForTesting(const std::string& text, std::vector<short>& samples,
+                                   int& sampleRate, std::string& error) {
     std::lock_guard engineLock(engineMutex);
-    if (engineUse == EngineUse::none) {
-        std::string reason;
-        if (!startEngine(ENOUTPUT_MODE_SYNCHRONOUS, reason)) {
-            engineUse = EngineUse::spent;
-            error = "the speech engine failed to start (" + reason + ")";
-            return false;
-        }
-        espeak_SetSynthCallback(&collectSamples);
-        engineUse = EngineUse::rendering;
-    }
-    if (engineUse != EngineUse::rendering) {
-        error = "the speech engine is taken for speech in this process";
+    if (std::exchange(engineTaken, true)) {
+        error = "the speech engine is already taken in this process";
         return false;
     }
+    std::string reason;
+    if (!startEngine(ENOUTPUT_MODE_SYNCHRONOUS, reason)) {
+        error = "the speech engine failed to start (" + reason + ")";
+        return false;
+    }
+    // Nothing may unwind through the engine's C frames: running out of memory ends the test.
+    espeak_SetSynthCallback([](short* wave, int count, espeak_EVENT* events) noexcept {
+        if (wave != nullptr && events != nullptr && events->user_data != nullptr) {
+            auto& out = *static_cast<std::vector<short>*>(events->user_data);
+            out.insert(out.end(), wave, wave + count);
+        }
+        return 0;
+    });
     samples.clear();
     sampleRate = espeak_ng_GetSampleRate();
-    if (text.empty()) {
-        return true;
-    }
-    Render render{&samples};
     const espeak_ng_STATUS status = espeak_ng_Synthesize(
-        text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, &render);
-    if (render.outOfMemory) {
-        error = "out of memory while rendering speech";
-        return false;
-    }
-    if (status != ENS_OK) {
-        error = "the speech engine failed to render (" + engineMessage(status) + ")";
-        return false;
-    }
-    return true;
+        text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, &samples);
+    if (status == ENS_OK) return true;
+    error = "the speech engine failed to render (" + engineMessage(status) + ")";
+    return false;
 }
 
 }  // namespace tallowick

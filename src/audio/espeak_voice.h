@@ -13,7 +13,7 @@ namespace tallowick {
 // the default audio output, at about 1.4 times the engine's normal rate and at full volume.
 //
 // eSpeak NG is one engine per process, and it can be started only once in a process: the first
-// of create() and renderToMemory() to start it owns it for good, and the other then refuses with
+// create() (or the tests' rendering) to start it owns it for good, and any later one refuses with
 // a reason. An EspeakVoice, once destroyed, cannot be followed by another in the same process.
 //
 // say() and queue() return at once, even while the engine is busy stopping a sound: they hand the
@@ -43,13 +43,12 @@ class EspeakVoice final : public Voice {
     void say(const std::string& text) override;
     void queue(const std::string& text) override;
 
-    // Renders `text` (UTF-8) with the same voice, rate and volume as speech, synchronously, into
-    // `samples` (16-bit mono) at `sampleRate`, without any audio device. Returns false with
-    // `error` (one line) when the engine cannot start or is taken for speech in this process.
-    // The first call starts the engine for rendering and keeps it for the rest of the process;
-    // calls from several threads take turns.
-    static bool renderToMemory(const std::string& text, std::vector<short>& samples,
-                               int& sampleRate, std::string& error);
+    // Test hook: renders `text` (UTF-8) with the voice, rate and volume of speech into `samples`
+    // (16-bit mono) at `sampleRate`, without an audio device. It takes the engine as create()
+    // does, so it works once in a process; false with `error` when the engine is taken already,
+    // fails to start ("the speech engine failed to start ...") or fails to render.
+    static bool renderForTesting(const std::string& text, std::vector<short>& samples,
+                                 int& sampleRate, std::string& error);
 
   private:
     EspeakVoice() = default;

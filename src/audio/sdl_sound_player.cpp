@@ -160,13 +160,6 @@ void SdlSoundPlayer::closeWhenIdle() {
     }
 }
 
-std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const std::string& programDir,
-                                                       const std::string& defaultSound,
-                                                       std::string& error,
-                                                       std::chrono::milliseconds idleClose) {
-    return create(SoundDirs{programDir, programDir}, defaultSound, error, idleClose);
-}
-
 std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const SoundDirs& dirs,
                                                        const std::string& defaultSound,
                                                        std::string& error,

@@ -45,10 +45,6 @@ class SdlSoundPlayer final : public SoundPlayer {
     static std::unique_ptr<SdlSoundPlayer> create(
         const SoundDirs& dirs, const std::string& defaultSound, std::string& error,
         std::chrono::milliseconds idleClose = std::chrono::seconds(3));
-    // The same with one directory for the user's and the stock sounds (the portable layout).
-    static std::unique_ptr<SdlSoundPlayer> create(
-        const std::string& programDir, const std::string& defaultSound, std::string& error,
-        std::chrono::milliseconds idleClose = std::chrono::seconds(3));
 
     // Stops the sound and closes SDL's audio.
     ~SdlSoundPlayer() override;

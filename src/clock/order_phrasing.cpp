@@ -7,7 +7,7 @@ namespace tallowick {
 std::string phraseOrder(const OrderTable& table, int z, Clock& clock, OrderPhrasing phrasing) {
     const Order& order = table.at(z);
     const std::string number = std::to_string(z);
-    const std::string wording = tellmeorder(table, z, clock);
+    const std::string wording = orderTimeInWords(table, z, clock);
     if (phrasing == OrderPhrasing::listing) {
         if (order.isMark()) return "Mark " + number + " has been going " + wording + ".   ";
         if (order.sounding == 0) return "Order " + number + " will alarm in " + wording + ".   ";

@@ -25,9 +25,9 @@ TimeWording wordSeconds(int64_t seconds) {
     return wording;
 }
 
-std::string tellmeorder(const OrderTable& table, int z, Clock& clock) {
+std::string orderTimeInWords(const OrderTable& table, int number, Clock& clock) {
     const DateTime now = DateTime::fromWallTime(clock.now());
-    return wordSeconds(secondsValue(table.at(z), now)).longText;
+    return wordSeconds(secondsValue(table.at(number), now)).longText;
 }
 
 }  // namespace tallowick

@@ -34,7 +34,8 @@ struct TimeWording {
 };
 TimeWording wordSeconds(int64_t seconds);
 
-// The long wording of order `z` (1 to orderCount) at the clock's present second.
-std::string tellmeorder(const OrderTable& table, int z, Clock& clock);
+// The long wording of the seconds value of order `number` (1 to orderCount) at the clock's
+// present second.
+std::string orderTimeInWords(const OrderTable& table, int number, Clock& clock);
 
 }  // namespace tallowick

@@ -31,11 +31,10 @@ std::optional<int> readClockField(std::string_view field, int highest) {
 }  // namespace
 
 void durationAlarm(CommandContext& c) {
-    c.handled = 1;
     const DurationPhrase phrase = DurationPhrase::split(dropCharacters(c.entry, 2));
     const std::optional<DateTime> due = phrase.valid() ? phrase.dueFrom(c.now()) : std::nullopt;
     if (!due) {
-        c.handled = 0;
+        c.accepted = false;
         return;
     }
     const std::string echo = phrase.echo("");
@@ -43,17 +42,16 @@ void durationAlarm(CommandContext& c) {
 }
 
 void clockTimeAlarm(CommandContext& c) {
-    c.handled = 2;
     const std::string_view timeText = dropCharacters(c.entry, 2);
     const size_t colon = timeText.find(':');
     if (colon == std::string_view::npos) {
-        c.handled = 0;
+        c.accepted = false;
         return;
     }
     const std::string_view hourField = timeText.substr(0, colon);
     const std::string_view tail = timeText.substr(colon + 1);
     if (characterCount(tail) < 2) {
-        c.handled = 0;
+        c.accepted = false;
         return;
     }
     const std::string_view minuteField = firstCharacters(tail, 2);
@@ -64,7 +62,7 @@ void clockTimeAlarm(CommandContext& c) {
     const std::optional<int> typedHour = readClockField(hourField, 23);
     const std::optional<int> minute = readClockField(minuteField, 59);
     if (!typedHour || !minute || (marker != "am" && marker != "pm")) {
-        c.handled = 0;
+        c.accepted = false;
         return;
     }
     int hour = *typedHour;
@@ -80,7 +78,7 @@ void clockTimeAlarm(CommandContext& c) {
         daySuffix = " tomorrow";
     }
     if (!due) {
-        c.handled = 0;  // tomorrow would be past the calendar's last day
+        c.accepted = false;  // tomorrow would be past the calendar's last day
         return;
     }
     std::string timeEcho(timeText);
@@ -90,12 +88,11 @@ void clockTimeAlarm(CommandContext& c) {
 }
 
 void periodicAlarm(CommandContext& c) {
-    c.handled = 3;
     const DurationPhrase phrase = DurationPhrase::split(dropCharacters(c.entry, 5));
     const DateTime now = c.now();
     const std::optional<DateTime> due = phrase.valid() ? phrase.dueFrom(now) : std::nullopt;
     if (!due) {
-        c.handled = 0;
+        c.accepted = false;
         return;
     }
     appendAlarm(c, Order{c.entry, *due, due->secondsSince(now), "deepbell.wav", 0},

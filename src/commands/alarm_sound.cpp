@@ -9,7 +9,6 @@ namespace tallowick {
 
 void setAlarmSound(CommandContext& c) {
     std::string_view rest = dropCharacters(c.entry, 5);
-    c.handled = 1;
     // The order number is read from the first two characters, but only the first is used up,
     // so "alarm12 is bell" addresses order 12 and "alarm 12 is bell" order 1.
     double n = 0;
@@ -22,7 +21,7 @@ void setAlarmSound(CommandContext& c) {
         rest = dropCharacters(rest, 1);
     }
     if (n == 0) {
-        c.handled = 0;
+        c.accepted = false;
         return;
     }
     const OrderNumber number{n};
@@ -39,7 +38,7 @@ void setAlarmSound(CommandContext& c) {
         }
     }
     if (at == std::string_view::npos) {
-        c.handled = 0;
+        c.accepted = false;
         return;
     }
     std::string fileName(rest.substr(at + 2));

@@ -26,14 +26,15 @@ struct CommandContext {
           panel(panelSeam),
           shell(shellSeam),
           files(filesSeam),
-          programDir(directory) {}
+          dataDir(directory) {}
 
     // The typed line, lower-cased; nothing trimmed.
     std::string entry;
     // What is spoken when the command is done; starts as `entry`.
     std::string reply;
-    // 0 while the line is not recognised or when its command rejected it.
-    int handled = 0;
+    // Set when a command recognises the line, cleared when that command rejects it: a line not
+    // accepted is answered as an incorrect entry.
+    bool accepted = false;
 
     OrderTable& table;
     Clock& clock;
@@ -41,7 +42,7 @@ struct CommandContext {
     PanelCanvas& panel;
     Shell& shell;
     Files& files;
-    const std::string& programDir;
+    const std::string& dataDir;
 
     // Set by "exit": the program ends without saving or speaking.
     bool exitRequested = false;

@@ -11,10 +11,10 @@
 
 namespace tallowick {
 
-Core::Core(const Seams& seams, std::string programDir)
+Core::Core(const Seams& seams, std::string dataDir)
     : seams_(seams),
-      programDir_(std::move(programDir)),
-      store_(seams.files, seams.diagnostics, programDir_) {}
+      dataDir_(std::move(dataDir)),
+      store_(seams.files, seams.diagnostics, dataDir_) {}
 
 void Core::load() {
     const LoadOutcome outcome = store_.load(table_);
@@ -62,17 +62,17 @@ Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
         if (ch == '\n') ch = ' ';
     }
     CommandContext c(std::move(entry), table_, seams_.clock, seams_.voice, seams_.panel,
-                     seams_.shell, seams_.files, programDir_);
+                     seams_.shell, seams_.files, dataDir_);
     c.ringing = ringing_;
     if (!tooLong) dispatch(c);  // too long to be a command: rejected below
     if (c.exitRequested) return LineResult::exit;
     ringing_ = c.ringing;
     if (c.silence) seams_.player.stop();
 
-    if (c.handled == 0) c.reply = kIncorrectEntryReply;
+    if (!c.accepted) c.reply = kIncorrectEntryReply;
     const bool wasFailing = saveFailing_;
     const bool saved = save();
-    if (!(c.listed && c.reply.empty())) sayit(c.reply);
+    if (!(c.listed && c.reply.empty())) seams_.voice.say(c.reply);
     if (!saved && !wasFailing) seams_.voice.queue(kNotSavedNotice);
     notifyIfChanged(before);
     return LineResult::keepRunning;

@@ -53,9 +53,9 @@ struct Seams {
 // order table for the whole run; the window and the terminal each drive one.
 class Core {
   public:
-    // `programDir` is the directory of settings.ini, temp.bat and the sounds, without a
-    // trailing slash.
-    Core(const Seams& seams, std::string programDir);
+    // `dataDir` is the data directory, that of settings.ini, temp.bat and the user's sounds,
+    // without a trailing slash.
+    Core(const Seams& seams, std::string dataDir);
     Core(const Core&) = delete;
     Core& operator=(const Core&) = delete;
 
@@ -80,8 +80,6 @@ class Core {
     // Writes the whole table to settings.ini. The first failure of a run of failures is told on
     // the diagnostics and, queued behind what is being said, by voice.
     bool save();
-    // Drops whatever the voice is saying and speaks `text`.
-    void sayit(const std::string& text) { seams_.voice.say(text); }
 
     const OrderTable& table() const { return table_; }
 
@@ -109,7 +107,7 @@ class Core {
     void notifyIfChanged(const OrderTable& before);
 
     Seams seams_;
-    std::string programDir_;
+    std::string dataDir_;
     OrderTable table_;
     SettingsStore store_;
     bool saveFailing_ = false;   // the last save failed, and that has been told

@@ -20,7 +20,6 @@ struct Route {
 
 void endProgram(CommandContext& c) {
     c.exitRequested = true;
-    c.handled = 1;
 }
 
 // The order matters: the first route whose test holds takes the line.
@@ -47,7 +46,7 @@ constexpr Route kRoutes[] = {
     {false, {"help 5", "help5"}, [](CommandContext& c) { helpPage(c, 5); }},
     {false, {"help 6", "help6"}, [](CommandContext& c) { helpPage(c, 6); }},
     {false, {"about"}, about},
-    {false, {"dunwel"}, dunwel},
+    {false, {"dunwel"}, greetDunwel},
 };
 
 bool holds(const Route& route, std::string_view entry) {
@@ -63,6 +62,7 @@ bool holds(const Route& route, std::string_view entry) {
 void dispatch(CommandContext& c) {
     for (const Route& route : kRoutes) {
         if (holds(route, c.entry)) {
+            c.accepted = true;
             route.run(c);
             return;
         }

@@ -49,7 +49,6 @@ void speakTime(CommandContext& c) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
     c.reply = buffer;
-    c.handled = 1;
 }
 
 void speakDate(CommandContext& c) {
@@ -57,12 +56,10 @@ void speakDate(CommandContext& c) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%02d-%02d-%04d", t.month, t.day, t.year);
     c.reply = buffer;
-    c.handled = 1;
 }
 
 void helpPage(CommandContext& c, int page) {
     c.reply = kHelpPages[page - 1];
-    c.handled = 1;
 }
 
 void about(CommandContext& c) {
@@ -71,12 +68,10 @@ void about(CommandContext& c) {
         "outdated timer program I had made years ago.  I finally decided she needed one with "
         "more features and I made it accessible while I was at it so others could hopefully "
         "benefit from it.";
-    c.handled = 1;
 }
 
-void dunwel(CommandContext& c) {
+void greetDunwel(CommandContext& c) {
     c.reply = "Yes, Dunwel is the man! ha ha ha";
-    c.handled = 1;
 }
 
 }  // namespace tallowick

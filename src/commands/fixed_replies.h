@@ -5,12 +5,12 @@
 namespace tallowick {
 
 // The commands that answer with a fixed text or the clock: "time", "date", the six help pages,
-// "about" and "dunwel". Each recognises its line.
+// "about" and the hidden greeting "dunwel". Each recognises its line.
 void speakTime(CommandContext& c);
 void speakDate(CommandContext& c);
 // `page` is 1 to 6.
 void helpPage(CommandContext& c, int page);
 void about(CommandContext& c);
-void dunwel(CommandContext& c);
+void greetDunwel(CommandContext& c);
 
 }  // namespace tallowick

@@ -22,7 +22,6 @@ bool speakMarkSentence(CommandContext& c, int i) {
 }  // namespace
 
 void makeMark(CommandContext& c) {
-    c.handled = 1;
     if (c.table.full()) {
         c.reply = kNoRoomReply;
         return;
@@ -32,7 +31,6 @@ void makeMark(CommandContext& c) {
 }
 
 void sayMarks(CommandContext& c) {
-    c.handled = 1;
     c.listed = true;
     bool spoken = false;
     for (int i = 1; i <= c.table.orderCount(); ++i) spoken = speakMarkSentence(c, i) || spoken;
@@ -43,10 +41,9 @@ void sayMark(CommandContext& c) {
     std::string_view rest = c.entry;
     if (firstCharacters(rest, 7) == "saymark") rest = dropCharacters(rest, 7);
     if (firstCharacters(rest, 8) == "say mark") rest = dropCharacters(rest, 8);
-    c.handled = 1;
     const std::optional<OrderNumber> n = readOrderNumber(rest);
     if (!n) {
-        c.handled = 0;
+        c.accepted = false;
         return;
     }
     if (!n->inRange(c.table.orderCount())) {
@@ -58,7 +55,6 @@ void sayMark(CommandContext& c) {
 }
 
 void listOrders(CommandContext& c) {
-    c.handled = 1;
     c.listed = true;
     bool listed = false;
     for (int i = 1; i <= c.table.orderCount(); ++i) {

@@ -29,14 +29,12 @@ void deleteAll(CommandContext& c) {
     c.ringing = 0;
     c.reply = "All alarms and marks deleted.";
     c.panel.clear();
-    c.handled = 1;
 }
 
 void deleteOne(CommandContext& c) {
-    c.handled = 1;
     const std::optional<OrderNumber> n = readOrderNumber(dropCharacters(c.entry, 6));
     if (!n) {
-        c.handled = 0;
+        c.accepted = false;
         return;
     }
     if (!n->inRange(c.table.orderCount())) {
@@ -62,7 +60,6 @@ void stopSounding(CommandContext& c) {
         }
     }
     c.reply = "";
-    c.handled = 1;
 }
 
 }  // namespace tallowick

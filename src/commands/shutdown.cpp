@@ -16,20 +16,19 @@ std::string shutdownScript(long long seconds) {
 }  // namespace
 
 void scheduleShutdown(CommandContext& c) {
-    c.handled = 1;
     const DurationPhrase phrase = DurationPhrase::split(dropCharacters(c.entry, 8));
     if (!phrase.valid()) {
-        c.handled = 0;
+        c.accepted = false;
         return;
     }
     // sleep takes whole seconds: a fraction is rounded up, so the computer never goes down
     // before the time asked for. A delay past the calendar's last day is no duration at all.
     const long long seconds = phrase.roundedUpSeconds();
     if (!c.now().plusSeconds(seconds)) {
-        c.handled = 0;
+        c.accepted = false;
         return;
     }
-    const std::string path = c.programDir + "/temp.bat";
+    const std::string path = c.dataDir + "/temp.bat";
     if (!c.files.replace(path, shutdownScript(seconds), 0600) || !c.shell.runScript(path)) {
         c.reply = "The shutdown could not be scheduled.";
         return;

@@ -4,7 +4,7 @@
 
 namespace tallowick {
 
-// "shutdown" followed by a duration: writes the one-line script temp.bat into the program's
+// "shutdown" followed by a duration: writes the one-line script temp.bat into the data
 // directory and starts it detached, so that the computer powers off when the duration has
 // passed, whether or not the program still runs.
 void scheduleShutdown(CommandContext& c);

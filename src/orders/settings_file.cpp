@@ -117,11 +117,11 @@ ParsedSettings parseSettings(std::string_view bytes) {
     return result;
 }
 
-SettingsStore::SettingsStore(Files& files, Diagnostics& diagnostics, std::string programDir)
+SettingsStore::SettingsStore(Files& files, Diagnostics& diagnostics, std::string dataDir)
     : files_(files),
       diagnostics_(diagnostics),
-      programDir_(std::move(programDir)),
-      path_(programDir_ + "/" + kFileName) {}
+      dataDir_(std::move(dataDir)),
+      path_(dataDir_ + "/" + kFileName) {}
 
 LoadOutcome SettingsStore::load(OrderTable& table) {
     LoadOutcome outcome;
@@ -173,7 +173,7 @@ std::string SettingsStore::keepAside(const std::string* bytes) {
             std::string(kFileName) + ".bad" + (n == 1 ? "" : std::to_string(n));
         // A file that was read is copied, so that settings.ini stays whole until the next
         // save; one that cannot be read, or is too large to copy, is moved aside.
-        const std::string aside = programDir_ + "/" + name;
+        const std::string aside = dataDir_ + "/" + name;
         const CreateResult created =
             bytes ? files_.createNew(aside, *bytes) : files_.keepAside(path_, aside);
         if (created == CreateResult::ok) return name;
@@ -192,7 +192,7 @@ std::string SettingsStore::tellDamage(const std::string& problem, int orders,
                " loaded.  The file is kept as it is, and new orders will not be saved.";
     }
     diagnostics_.report(path_ + " is damaged (" + problem + "); loaded " + loaded +
-                        "; the whole file was kept as " + programDir_ + "/" + keptAs);
+                        "; the whole file was kept as " + dataDir_ + "/" + keptAs);
     return "The settings file was damaged.  " + loaded + " loaded.  The whole file was kept as " +
            keptAs + ".";
 }

@@ -30,17 +30,17 @@ ParsedSettings parseSettings(std::string_view bytes);
 // Reads a whole number written in the settings file's number form, blanks around it allowed.
 bool parseSettingsNumber(std::string_view text, int64_t& value);
 
-// What start-up found in the program's directory.
+// What start-up found in the data directory.
 struct LoadOutcome {
     bool damaged = false;
     std::string spokenNotice;  // what to tell the user by voice; empty when all is well
 };
 
-// The settings file `settings.ini` in the program's directory, read once at start-up and written
-// in full after every command line.
+// The settings file `settings.ini` in the data directory, read once at start-up and written in
+// full after every command line.
 class SettingsStore {
   public:
-    SettingsStore(Files& files, Diagnostics& diagnostics, std::string programDir);
+    SettingsStore(Files& files, Diagnostics& diagnostics, std::string dataDir);
 
     // Fills `table` from the file. A missing file gives an empty table. A damaged one is first
     // kept unchanged as settings.ini.bad (settings.ini.bad2, ... when taken), its complete
@@ -65,7 +65,7 @@ class SettingsStore {
 
     Files& files_;
     Diagnostics& diagnostics_;
-    std::string programDir_;
+    std::string dataDir_;
     std::string path_;
     // A damaged file that could not be kept aside must not be overwritten by the next save.
     bool holdBackSaves_ = false;

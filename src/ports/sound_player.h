@@ -13,9 +13,9 @@ class SoundPlayer {
     virtual ~SoundPlayer() = default;
 
     // Stops any sound still playing and starts the wave file `name`. A bare name is looked up in
-    // the program's directory; when no file has the name with the blanks around it, the name
-    // without them is tried. A file that is missing or cannot be decoded plays the default
-    // alert sound instead. The name is a file name only, never a command.
+    // the data directory, then among the stock sounds; when no file has the name with the blanks
+    // around it, the name without them is tried. A file that is missing or cannot be decoded plays
+    // the default alert sound instead. The name is a file name only, never a command.
     //
     // Returns false when the audio output could not be opened, so that nothing plays; the
     // caller tells the user and tries again later. Every other failure is silent.

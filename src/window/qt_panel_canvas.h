@@ -21,7 +21,6 @@ class QtPanelCanvas final : public PanelCanvas {
     void clear() override;
 
     const QImage& image() const { return image_; }
-    const QFont& font() const { return font_; }
 
     // A bold sans-serif font, as large as fits a row of `rowHeight` pixels.
     static QFont rowFont(int rowHeight);

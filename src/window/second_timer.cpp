@@ -9,8 +9,7 @@ SecondTimer::SecondTimer(Diagnostics& diagnostics, QObject* parent)
 }
 
 void SecondTimer::start() {
-    active_ = true;
-    if (!notifier_ && ticker_.start()) {
+    if (ticker_.start()) {
         notifier_ = std::make_unique<QSocketNotifier>(ticker_.fd(), QSocketNotifier::Read);
         connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
             const bool due = ticker_.due();
@@ -18,21 +17,13 @@ void SecondTimer::start() {
                 // The ticker gave up its timer: the plain one takes over.
                 notifier_->setEnabled(false);
                 notifier_.release()->deleteLater();
-                if (active_) fallback_.start();
+                fallback_.start();
             }
-            if (due && active_) emit timeout();
+            if (due) emit timeout();
         });
-    }
-    if (notifier_) {
-        notifier_->setEnabled(true);
     } else {
         fallback_.start();
     }
-}
-
-void SecondTimer::stop() {
-    active_ = false;
-    fallback_.stop();
 }
 
 }  // namespace tallowick

@@ -18,8 +18,8 @@ class SecondTimer final : public QObject {
     // A timer that cannot be re-armed is told on `diagnostics`, which must outlive this.
     SecondTimer(Diagnostics& diagnostics, QObject* parent);
 
+    // Call once.
     void start();
-    void stop();
     // The next timeout() comes at once (see SecondTicker::hurry).
     void hurry() { ticker_.hurry(); }
 
@@ -30,7 +30,6 @@ class SecondTimer final : public QObject {
     SecondTicker ticker_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer fallback_;
-    bool active_ = false;
 };
 
 }  // namespace tallowick

@@ -78,20 +78,20 @@ int OrderListAccessible::indexOfChild(const QAccessibleInterface* child) const {
 }
 
 QAccessibleInterface* OrderListAccessible::childAt(int x, int y) const {
-    for (int z = 1; z <= table_.orderCount(); ++z) {
-        if (itemRect(z).contains(x, y)) return child(z - 1);
+    for (int position = 1; position <= table_.orderCount(); ++position) {
+        if (itemRect(position).contains(x, y)) return child(position - 1);
     }
     return nullptr;
 }
 
-QString OrderListAccessible::itemName(int z) const {
-    if (z > table_.orderCount()) return {};  // asked about an item that is going away
-    return QString::fromStdString(phraseOrder(table_, z, clock_, OrderPhrasing::item));
+QString OrderListAccessible::itemName(int position) const {
+    if (position > table_.orderCount()) return {};  // asked about an item that is going away
+    return QString::fromStdString(phraseOrder(table_, position, clock_, OrderPhrasing::item));
 }
 
-QRect OrderListAccessible::itemRect(int z) const {
+QRect OrderListAccessible::itemRect(int position) const {
     const QRect panel = rect();
-    return {panel.x(), panel.y() + (z - 1) * kPanelRowHeight, panel.width(), kPanelRowHeight};
+    return {panel.x(), panel.y() + (position - 1) * kPanelRowHeight, panel.width(), kPanelRowHeight};
 }
 
 void OrderListAccessible::ordersChanged(const OrderTable& previous) {
@@ -105,12 +105,13 @@ void OrderListAccessible::ordersChanged(const OrderTable& previous) {
         QAccessible::deleteAccessibleInterface(items_.takeLast());
     }
     addItems();
-    for (int z = 1; z <= now; ++z) {
-        QAccessibleInterface* item = QAccessible::accessibleInterface(items_.at(z - 1));
-        if (z > before) {
+    for (int position = 1; position <= now; ++position) {
+        QAccessibleInterface* item = QAccessible::accessibleInterface(items_.at(position - 1));
+        if (position > before) {
             QAccessibleEvent added(item, QAccessible::ObjectCreated);
             QAccessible::updateAccessibility(&added);
-        } else if (z > previous.orderCount() || !(previous.at(z) == table_.at(z))) {
+        } else if (position > previous.orderCount() ||
+                   !(previous.at(position) == table_.at(position))) {
             // Another order now, or the same one started or stopped ringing. Time passing
             // changes the name too, but is never told.
             QAccessibleEvent renamed(item, QAccessible::NameChanged);

@@ -27,9 +27,9 @@ class OrderListAccessible final : public QAccessibleWidget {
     // another one or started or stopped ringing.
     void ordersChanged(const OrderTable& previous);
 
-    // The item of order `z` (1 to orderCount): its name, and where it is on the screen.
-    QString itemName(int z) const;
-    QRect itemRect(int z) const;
+    // The item of order `position` (1 to orderCount): its name, and where it is on the screen.
+    QString itemName(int position) const;
+    QRect itemRect(int position) const;
 
   private:
     // Makes sure there is an item for each order; those beyond go only in ordersChanged(), after

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The program as started from a shell: options and exit statuses, the start without a display,
 # line ends, orders kept over restarts; killed while it saves; no voice or audio device; one
-# instance per program directory and no stale lock after SIGKILL; "shutdown" running temp.bat
+# instance per data directory and no stale lock after SIGKILL; "shutdown" running temp.bat
 # with the commands on PATH.
 # Usage: cli.sh PROGRAM_DIR
 
@@ -107,7 +107,7 @@ done
     "$stubs/sleep"$'\n'"$stubs/systemctl" ]] || fail "/bin/sh does not find the stubs alone"
 PROGRAM_PATH=$stubs
 
-# One instance per program directory. The first keeps running on a FIFO held open here.
+# One instance per data directory. The first keeps running on a FIFO held open here.
 e2e_serve --terminal
 first=$program
 printf 'mark\ndunwel\n' >&3

@@ -1,4 +1,4 @@
-#include "window/form1.h"
+#include "window/main_window.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
@@ -12,14 +12,14 @@ namespace {
 
 // The window's layout in pixels of its client area.
 constexpr int kClientWidth = 176, kClientHeight = 279;
-constexpr QRect kText1(8, 8, 161, 19);
-constexpr QRect kPicture1(8, 32, kPanelWidth, 241);
+constexpr QRect kCommandEntry(8, 8, 161, 19);
+constexpr QRect kOrdersPanel(8, 32, kPanelWidth, 241);
 
 QAccessibleInterface* windowAccessibles(const QString&, QObject* object) {
     if (auto* panel = dynamic_cast<PanelWidget*>(object)) {
         return new OrderListAccessible(panel, panel->table, panel->clock);
     }
-    if (auto* form = dynamic_cast<Form1*>(object)) return new FrameAccessible(form);
+    if (auto* window = dynamic_cast<MainWindow*>(object)) return new FrameAccessible(window);
     if (object->objectName() == QLatin1String("Notice") && object->isWidgetType()) {
         return new NoticeAccessible(static_cast<QWidget*>(object));
     }
@@ -39,64 +39,73 @@ void PanelWidget::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, canvas_.image());
 }
 
-Form1::Form1(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, Files& files,
-             Diagnostics& diagnostics, const std::string& programDir, QWidget* parent)
+MainWindow::MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, Files& files,
+                       Diagnostics& diagnostics, const std::string& dataDir, QWidget* parent)
     : QWidget(parent),
-      canvas_(kPicture1.width(), kPicture1.height(), [this] { Picture1->update(); }),
-      core_(Seams{clock, voice, player, canvas_, shell, files, diagnostics}, programDir),
-      Text1(new QLineEdit(this)),
-      Picture1(new PanelWidget(canvas_, core_.table(), clock, this)),
-      Timer1(new SecondTimer(diagnostics, this)),
+      canvas_(kOrdersPanel.width(), kOrdersPanel.height(), [this] { ordersPanel_->update(); }),
+      core_(Seams{clock, voice, player, canvas_, shell, files, diagnostics}, dataDir),
+      commandEntry_(new QLineEdit(this)),
+      ordersPanel_(new PanelWidget(canvas_, core_.table(), clock, this)),
+      secondTimer_(new SecondTimer(diagnostics, this)),
       watching_(core_.addWatcher(*this)) {
     static const bool factoryInstalled = (QAccessible::installFactory(windowAccessibles), true);
     (void)factoryInstalled;
     setWindowTitle(QStringLiteral("Tallowick (v1.2)"));
     setFixedSize(kClientWidth, kClientHeight);
 
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(kText1);
-    Text1->setAccessibleName(QStringLiteral("Command"));
-    Text1->setAccessibleDescription(QStringLiteral(
+    commandEntry_->setObjectName(QStringLiteral("CommandEntry"));
+    commandEntry_->setGeometry(kCommandEntry);
+    commandEntry_->setAccessibleName(QStringLiteral("Command"));
+    commandEntry_->setAccessibleDescription(QStringLiteral(
         "Type a command and press Enter. Type help to hear the commands, orders to hear the "
         "orders."));
-    Text1->installEventFilter(this);
+    commandEntry_->installEventFilter(this);
 
     // The panel repaints every second; screen readers read it as a list of the orders, whose
     // texts are worked out when they ask, so they are not told of every repaint.
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setGeometry(kPicture1);
-    Picture1->setAccessibleName(QStringLiteral("Orders"));
-    Picture1->setAccessibleDescription(QStringLiteral("The standing orders, with their times"));
+    ordersPanel_->setObjectName(QStringLiteral("OrdersPanel"));
+    ordersPanel_->setGeometry(kOrdersPanel);
+    ordersPanel_->setAccessibleName(QStringLiteral("Orders"));
+    ordersPanel_->setAccessibleDescription(QStringLiteral("The standing orders, with their times"));
 
-    setFocusProxy(Text1);
-    Text1->setFocus();
+    setFocusProxy(commandEntry_);
+    commandEntry_->setFocus();
 
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    connect(Timer1, &SecondTimer::timeout, this, &Form1::Timer1_Timer);
-    Timer1->start();
+    secondTimer_->setObjectName(QStringLiteral("SecondTimer"));
+    connect(secondTimer_, &SecondTimer::timeout, this, &MainWindow::onSecond);
 }
 
-void Form1::Form_Load() {
+void MainWindow::start() {
     core_.load();
+    secondTimer_->start();
 }
 
-bool Form1::Text1_KeyDown(int keyCode, Qt::KeyboardModifiers) {
-    if (keyCode != Qt::Key_Return && keyCode != Qt::Key_Enter) return false;
-    const QByteArray typed = Text1->text().toUtf8();
+void MainWindow::tickNow() { secondTimer_->hurry(); }
+
+bool MainWindow::onCommandKey(int key) {
+    if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+    const QByteArray typed = commandEntry_->text().toUtf8();
     if (core_.line(std::string_view(typed.constData(), static_cast<size_t>(typed.size()))) ==
         Core::LineResult::exit) {
         emit exitRequested();
         return true;
     }
-    Text1->clear();
+    commandEntry_->clear();
     return true;
 }
 
-void Form1::Timer1_Timer() {
+void MainWindow::onSecond() {
     core_.tick();
 }
 
-QLabel* Form1::addNotice() {
+QString MainWindow::typeForTesting(const QString& line, int key, Qt::KeyboardModifiers modifiers) {
+    commandEntry_->setText(line);
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QCoreApplication::sendEvent(commandEntry_, &press);
+    return commandEntry_->text();
+}
+
+QLabel* MainWindow::addNotice() {
     if (notice_ == nullptr) {
         // Orca speaks the notification and its labels, and brailles the labels' text.
         auto* notice = new QWidget(this);
@@ -109,17 +118,16 @@ QLabel* Form1::addNotice() {
     return notice_;
 }
 
-void Form1::ordersChanged(const OrderTable& previous, const OrderTable&) {
+void MainWindow::ordersChanged(const OrderTable& previous, const OrderTable&) {
     // Without an assistive technology nothing asks, and nothing is built to tell.
     if (!QAccessible::isActive()) return;
-    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(Picture1);
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(ordersPanel_);
     if (auto* orders = dynamic_cast<OrderListAccessible*>(list)) orders->ordersChanged(previous);
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Text1 && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        return Text1_KeyDown(key->key(), key->modifiers());
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == commandEntry_ && event->type() == QEvent::KeyPress) {
+        return onCommandKey(static_cast<QKeyEvent*>(event)->key());
     }
     return QWidget::eventFilter(watched, event);
 }

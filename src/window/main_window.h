@@ -30,10 +30,10 @@ class PanelWidget final : public QWidget {
     const QtPanelCanvas& canvas_;
 };
 
-// The program's one window: the entry box Text1, the order panel Picture1 and the one-second
-// Timer1. It only turns its events into calls of the core, and tells screen readers when the
-// set of orders changes.
-class Form1 final : public QWidget, private OrderWatcher {
+// The program's one window: the command entry, the orders panel and the one-second timer. It
+// only turns their events into calls of the core, and tells screen readers when the set of
+// orders changes.
+class MainWindow final : public QWidget, private OrderWatcher {
     Q_OBJECT
 
     // First of all members: the panel widget and the core both use it.
@@ -42,29 +42,27 @@ class Form1 final : public QWidget, private OrderWatcher {
     Core core_;
 
   public:
-    // The seams must outlive the window; the panel canvas is the window's own.
-    Form1(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, Files& files,
-          Diagnostics& diagnostics, const std::string& programDir, QWidget* parent = nullptr);
+    // The seams must outlive the window; the panel canvas is the window's own. `dataDir` is the
+    // directory of the core's files (see Core).
+    MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, Files& files,
+               Diagnostics& diagnostics, const std::string& dataDir, QWidget* parent = nullptr);
 
-    // Loads the saved orders; runs once before the window is first shown.
-    void Form_Load();
-    // Enter (either key, with any modifier) hands the line to the core and clears the box.
-    // Returns true when the key was Enter.
-    bool Text1_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
-    // One tick of the clock.
-    void Timer1_Timer();
+    // Loads the saved orders and starts the one-second timer; call once, before the window is
+    // first shown.
+    void start();
+    // The next second's work comes at once (the machine has just woken up).
+    void tickNow();
 
     // Adds the invisible notification through which a screen reader presents the replies (see
     // ScreenReaderVoice), once; returns the label that is to hold the text.
     QLabel* addNotice();
 
-    const Core& core() const { return core_; }
     Core& core() { return core_; }
-    const QtPanelCanvas& canvas() const { return canvas_; }
 
-    QLineEdit* const Text1;
-    PanelWidget* const Picture1;
-    SecondTimer* const Timer1;
+    // Test hooks: `key` pressed in the command entry holding `line`, returning what the entry
+    // holds then; the panel's picture.
+    QString typeForTesting(const QString& line, int key, Qt::KeyboardModifiers modifiers);
+    const QImage& panelForTesting() const { return canvas_.image(); }
 
   signals:
     // "exit" was typed: the program is to end now, saving and saying nothing.
@@ -74,8 +72,16 @@ class Form1 final : public QWidget, private OrderWatcher {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Enter (either key, with any modifier) hands the line to the core and clears the entry.
+    // Returns true when the key was Enter.
+    bool onCommandKey(int key);
+    // One tick of the clock.
+    void onSecond();
     void ordersChanged(const OrderTable& previous, const OrderTable& table) override;
 
+    QLineEdit* const commandEntry_;
+    PanelWidget* const ordersPanel_;
+    SecondTimer* const secondTimer_;
     QLabel* notice_ = nullptr;
     WatcherSubscription watching_;  // ends before the core
 };
