@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPainter>
 
+#include "config/build_config.h"
 #include "window/window_accessible.h"
 
 namespace tallowick {
@@ -50,7 +51,7 @@ Form1::Form1(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, File
     static const bool factoryInstalled = (QAccessible::installFactory(windowAccessibles), true);
     (void)factoryInstalled;
     core_.addWatcher(*this);
-    setWindowTitle(QStringLiteral("Tallowick (v1.2)"));
+    setWindowTitle(QStringLiteral("Tallowick (v%1)").arg(QLatin1String(kVersion)));
     setFixedSize(kClientWidth, kClientHeight);
 
     Text1->setObjectName(QStringLiteral("Text1"));

@@ -107,7 +107,7 @@ reply="Mark number 1 set" send mark
 window=$(pgrep -f -x "$prog/tallowick-app") || fail_showing "no window runs for the second copy"
 
 PYTHONPATH=$here "$py" - <<'PYTHON' || fail_showing "the window is not what a screen reader needs"
-import re, subprocess, time  # noqa: E401
+import os, re, subprocess, time  # noqa: E401
 import pyatspi
 from gi.repository import GLib
 from checks import check, finish
@@ -174,8 +174,8 @@ check(any(events_flow() for _ in range(10)), "the program sends accessibility ev
 notices.clear()
 
 frame = find(pyatspi.ROLE_FRAME)
-check(frame is not None and frame.name == "Tallowick (v1.2)",
-      "the window is a frame named 'Tallowick (v1.2)'")
+caption = f"Tallowick (v{os.environ['TALLOWICK_VERSION']})"
+check(frame is not None and frame.name == caption, f"the window is a frame named '{caption}'")
 entry = find(pyatspi.ROLE_TEXT, "Command")
 check(entry is not None and entry.description.startswith("Type a command and press Enter."),
       "the entry is named 'Command' and described")
