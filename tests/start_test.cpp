@@ -22,8 +22,7 @@ TEST(LayoutTest, ChoosesWhereTheFilesLive) {
     const std::string annUsr =
         "installed /home/ann/.local/share/tallowick /home/ann/.config/tallowick";
     // Where this build installs to: by default /bin, /libexec/tallowick and /share/tallowick.
-    const std::string bin = std::string("/") + kInstallBinDir, b = "/b" + bin,
-                      usrBin = "/usr" + bin;
+    const std::string bin = std::string("/") + kInstallBinDir, usrBin = "/usr" + bin;
     const std::string libexec = std::string("/") + kInstallLibexecDir + "/tallowick";
     const std::string share = std::string("/") + kInstallDataDir + "/tallowick";
     const std::set<std::string> usrShare{"/usr" + share};
@@ -33,7 +32,7 @@ TEST(LayoutTest, ChoosesWhereTheFilesLive) {
         std::set<std::string> existing, writable;
         std::string expected;
     } rows[] = {
-        {b, ann, {b + "/alert.wav", "/b" + share}, {b}, "portable " + b},
+        {usrBin, ann, {usrBin + "/alert.wav", "/usr" + share}, {usrBin}, "portable " + usrBin},
         {usrBin, ann, usrShare, {}, annUsr},
         {"/usr" + libexec, ann, usrShare, {}, annUsr},  // the program run by the command
         {usrBin, {"/home/ann/", "", ""}, usrShare, {usrBin}, annUsr},  // root

@@ -26,8 +26,7 @@ e2e_start "$@"
 out="$WORK/send.out" err="$WORK/send.err" notices="$WORK/notices"
 
 # Runs the sender with the words given, at most 10 s; sets `status`, output in $out and $err.
-# Fails unless it ended with status $expected (0) and printed exactly the line $reply (if set; an
-# empty one: nothing).
+# Fails unless it ended with $expected (0) and printed exactly the line $reply (if set; none if '').
 send() {
     status=0
     timeout 10 env PATH="$PROGRAM_PATH" "$tallowick" "$@" >"$out" 2>"$err" </dev/null ||
