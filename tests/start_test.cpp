@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "config/build_config.h"
 #include "fakes.h"
 #include "start/layout.h"
 #include "start/preferences.h"
@@ -20,24 +21,28 @@ TEST(LayoutTest, ChoosesWhereTheFilesLive) {
     const LayoutEnvironment ann{"/home/ann", "", ""};
     const std::string annUsr =
         "installed /home/ann/.local/share/tallowick /home/ann/.config/tallowick";
-    const std::set<std::string> usrShare{"/usr/share/tallowick"};
+    // Where this build installs to: by default /bin, /libexec/tallowick and /share/tallowick.
+    const std::string bin = std::string("/") + kInstallBinDir, usrBin = "/usr" + bin;
+    const std::string libexec = std::string("/") + kInstallLibexecDir + "/tallowick";
+    const std::string share = std::string("/") + kInstallDataDir + "/tallowick";
+    const std::set<std::string> usrShare{"/usr" + share};
     const struct {
-        const char* programDir;
+        std::string programDir;
         LayoutEnvironment environment;
         std::set<std::string> existing, writable;
         std::string expected;
     } rows[] = {
-        {"/b/bin", ann, {"/b/bin/alert.wav", "/b/share/tallowick"}, {"/b/bin"}, "portable /b/bin"},
-        {"/usr/bin", ann, usrShare, {}, annUsr},
-        {"/usr/libexec/tallowick", ann, usrShare, {}, annUsr},  // the program run by the command
-        {"/usr/bin", {"/home/ann/", "", ""}, usrShare, {"/usr/bin"}, annUsr},  // root
-        {"/usr/bin", {"/h", "/d", "/c"}, usrShare, {}, "installed /d/tallowick /c/tallowick"},
-        {"/usr/bin", {"/home/ann", "d", "c"}, usrShare, {}, annUsr},  // relative: ignored
-        {"/usr/bin", {"", "", ""}, usrShare, {}, "error"},
-        {"/usr/bin", {"", "/d", ""}, usrShare, {}, "installed /d/tallowick /d/tallowick"},
+        {usrBin, ann, {usrBin + "/alert.wav", "/usr" + share}, {usrBin}, "portable " + usrBin},
+        {usrBin, ann, usrShare, {}, annUsr},
+        {"/usr" + libexec, ann, usrShare, {}, annUsr},  // the program run by the command
+        {usrBin, {"/home/ann/", "", ""}, usrShare, {usrBin}, annUsr},  // root
+        {usrBin, {"/h", "/d", "/c"}, usrShare, {}, "installed /d/tallowick /c/tallowick"},
+        {usrBin, {"/home/ann", "d", "c"}, usrShare, {}, annUsr},  // relative: ignored
+        {usrBin, {"", "", ""}, usrShare, {}, "error"},
+        {usrBin, {"", "/d", ""}, usrShare, {}, "installed /d/tallowick /d/tallowick"},
         // A read-only copy with its sounds, and a bin without share/tallowick.
-        {"/opt/t", ann, {"/opt/t/alert.wav", "/opt/share/tallowick"}, {}, "portable /opt/t"},
-        {"/usr/local/bin", ann, usrShare, {}, "portable /usr/local/bin"},
+        {"/opt/t", ann, {"/opt/t/alert.wav", "/opt" + share}, {}, "portable /opt/t"},
+        {"/usr/local" + bin, ann, usrShare, {}, "portable /usr/local" + bin},
     };
     for (const auto& row : rows) {
         const LayoutDisk disk{[&](const std::string& p) { return row.existing.count(p) > 0; },
@@ -47,10 +52,9 @@ TEST(LayoutTest, ChoosesWhereTheFilesLive) {
         if (chooseLayout(row.programDir, row.environment, disk, l, error)) {
             got = l.installed ? "installed " + l.dataDir + " " + l.configDir
                               : "portable " + l.dataDir;
-            EXPECT_EQ(l.stockSoundDir, l.installed ? "/usr/share/tallowick/sounds" : l.dataDir);
+            EXPECT_EQ(l.stockSoundDir, l.installed ? "/usr" + share + "/sounds" : l.dataDir);
             EXPECT_TRUE(l.installed || l.configDir == l.dataDir);
-            EXPECT_EQ(l.program, std::string(l.installed ? "/usr/libexec/tallowick" : l.dataDir) +
-                                     "/tallowick-app");
+            EXPECT_EQ(l.program, (l.installed ? "/usr" + libexec : l.dataDir) + "/tallowick-app");
         } else {
             EXPECT_TRUE(!error.empty() && error.rfind("tallowick: ", 0) != 0) << error;
         }

@@ -89,6 +89,7 @@ int sendLine(const std::string& dataDir, bool installed, const std::string& line
     const char* text = nullptr;
     if (sd_bus_message_enter_container(reply, 'a', "s") >= 0) {
         while (sd_bus_message_read_basic(reply, 's', &text) > 0) {
+            if (*text == '\0') continue;  // nothing said ("stop"): no empty line either
             out += text;
             out += '\n';
         }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "bus/bus_sender.h"
+#include "config/build_config.h"
 #include "posix/posix_adapters.h"
 #include "start/autostart.h"
 
@@ -59,7 +60,7 @@ std::optional<int> answerStart(int argc, char** argv, Start& start) {
     }
     const CommandLine& command = start.command;
     if (command.version) {
-        std::puts("tallowick 1.2");
+        std::printf("tallowick %s\n", kVersion);
         return 0;
     }
     const std::string programDir = executableDirectory();

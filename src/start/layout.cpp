@@ -3,19 +3,16 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "config/build_config.h"
 #include "posix/posix_adapters.h"
 
 namespace tallowick {
 namespace {
-
-std::string lastComponent(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // An XDG base directory: the variable when it holds an absolute path, or HOME/`fallback`.
 std::string baseDirectory(const std::string& variable, const std::string& home,
@@ -28,14 +25,16 @@ std::string baseDirectory(const std::string& variable, const std::string& home,
     return "";
 }
 
-// `<prefix>` for an executable in `<prefix>/bin` or `<prefix>/libexec/tallowick`, otherwise "".
-std::string installPrefix(const std::string& programDir) {
-    if (lastComponent(programDir) == "bin") return parentDirectory(programDir);
-    const std::string libexec = parentDirectory(programDir);
-    if (lastComponent(programDir) == "tallowick" && lastComponent(libexec) == "libexec") {
-        return parentDirectory(libexec);
+// `<prefix>` for an executable in `<prefix>/<bin>` or `<prefix>/<libexec>/tallowick`, the
+// directories CMake installs the two programs to; nothing for any other directory.
+std::optional<std::string> installPrefix(const std::string& programDir) {
+    for (const std::string& tail : {"/" + std::string(kInstallBinDir),
+                                    "/" + std::string(kInstallLibexecDir) + "/tallowick"}) {
+        if (programDir.ends_with(tail)) {
+            return programDir.substr(0, programDir.size() - tail.size());
+        }
     }
-    return "";
+    return std::nullopt;
 }
 
 std::string environmentValue(const char* name) {
@@ -67,14 +66,14 @@ bool chooseLayout(const std::string& programDir, const LayoutEnvironment& enviro
                   const LayoutDisk& disk, Layout& layout, std::string& error) {
     const Layout portable{false, programDir, programDir, programDir,
                           programDir + "/" + kProgramName};
-    const std::string prefix = installPrefix(programDir);
-    const std::string share = prefix + "/share/tallowick";
-    if ((disk.exists(programDir + "/alert.wav") && disk.writable(programDir)) || prefix.empty() ||
+    const std::optional<std::string> prefix = installPrefix(programDir);
+    const std::string share = prefix.value_or("") + "/" + kInstallDataDir + "/tallowick";
+    if ((disk.exists(programDir + "/alert.wav") && disk.writable(programDir)) || !prefix ||
         !disk.exists(share)) {
         layout = portable;
         return true;
     }
-    const std::string program = prefix + "/libexec/tallowick/" + kProgramName;
+    const std::string program = *prefix + "/" + kInstallLibexecDir + "/tallowick/" + kProgramName;
     const std::string data =
         baseDirectory(environment.xdgDataHome, environment.home, "/.local/share");
     if (data.empty()) {

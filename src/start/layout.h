@@ -41,9 +41,11 @@ LayoutEnvironment processEnvironment();
 
 // Chooses the layout for an executable in `programDir` (absolute, without a trailing '/'):
 // - portable when that directory holds the stock sounds (alert.wav) and can be written;
-// - installed when it is `<prefix>/bin` or `<prefix>/libexec/tallowick` and
-//   `<prefix>/share/tallowick` exists: the program in `<prefix>/libexec/tallowick`, the stock
-//   sounds in `<prefix>/share/tallowick/sounds`, the data in `$XDG_DATA_HOME/tallowick` (by default
+// - installed when it is `<prefix>/<bin>` or `<prefix>/<libexec>/tallowick` and
+//   `<prefix>/<share>/tallowick` exists, where <bin>, <libexec> and <share> are the directories
+//   CMake installs to (kInstallBinDir, kInstallLibexecDir, kInstallDataDir; by default bin,
+//   libexec and share): the program in `<prefix>/<libexec>/tallowick`, the stock sounds in
+//   `<prefix>/<share>/tallowick/sounds`, the data in `$XDG_DATA_HOME/tallowick` (by default
 //   `$HOME/.local/share/tallowick`), the preferences in `$XDG_CONFIG_HOME/tallowick` (by default
 //   `$HOME/.config/tallowick`, or the data directory when neither is set); a relative XDG value
 //   is ignored, as the XDG rules say;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPainter>
 
+#include "config/build_config.h"
 #include "window/window_accessible.h"
 
 namespace tallowick {
@@ -50,7 +51,7 @@ MainWindow::MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& s
       watching_(core_.addWatcher(*this)) {
     static const bool factoryInstalled = (QAccessible::installFactory(windowAccessibles), true);
     (void)factoryInstalled;
-    setWindowTitle(QStringLiteral("Tallowick (v1.2)"));
+    setWindowTitle(QStringLiteral("Tallowick (v%1)").arg(QLatin1String(kVersion)));
     setFixedSize(kClientWidth, kClientHeight);
 
     commandEntry_->setObjectName(QStringLiteral("CommandEntry"));

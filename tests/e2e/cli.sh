@@ -32,7 +32,7 @@ run --help
 ((status == 0)) && [[ ! -s $err ]] && grep -q -- '--terminal' "$out" ||
     fail_showing "tallowick --help did not tell of --terminal, alone on standard output, status 0"
 run --version
-expect 'tallowick 1.2\n' "tallowick --version: not 'tallowick VERSION'"
+expect "tallowick $TALLOWICK_VERSION\n" "tallowick --version: not 'tallowick $TALLOWICK_VERSION'"
 [[ ! -s $err && ! -e "$settings" ]] || fail_showing "--help or --version left traces"
 for args in --bogus -x '--terminal --bogus'; do
     # shellcheck disable=SC2086  # split on purpose

@@ -22,7 +22,7 @@ checked() {
 quiet=1 checked "the desktop entry is not valid" desktop-file-validate "$data/$id.desktop"
 checked "the AppStream data is not valid" appstreamcli validate --no-net "$data/$id.metainfo.xml"
 # groff writes its warnings on standard error; a page that renders cleanly writes none.
-MANWIDTH=80 man --warnings -l "$data/tallowick.1" >"$WORK/page" 2>"$WORK/out"
+MANWIDTH=80 man --warnings -l "$build/data/tallowick.1" >"$WORK/page" 2>"$WORK/out"
 [[ ! -s $WORK/out ]] || { show_file "man --warnings" "$WORK/out"; fail "the manual page warns"; }
 for option in --terminal --autostart --help --version; do
     grep -q -- "$option" "$WORK/page" || fail "the manual page does not tell of $option"
