@@ -2,7 +2,7 @@
 # The program as started from a shell: options and exit statuses, the start without a display,
 # line ends, orders kept over restarts; killed while it saves; no voice or audio device; one
 # instance per program directory and no stale lock after SIGKILL; "shutdown" running temp.bat
-# with the commands on PATH.
+# with the commands on PATH; the autostart entry of a copy under an odd path.
 # Usage: cli.sh PROGRAM_DIR
 
 set -euo pipefail
@@ -141,3 +141,18 @@ exec 3>&-
 input='delete 2\ndelete 1\n'
 run --terminal
 expect 'Mark deleted.\nMark deleted.\n' "the start after SIGKILL did not find the orders"
+
+# A portable copy starts at login from a path of any characters: its autostart entry, read as
+# GLib reads it (and with it GNOME's session), names this very copy.
+py=/usr/bin/python3 # Debian's python3-gi is its own
+"$py" -c 'import gi' 2>/dev/null ||
+    skip "python3-gi is missing (with TALLOWICK_WITH_TEST_TOOLS=1 tools/install-deps)"
+odd=$WORK/$'a "copy" \\ $HOME\nof it' && e2e_install "$odd"
+entry=$HOME/.config/autostart/io.github.tallowick.Tallowick.desktop
+E2E_SHOW=("the run's standard output" "$out" "the run's standard error" "$err" entry "$entry")
+"$odd/tallowick" --autostart on >"$out" 2>"$err" || fail_showing "--autostart on failed"
+"$py" -c 'import sys; from gi.repository import GLib; k = GLib.KeyFile()
+k.load_from_file(sys.argv[1], GLib.KeyFileFlags.NONE)
+print(GLib.shell_parse_argv(k.get_string("Desktop Entry", "Exec"))[1][0], end="")' \
+    "$entry" >"$out" 2>"$err" &&
+    [[ $(<"$out") == "$odd/tallowick" ]] || fail_showing "the autostart entry names another path"
