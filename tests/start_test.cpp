@@ -82,7 +82,8 @@ TEST(PreferencesTest, SettlesTheVoice) {
         {"", nullptr, "espeak", nullptr},
         {"", "voice = none\n", "none", nullptr},
         {"", "# mine\nvoice=screen-reader\r\n", "screen-reader", nullptr},
-        {"", "voice=loud\n", nullptr, nullptr},
+        {"", "voice=loud\n", "espeak", nullptr},  // told, and the default speaks
+        {"loud", "voice=none\n", nullptr, nullptr},
         {"none", "voice=none\n", "none", nullptr},
         {"espeak", "voice=loud\n", "espeak", "voice=espeak\n"},
         {"speech-dispatcher", "# mine\nrate=3\nvoice=none\n\n", "speech-dispatcher",
@@ -96,25 +97,28 @@ TEST(PreferencesTest, SettlesTheVoice) {
         MemoryFiles files;
         FakeDiagnostics diagnostics;
         if (row.file) files.files[path] = row.file;
-        std::string error;
-        const auto choice = settleVoiceChoice(row.given, dir, files, diagnostics, error);
-        EXPECT_STREQ(choice ? voiceChoiceName(*choice) : error.c_str(),
-                     row.expected ? row.expected
-                                  : ("tallowick: " + path +
-                                     ": unknown voice 'loud' (choose espeak, speech-dispatcher, "
-                                     "screen-reader or none)")
-                                        .c_str());
+        std::string error, notice;
+        const auto choice = settleVoiceChoice(row.given, dir, files, diagnostics, error, notice);
+        const std::string loud = "unknown voice 'loud' (choose " + std::string(kVoiceChoices) + ")";
+        EXPECT_EQ(choice ? voiceChoiceName(*choice) : error,
+                  row.expected ? row.expected : "tallowick: " + loud);
         EXPECT_EQ(files.replaces, row.fileAfter ? 1 : 0);
         EXPECT_EQ(files.files[path], row.fileAfter ? row.fileAfter : row.file ? row.file : "");
-        EXPECT_TRUE(diagnostics.lines.empty());
+        const bool badFile = !*row.given && row.file && row.file == std::string("voice=loud\n");
+        EXPECT_EQ(diagnostics.lines,
+                  std::vector<std::string>(
+                      badFile, "tallowick: " + path + ": " + loud + "; speaking with espeak"));
+        EXPECT_EQ(notice.empty(), !badFile);
     }
     // A file that cannot be written or read is told, and the start goes on.
     Rig rig;
-    std::string error;
+    std::string error, notice;
     rig.files.writesFail = true;
-    EXPECT_EQ(settleVoiceChoice("none", dir, rig.files, rig.diagnostics, error), VoiceChoice::none);
+    EXPECT_EQ(settleVoiceChoice("none", dir, rig.files, rig.diagnostics, error, notice),
+              VoiceChoice::none);
     rig.files.readsFail = true;
-    EXPECT_EQ(settleVoiceChoice("", dir, rig.files, rig.diagnostics, error), VoiceChoice::espeak);
+    EXPECT_EQ(settleVoiceChoice("", dir, rig.files, rig.diagnostics, error, notice),
+              VoiceChoice::espeak);
     EXPECT_EQ(rig.diagnostics.lines,
               (std::vector<std::string>{
                   "tallowick: " + path +
