@@ -23,7 +23,7 @@ TEST(TimeWordingTest, WordsSecondsLongForSpeechAndShortForThePanel) {
 }
 
 TEST(TimeWordingTest, AlarmsCountDownMarksCountUpNeitherBelowZero) {
-    const DateTime now = at(2026, 12, 6, 12);
+    const Instant now = utc(2026, 12, 6, 12);
     // The words, the due in seconds from now, the value; only "mark" exactly is a mark.
     const std::tuple<const char*, int, int64_t> rows[] = {
         {"in ", 90, 90}, {"mark", -90, 90}, {"in ", -910, 0}, {"mark", 910, 0}, {"Mark", -90, 0}};
@@ -54,7 +54,7 @@ TEST(TickTest, AHugePeriodHoldsAtTheCalendarsEnd) {
         " 1 \r\nevery\r\n12/6/2026 3:22:01 AM\r\n 9223372036854775807 \r\nx.wav\r\n 0 \r\n";
     rig.core.load();
     rig.tick();
-    EXPECT_EQ(rig.order(1).due, DateTime::latest());
+    EXPECT_EQ(rig.order(1).due, Instant::latest());
 }
 
 TEST(TickTest, AnOutputThatWillNotOpenIsToldOnceAndTheRingWaitsForIt) {

@@ -55,22 +55,23 @@ TEST(DateTimeTest, HasOneWrittenFormReadsOthersAndStaysInTheCalendar) {
 
 TEST(SettingsFileTest, WritesOneValuePerLineAndReadsItBackWithOrWithoutCarriageReturns) {
     OrderTable table;
-    table.append({"in  2  hours  10  minutes ", at(2026, 12, 6, 3, 22, 1), 0, "chime.wav", 0});
-    table.append({"mark", at(2026, 12, 6), 0, "", 0});
-    table.append({"every 5 m", at(2026, 12, 6, 15, 0, 0), 300, " bell.wav", 0});
-    table.append({"café \xff", at(9999, 12, 31, 23, 59, 59), -5, "x", 7});
+    table.append({"in  2  hours  10  minutes ", utc(2026, 12, 6, 3, 22, 1), 0, "chime.wav", 0});
+    table.append({"mark", utc(2026, 12, 6), 0, "", 0});
+    table.append({"every 5 m", utc(2026, 12, 6, 15, 0, 0), 300, " bell.wav", 0});
+    table.append({"café \xff", utc(9999, 12, 31, 23, 59, 59), -5, "x", 7});
     const std::string bytes =
         " 4 \r\n"
         "in  2  hours  10  minutes \r\n12/6/2026 3:22:01 AM\r\n 0 \r\nchime.wav\r\n 0 \r\n"
         "mark\r\n12/6/2026\r\n 0 \r\n\r\n 0 \r\n"
         "every 5 m\r\n12/6/2026 3:00:00 PM\r\n 300 \r\n bell.wav\r\n 0 \r\n"
         "café \xff\r\n12/31/9999 11:59:59 PM\r\n-5 \r\nx\r\n 7 \r\n";
-    EXPECT_EQ(formatSettings(table), bytes);
+    FakeClock clock;
+    EXPECT_EQ(formatSettings(table, clock), bytes);
     std::string unix = bytes;
     std::erase(unix, '\r');
     unix.pop_back();  // no line end after the last line either
     for (const std::string& read : {bytes, unix}) {
-        const ParsedSettings parsed = parseSettings(read);
+        const ParsedSettings parsed = parseSettings(read, clock);
         EXPECT_FALSE(parsed.damaged) << parsed.problem;
         EXPECT_EQ(parsed.table, table);
     }
@@ -80,7 +81,8 @@ TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
     const std::string order = "mark\r\n12/6/2026\r\n 0 \r\n\r\n 0 \r\n";
     std::string fifty = order;
     for (int i = 1; i < 50; ++i) fifty += order;
-    EXPECT_FALSE(parseSettings(" 50 \r\n" + fifty).damaged);
+    FakeClock clock;
+    EXPECT_FALSE(parseSettings(" 50 \r\n" + fifty, clock).damaged);
     // The file, how many orders it keeps, the problem told.
     const std::tuple<std::string, int, std::string> rows[] = {
         {"", 0, "line 1: the order count is not a number"},
@@ -99,7 +101,7 @@ TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
         {" 1 \r\n" + order + order, 1, "line 7: there is more after the 1 counted order"},
         {" 0 \r\n \r\n\r\n" + order, 0, "line 4: there is more after the 0 counted orders"}};
     for (const auto& [bytes, ordersKept, problem] : rows) {
-        const ParsedSettings parsed = parseSettings(bytes);
+        const ParsedSettings parsed = parseSettings(bytes, clock);
         EXPECT_TRUE(parsed.damaged) << bytes;
         EXPECT_EQ(std::pair(parsed.problem, parsed.table.orderCount()),
                   std::pair(problem, ordersKept));

@@ -12,7 +12,7 @@ namespace tallowick {
 Core::Core(const Seams& seams, std::string programDir)
     : seams_(seams),
       programDir_(std::move(programDir)),
-      store_(seams.files, seams.diagnostics, programDir_) {}
+      store_(seams.files, seams.diagnostics, seams.clock, programDir_) {}
 
 void Core::load() {
     const LoadOutcome outcome = store_.load(table_);

@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "orders/date_time.h"
+
 namespace tallowick {
 namespace {
 
@@ -41,13 +43,13 @@ std::vector<std::string_view> splitLines(std::string_view bytes) {
 
 }  // namespace
 
-std::string formatSettings(const OrderTable& table) {
+std::string formatSettings(const OrderTable& table, Clock& clock) {
     std::string out;
     appendNumber(out, table.orderCount());
     for (int i = 1; i <= table.orderCount(); ++i) {
         const Order& order = table.at(i);
         appendLine(out, order.description);
-        appendLine(out, order.due.toSettingsText());
+        appendLine(out, localTime(clock, order.due).toSettingsText());
         appendNumber(out, order.period);
         appendLine(out, order.soundFile);
         appendNumber(out, order.sounding);
@@ -64,7 +66,7 @@ bool parseSettingsNumber(std::string_view text, int64_t& value) {
     return error == std::errc() && end == text.data() + text.size();
 }
 
-ParsedSettings parseSettings(std::string_view bytes) {
+ParsedSettings parseSettings(std::string_view bytes, Clock& clock) {
     ParsedSettings result;
     const std::vector<std::string_view> lines = splitLines(bytes);
     auto damage = [&](size_t line, const std::string& what) {
@@ -90,7 +92,7 @@ ParsedSettings parseSettings(std::string_view bytes) {
         order.description = std::string(lines[first]);
         auto due = DateTime::fromSettingsText(lines[first + 1]);
         if (!due) return damage(first + 2, "the due of order " + std::to_string(i) + " is no date");
-        order.due = *due;
+        order.due = instantOf(clock, *due, Showing::first);
         if (!parseSettingsNumber(lines[first + 2], order.period)) {
             return damage(first + 3,
                           "the period of order " + std::to_string(i) + " is not a whole number");
@@ -117,9 +119,11 @@ ParsedSettings parseSettings(std::string_view bytes) {
     return result;
 }
 
-SettingsStore::SettingsStore(Files& files, Diagnostics& diagnostics, std::string programDir)
+SettingsStore::SettingsStore(Files& files, Diagnostics& diagnostics, Clock& clock,
+                             std::string programDir)
     : files_(files),
       diagnostics_(diagnostics),
+      clock_(clock),
       programDir_(std::move(programDir)),
       path_(programDir_ + "/" + kFileName) {}
 
@@ -151,7 +155,7 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
 
     ParsedSettings parsed;
     if (read == ReadResult::ok) {
-        parsed = parseSettings(bytes);
+        parsed = parseSettings(bytes, clock_);
     } else {
         parsed.damaged = true;
         parsed.problem =
@@ -201,7 +205,7 @@ std::string SettingsStore::tellDamage(const std::string& problem, int orders,
 bool SettingsStore::save(const OrderTable& table) {
     if (holdBackSaves_) return false;
     // A new file follows the umask; a saved one keeps the mode it had.
-    return files_.replace(path_, formatSettings(table), 0666);
+    return files_.replace(path_, formatSettings(table, clock_), 0666);
 }
 
 }  // namespace tallowick
