@@ -48,6 +48,7 @@ Core::LineResult Core::line(std::string_view typed) {
 }
 
 Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
+    steps_.follow(seams_.clock, table_);
     const OrderTable before = table_;
     // A one-line entry holds no line end; one that slipped in would split the settings file.
     std::string entry = lowerCase(typed);
@@ -84,6 +85,7 @@ bool Core::save() {
 }
 
 void Core::tick() {
+    steps_.follow(seams_.clock, table_);
     const OrderTable before = watchers_.empty() ? OrderTable() : table_;
     const TickSound sound = clockTick(table_, seams_.clock, seams_.player, seams_.panel);
     if (sound.rang != 0) ringing_ = sound.rang;
