@@ -123,15 +123,27 @@ TEST(CommandTest, AtSetsTheNextSuchTimeOfDayInTwelveOrTwentyFourHours) {
     EXPECT_EQ(rig.type("at 1:00"), "say:" + std::string(Core::kIncorrectEntryReply));
 }
 
-TEST(CommandTest, AFullTableTakesNoMoreOrdersAndSaysSo) {
-    Rig rig;
-    for (int i = 0; i < 50; ++i) rig.type(i % 2 ? "mark" : "in 5 m");
+// The largest table a user can make, every order's words and sound name from a line of the
+// longest length taken, of a letter that grows when lower-cased (Ⱥ, 2 bytes, lowers to ⱥ, 3):
+// it takes no more orders, and saves to a file that the next start loads whole.
+TEST(CommandTest, TheLargestTableTakesNoMoreOrdersAndLoadsBackFromItsFile) {
+    Rig rig, next;
+    std::string fill;
+    while (fill.size() + 14 <= Core::kMaxLineBytes) fill += "Ⱥ";
+    for (int i = 1; i <= OrderTable::kCapacity; ++i) {
+        rig.type("at 11:59 " + fill + " pm");
+        rig.type("alarm" + std::to_string(i) + " is " + fill);
+    }
+    EXPECT_EQ(rig.order(50).soundFile.size(), fill.size() * 3 / 2 + 5);  // taken whole
     const OrderTable before = rig.core.table();
     for (const char* line : {"in 5 m", "at 7:30", "every 5 m", "mark"}) {
         EXPECT_EQ(rig.type(line),
                   "say:There is no room for another order.  Delete an order first.");
         EXPECT_EQ(rig.core.table(), before);
     }
+    next.files.files = rig.files.files;
+    next.core.load();
+    EXPECT_EQ(next.core.table(), before);
 }
 
 // The script sleeps the whole seconds, rounded up: only that number comes from what was typed.

@@ -10,8 +10,6 @@ namespace tallowick {
 namespace {
 
 constexpr const char* kFileName = "settings.ini";
-// 50 orders with long descriptions take a few KiB; anything near this is no settings file.
-constexpr std::size_t kMaxFileBytes = 1024 * 1024;
 
 void appendNumber(std::string& out, int64_t value) {
     out += value < 0 ? "" : " ";
@@ -158,8 +156,9 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
         parsed = parseSettings(bytes, clock_);
     } else {
         parsed.damaged = true;
-        parsed.problem =
-            read == ReadResult::tooLarge ? "it is larger than 1 MiB" : "it is not a regular file";
+        parsed.problem = read == ReadResult::tooLarge
+                             ? "it is larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB"
+                             : "it is not a regular file";
     }
     table = std::move(parsed.table);
     if (!parsed.damaged) return outcome;
@@ -204,8 +203,10 @@ std::string SettingsStore::tellDamage(const std::string& problem, int orders,
 
 bool SettingsStore::save(const OrderTable& table) {
     if (holdBackSaves_) return false;
+    const std::string bytes = formatSettings(table, clock_);
+    if (bytes.size() > kMaxFileBytes) return false;  // the next start would refuse it
     // A new file follows the umask; a saved one keeps the mode it had.
-    return files_.replace(path_, formatSettings(table, clock_), 0666);
+    return files_.replace(path_, bytes, 0666);
 }
 
 }  // namespace tallowick

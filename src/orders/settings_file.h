@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -46,11 +47,16 @@ class SettingsStore {
   public:
     SettingsStore(Files& files, Diagnostics& diagnostics, Clock& clock, std::string programDir);
 
+    // The largest file read: what a save writes for 50 orders whose words and sound name are
+    // each as long as a typed line can make them (see Core::kMaxLineBytes), with room to spare.
+    // A larger one is no settings file, and no save writes one.
+    static constexpr std::size_t kMaxFileBytes = 10 << 20;
+
     // Fills `table` from the file. A missing file gives an empty table. A damaged one is first
     // kept unchanged as settings.ini.bad (settings.ini.bad2, ... when taken), its complete
     // orders before the damage are loaded, and the fault is reported on the diagnostics. More
-    // after the counted orders is damage too. What is no regular file, or a file over 1 MiB,
-    // is damage that is moved aside rather than copied.
+    // after the counted orders is damage too. What is no regular file, or a file over
+    // kMaxFileBytes, is damage that is moved aside rather than copied.
     LoadOutcome load(OrderTable& table);
 
     // Writes the whole table, replacing the file all at once. Returns false, with the file as
