@@ -34,10 +34,10 @@ run --help
 run --version
 expect 'tallowick 1.2\n' "tallowick --version: not 'tallowick VERSION'"
 [[ ! -s $err && ! -e "$settings" ]] || fail_showing "--help or --version left traces"
-for args in --bogus -x '--terminal --bogus'; do
+for args in --bogus -x '--terminal --bogus' --voice=loud; do
     # shellcheck disable=SC2086  # split on purpose
     run $args
-    ((status == 2)) && [[ ! -s $out ]] && grep -qF -- "${args##* }" "$err" ||
+    ((status == 2)) && [[ ! -s $out ]] && grep -qF -- "${args##*[ =]}" "$err" ||
         fail_showing "tallowick $args: not status 2 and a message naming the option"
 done
 
@@ -142,17 +142,13 @@ input='delete 2\ndelete 1\n'
 run --terminal
 expect 'Mark deleted.\nMark deleted.\n' "the start after SIGKILL did not find the orders"
 
-# A portable copy starts at login from a path of any characters: its autostart entry, read as
-# GLib reads it (and with it GNOME's session), names this very copy.
-py=/usr/bin/python3 # Debian's python3-gi is its own
-"$py" -c 'import gi' 2>/dev/null ||
-    skip "python3-gi is missing (with TALLOWICK_WITH_TEST_TOOLS=1 tools/install-deps)"
-odd=$WORK/$'a "copy" \\ $HOME\nof it' && e2e_install "$odd"
-entry=$HOME/.config/autostart/io.github.tallowick.Tallowick.desktop
-E2E_SHOW=("the run's standard output" "$out" "the run's standard error" "$err" entry "$entry")
-"$odd/tallowick" --autostart on >"$out" 2>"$err" || fail_showing "--autostart on failed"
-"$py" -c 'import sys; from gi.repository import GLib; k = GLib.KeyFile()
-k.load_from_file(sys.argv[1], GLib.KeyFileFlags.NONE)
-print(GLib.shell_parse_argv(k.get_string("Desktop Entry", "Exec"))[1][0], end="")' \
-    "$entry" >"$out" 2>"$err" &&
-    [[ $(<"$out") == "$odd/tallowick" ]] || fail_showing "the autostart entry names another path"
+# A copy under a path of any characters starts at login: its autostart entry, read as GLib (and
+# GNOME's session) reads it, names this very copy. Debian's python3-gi is for its own python3.
+py=/usr/bin/python3 entry=$HOME/.config/autostart/io.github.tallowick.Tallowick.desktop
+"$py" -c 'import gi' 2>/dev/null || skip "python3-gi is missing (TALLOWICK_WITH_TEST_TOOLS=1)"
+odd=$WORK/$'a "copy" \\ $HOME\nof it' && e2e_install "$odd" && E2E_SHOW=(entry "$entry")
+"$odd/tallowick" --autostart on >"$WORK/out" 2>"$WORK/err" && "$py" -c 'import sys
+from gi.repository import GLib; k = GLib.KeyFile(); k.load_from_file(sys.argv[1], 0)
+print(GLib.shell_parse_argv(k.get_string("Desktop Entry", "Exec"))[1][0], end="")' "$entry" \
+    >"$WORK/out" 2>"$WORK/err" && [[ $(<"$WORK/out") == "$odd/tallowick" ]] ||
+    fail_showing "the autostart entry does not name the copy's path"
