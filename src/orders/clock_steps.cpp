@@ -8,8 +8,8 @@ void ClockSteps::follow(Clock& clock, OrderTable& table) {
         const int64_t back = now.secondsSince(*last_);
         for (int i = 1; i <= table.orderCount(); ++i) {
             Order& order = table.at(i);
-            if (!order.isMark() && !order.forTimeOfDay())
-                order.due = order.due.plusSecondsClamped(back);
+            if (order.isMark() || order.forTimeOfDay()) continue;
+            order.due = order.due.plusSecondsClamped(back);
         }
     }
     last_ = now;
