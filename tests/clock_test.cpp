@@ -22,16 +22,6 @@ TEST(TimeWordingTest, WordsSecondsLongForSpeechAndShortForThePanel) {
     }
 }
 
-TEST(TimeWordingTest, AlarmsCountDownMarksCountUpNeitherBelowZero) {
-    const Instant now = utc(2026, 12, 6, 12);
-    // The words, the due in seconds from now, the value; only "mark" exactly is a mark.
-    const std::tuple<const char*, int, int64_t> rows[] = {
-        {"in ", 90, 90}, {"mark", -90, 90}, {"in ", -910, 0}, {"mark", 910, 0}, {"Mark", -90, 0}};
-    for (const auto& [words, due, value] : rows) {
-        EXPECT_EQ(secondsValue({words, now.plusSecondsClamped(due), 0, "", 0}, now), value) << due;
-    }
-}
-
 // The twentieth row lies below the panel's edge; a mark in its first second is red on green.
 TEST(TickTest, DrawsEveryRowInItsColoursBelowThePanelsEdgeToo) {
     Rig rig;

@@ -123,9 +123,8 @@ TEST(CommandTest, AtSetsTheNextSuchTimeOfDayInTwelveOrTwentyFourHours) {
     EXPECT_EQ(rig.type("at 1:00"), "say:" + std::string(Core::kIncorrectEntryReply));
 }
 
-// The largest table a user can make, every order's words and sound name from a line of the
-// longest length taken, of a letter that grows when lower-cased (Ⱥ, 2 bytes, lowers to ⱥ, 3):
-// it takes no more orders, and saves to a file that the next start loads whole.
+// The largest table: every order's words and sound name from a line as long as taken, of a letter
+// that grows when lower-cased (Ⱥ, 2 bytes, lowers to ⱥ, 3). It takes no more, and loads back.
 TEST(CommandTest, TheLargestTableTakesNoMoreOrdersAndLoadsBackFromItsFile) {
     Rig rig, next;
     std::string fill;
@@ -220,10 +219,9 @@ TEST(CommandTest, TheSoundStopsWithTheOrderThatRangItAndThePanelIsWiped) {
 }
 
 // A session on fakes from 12/6/2026 14:05:09 UTC: "> " types a line, "@ tick" lets a second pass,
-// "@ advance N" moves the clock, "@ clock Europe/Berlin 10/25/2026 2:59:30 AM" sets the zone and
-// the wall clock, "@ load" reads the saved orders as a start does; "< said|", "<< queued|",
-// "* play sound|" follow, the first on the same line. "@ incorrect a|b": only the
-// incorrect-entry reply to each, the orders unchanged.
+// "@ advance N" moves the clock, "@ clock Europe/Berlin 10/25/2026 2:59:30 AM" sets zone and wall
+// clock, "@ load" reads the saved orders; "< said|", "<< queued|", "* play sound|" follow, the
+// first on the same line. "@ incorrect a|b": only the incorrect-entry reply, no order changed.
 std::string replay(const std::string& expected) {
     Rig rig;
     std::istringstream in(expected);
