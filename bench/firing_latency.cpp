@@ -51,13 +51,11 @@ using namespace tallowick;
 
 namespace {
 
-// The second of the minute that the real-time clock shows now, in local time.
-int realTimeSecond() {
+// The second that the real-time clock shows now, since 1970.
+int64_t realTimeSecond() {
     timespec ts{};
     ::clock_gettime(CLOCK_REALTIME, &ts);
-    std::tm local{};
-    localtime_r(&ts.tv_sec, &local);
-    return std::min(local.tm_sec, 59);
+    return ts.tv_sec;
 }
 
 // Stamps every play request with the real-time clock.
@@ -97,19 +95,6 @@ struct Run {
     std::string error;
 };
 
-// Seconds since the Unix epoch at the start of the local wall-clock second `t`.
-std::time_t epochOf(const WallTime& t) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
-
 // Arms `fd` (a CLOCK_MONOTONIC timerfd) to expire every 1000 ms from a random moment within the
 // next second.
 bool armFreeRunning(int fd, std::mt19937_64& random) {
@@ -135,14 +120,14 @@ class Rig {
             run_.error = "\"in 1 s\" set no alarm";
             return false;
         }
-        due_ = epochOf(table.at(1).due.wallTime());
+        due_ = table.at(1).due.secondsSince1970();
         return true;
     }
 
     // Returns true when the alarm rang.
     bool tick() {
         ++run_.ticks;
-        if (clock_.now().second != realTimeSecond()) ++run_.staleTicks;
+        if (clock_.now().secondsSince1970() != realTimeSecond()) ++run_.staleTicks;
         player_.played = false;
         core_.tick();
         if (!player_.played) return false;

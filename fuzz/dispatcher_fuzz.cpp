@@ -19,7 +19,7 @@ Order randomOrder(FuzzedDataProvider& data) {
     Order order;
     order.description = data.ConsumeBool() ? kDescriptions[data.ConsumeIntegralInRange(0, 4)]
                                            : data.ConsumeRandomLengthString(40);
-    order.due = DateTime::earliest().plusSecondsClamped(data.ConsumeIntegral<int64_t>());
+    order.due = Instant::earliest().plusSecondsClamped(data.ConsumeIntegral<int64_t>());
     order.period = data.ConsumeBool() ? data.ConsumeIntegralInRange<int64_t>(0, 100000)
                                       : data.ConsumeIntegral<int64_t>();
     order.soundFile = data.ConsumeRandomLengthString(20);
@@ -36,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const auto check = [](bool condition) { return condition ? void() : std::abort(); };
     FuzzedDataProvider data(bytes, size);
     Rig rig;
-    rig.clock.time = DateTime::earliest().plusSecondsClamped(
-        data.ConsumeIntegralInRange<int64_t>(0, DateTime::latest().secondsSinceEpoch()));
+    rig.clock.time = Instant::earliest().plusSecondsClamped(data.ConsumeIntegralInRange<int64_t>(
+        0, Instant::latest().secondsSince(Instant::earliest())));
     OrderTable table;
     const int count = data.ConsumeIntegralInRange(0, 50);
     for (int i = 0; i < count; ++i) table.append(randomOrder(data));
-    rig.files.files[Rig::kSettings] = formatSettings(table);
+    rig.files.files[Rig::kSettings] = formatSettings(table, rig.clock);
     rig.core.load();
     check(rig.core.table() == table);
 
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         if (rig.core.line(line) == Core::LineResult::exit) continue;
         const int n = rig.core.table().orderCount();
         check(n >= 0 && n <= OrderTable::kCapacity);
-        const ParsedSettings reread = parseSettings(rig.files.files[Rig::kSettings]);
+        const ParsedSettings reread = parseSettings(rig.files.files[Rig::kSettings], rig.clock);
         check(!reread.damaged);
         check(reread.table == rig.core.table());
         rig.core.tick();

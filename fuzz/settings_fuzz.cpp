@@ -11,13 +11,13 @@ using namespace tallowick;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const auto check = [](bool condition) { return condition ? void() : std::abort(); };
     const std::string file(reinterpret_cast<const char*>(bytes), size);
-    const ParsedSettings parsed = parseSettings(file);
+    Rig rig;
+    const ParsedSettings parsed = parseSettings(file, rig.clock);
     check(parsed.table.orderCount() >= 0 && parsed.table.orderCount() <= OrderTable::kCapacity);
-    const ParsedSettings again = parseSettings(formatSettings(parsed.table));
+    const ParsedSettings again = parseSettings(formatSettings(parsed.table, rig.clock), rig.clock);
     check(!again.damaged);
     check(again.table == parsed.table);
 
-    Rig rig;
     rig.files.files[Rig::kSettings] = file;
     rig.core.load();
     check(rig.voice.requests.empty() != parsed.damaged);

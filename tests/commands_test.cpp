@@ -88,11 +88,11 @@ TEST(DurationPhraseTest, SplitsTestsAndEchoesEveryKnownPhrase) {
         EXPECT_FALSE(DurationPhrase::split(text).valid()) << text;
     }
     // The due adds the total rounded to the nearest second, and stays in the calendar.
-    const DateTime now = at(2026, 12, 6, 14, 5, 9), lastButOne = at(9999, 12, 31, 23, 59, 58);
+    const Instant now = utc(2026, 12, 6, 14, 5, 9), lastButOne = utc(9999, 12, 31, 23, 59, 58);
     EXPECT_EQ(DurationPhrase::split(" 0.4 s").dueFrom(now), now);
     EXPECT_EQ(DurationPhrase::split(" 0.5 s").dueFrom(now), now.plusSeconds(1));
     EXPECT_EQ(DurationPhrase::split(" 2.6 s").dueFrom(now), now.plusSeconds(3));
-    EXPECT_EQ(DurationPhrase::split(" 1 s").dueFrom(lastButOne), DateTime::latest());
+    EXPECT_EQ(DurationPhrase::split(" 1 s").dueFrom(lastButOne), Instant::latest());
     EXPECT_EQ(DurationPhrase::split(" 2 s").dueFrom(lastButOne), std::nullopt);
     EXPECT_EQ(DurationPhrase::split(" 1e15 w").dueFrom(now), std::nullopt);
     EXPECT_EQ(DurationPhrase::split(" 500000 w").dueFrom(now), std::nullopt);
@@ -109,30 +109,41 @@ TEST(CommandTest, AtSetsTheNextSuchTimeOfDayInTwelveOrTwentyFourHours) {
         {"at 7:5 pm", " 7:5 pm", 1145},    {"at 7:3030", " 7:3030 a m", 450},
         {"at 7.9:30", " 7.9:30 a m", 450}, {"at 0:00", " 0:00 a m", 0}};
     Rig rig;
-    rig.clock.time = at(2026, 12, 6);
+    rig.clock.time = utc(2026, 12, 6);
     int number = 0;
     for (const auto& [line, echo, minutes] : rows) {
         EXPECT_EQ(rig.type(line),
                   "say:Alarm number " + std::to_string(++number) + " set for " + echo);
-        EXPECT_EQ(rig.order(number).due, at(2026, 12, 6, minutes / 60, minutes % 60));
+        EXPECT_EQ(rig.order(number).due, utc(2026, 12, 6, minutes / 60, minutes % 60));
     }
     // A time gone by is tomorrow, also across the year's end, but not past the calendar's end.
-    rig.clock.time = at(2026, 12, 31, 14, 5, 9);
+    rig.clock.time = utc(2026, 12, 31, 14, 5, 9);
     EXPECT_EQ(rig.type("at 2:05pm"), "say:Alarm number 15 set for  2:05pm tomorrow");
-    EXPECT_EQ(rig.order(15).due, at(2027, 1, 1, 14, 5));
-    rig.clock.time = at(9999, 12, 31, 23);
+    EXPECT_EQ(rig.order(15).due, utc(2027, 1, 1, 14, 5));
+    rig.clock.time = utc(9999, 12, 31, 23);
     EXPECT_EQ(rig.type("at 1:00"), "say:" + std::string(Core::kIncorrectEntryReply));
 }
 
-TEST(CommandTest, AFullTableTakesNoMoreOrdersAndSaysSo) {
-    Rig rig;
-    for (int i = 0; i < 50; ++i) rig.type(i % 2 ? "mark" : "in 5 m");
+// The largest table: every order's words and sound name from a line as long as taken, of a letter
+// that grows when lower-cased (Ⱥ, 2 bytes, lowers to ⱥ, 3). It takes no more, and loads back.
+TEST(CommandTest, TheLargestTableTakesNoMoreOrdersAndLoadsBackFromItsFile) {
+    Rig rig, next;
+    std::string fill;
+    while (fill.size() + 14 <= Core::kMaxLineBytes) fill += "Ⱥ";
+    for (int i = 1; i <= OrderTable::kCapacity; ++i) {
+        rig.type("at 11:59 " + fill + " pm");
+        rig.type("alarm" + std::to_string(i) + " is " + fill);
+    }
+    EXPECT_EQ(rig.order(50).soundFile.size(), fill.size() * 3 / 2 + 5);  // taken whole
     const OrderTable before = rig.core.table();
     for (const char* line : {"in 5 m", "at 7:30", "every 5 m", "mark"}) {
         EXPECT_EQ(rig.type(line),
                   "say:There is no room for another order.  Delete an order first.");
         EXPECT_EQ(rig.core.table(), before);
     }
+    next.files.files = rig.files.files;
+    next.core.load();
+    EXPECT_EQ(next.core.table(), before);
 }
 
 // The script sleeps the whole seconds, rounded up: only that number comes from what was typed.
@@ -233,9 +244,10 @@ TEST(CommandTest, TheSoundStopsWithTheOrderThatRangItAndThePanelIsWiped) {
     }
 }
 
-// A session on fakes from 12/6/2026 14:05:09: "> " types a line, "@ tick" lets a second pass,
-// "@ advance N" moves the clock; "< said|", "<< queued|", "* play sound|" follow, the first on the
-// same line. "@ incorrect a|b": only the incorrect-entry reply to each, the orders unchanged.
+// A session on fakes from 12/6/2026 14:05:09 UTC: "> " types a line, "@ tick" lets a second pass,
+// "@ advance N" moves the clock, "@ clock Europe/Berlin 10/25/2026 2:59:30 AM" sets zone and wall
+// clock, "@ load" reads the saved orders; "< said|", "<< queued|", "* play sound|" follow, the
+// first on the same line. "@ incorrect a|b": only the incorrect-entry reply, no order changed.
 std::string replay(const std::string& expected) {
     Rig rig;
     std::istringstream in(expected);
@@ -250,8 +262,15 @@ std::string replay(const std::string& expected) {
             rig.core.line(line.substr(2));
         } else if (line == "@ tick") {
             rig.tick();
+        } else if (line == "@ load") {
+            rig.core.load();
         } else if (line.starts_with("@ advance ")) {
             rig.clock.advance(std::stoll(line.substr(10)));
+        } else if (line.starts_with("@ clock ")) {
+            const size_t blank = line.find(' ', 8);
+            rig.clock.zone = line.substr(8, blank - 8);
+            const DateTime wall = *DateTime::fromSettingsText(line.substr(blank));
+            rig.clock.time = instantOf(rig.clock, wall, Showing::first);
         } else if (line.starts_with("@ incorrect ")) {
             std::istringstream typed(line.substr(12));
             for (std::string entry; std::getline(typed, entry, '|');) {

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -31,16 +32,28 @@ inline std::filesystem::path freshDirectory(const std::string& name) {
     return dir;
 }
 
-// A date and time that exists.
+// A date and time that exists; and as an instant, read in UTC.
 inline DateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
     return *DateTime::make(y, mo, d, h, mi, s);
 }
+inline Instant utc(int y, int mo, int d, int h = 0, int mi = 0, int s = 0) {
+    return Instant(at(y, mo, d, h, mi, s).secondsSince1970());
+}
 
+// In UTC unless given a zone, whose offsets the C library tells.
 class FakeClock final : public Clock {
   public:
-    DateTime time = *DateTime::make(2026, 12, 6, 14, 5, 9);
+    Instant time = utc(2026, 12, 6, 14, 5, 9);
+    std::string zone;  // a TZ value such as "Europe/Berlin"
 
-    WallTime now() override { return time.wallTime(); }
+    Instant now() override { return time; }
+    int64_t utcOffset(Instant instant) override {
+        if (zone.empty()) return 0;
+        ::setenv("TZ", zone.c_str(), 1), ::tzset();
+        const std::time_t t = instant.secondsSince1970();
+        std::tm local{};
+        return ::localtime_r(&t, &local) ? local.tm_gmtoff : 0;
+    }
     void advance(int64_t seconds) { time = time.plusSecondsClamped(seconds); }
 };
 

@@ -56,22 +56,23 @@ TEST(DateTimeTest, HasOneWrittenFormReadsOthersAndStaysInTheCalendar) {
 
 TEST(SettingsFileTest, WritesOneValuePerLineAndReadsItBackWithOrWithoutCarriageReturns) {
     OrderTable table;
-    table.append({"in  2  hours  10  minutes ", at(2026, 12, 6, 3, 22, 1), 0, "chime.wav", 0});
-    table.append({"mark", at(2026, 12, 6), 0, "", 0});
-    table.append({"every 5 m", at(2026, 12, 6, 15, 0, 0), 300, " bell.wav", 0});
-    table.append({"café \xff", at(9999, 12, 31, 23, 59, 59), -5, "x", 7});
+    table.append({"in  2  hours  10  minutes ", utc(2026, 12, 6, 3, 22, 1), 0, "chime.wav", 0});
+    table.append({"mark", utc(2026, 12, 6), 0, "", 0});
+    table.append({"every 5 m", utc(2026, 12, 6, 15, 0, 0), 300, " bell.wav", 0});
+    table.append({"café \xff", utc(9999, 12, 31, 23, 59, 59), -5, "x", 7});
     const std::string bytes =
         " 4 \r\n"
         "in  2  hours  10  minutes \r\n12/6/2026 3:22:01 AM\r\n 0 \r\nchime.wav\r\n 0 \r\n"
         "mark\r\n12/6/2026\r\n 0 \r\n\r\n 0 \r\n"
         "every 5 m\r\n12/6/2026 3:00:00 PM\r\n 300 \r\n bell.wav\r\n 0 \r\n"
         "café \xff\r\n12/31/9999 11:59:59 PM\r\n-5 \r\nx\r\n 7 \r\n";
-    EXPECT_EQ(formatSettings(table), bytes);
+    FakeClock clock;
+    EXPECT_EQ(formatSettings(table, clock), bytes);
     std::string unix = bytes;
     std::erase(unix, '\r');
     unix.pop_back();  // no line end after the last line either
     for (const std::string& read : {bytes, unix}) {
-        const ParsedSettings parsed = parseSettings(read);
+        const ParsedSettings parsed = parseSettings(read, clock);
         EXPECT_FALSE(parsed.damaged) << parsed.problem;
         EXPECT_EQ(parsed.table, table);
     }
@@ -81,7 +82,7 @@ TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
     const std::string order = "mark\r\n12/6/2026\r\n 0 \r\n\r\n 0 \r\n";
     std::string fifty = order;
     for (int i = 1; i < 50; ++i) fifty += order;
-    EXPECT_FALSE(parseSettings(" 50 \r\n" + fifty).damaged);
+    FakeClock clock;
     // The file, how many orders it keeps, the problem told.
     const std::tuple<std::string, int, std::string> rows[] = {
         {"", 0, "line 1: the order count is not a number"},
@@ -100,7 +101,7 @@ TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
         {" 1 \r\n" + order + order, 1, "line 7: there is more after the 1 counted order"},
         {" 0 \r\n \r\n\r\n" + order, 0, "line 4: there is more after the 0 counted orders"}};
     for (const auto& [bytes, ordersKept, problem] : rows) {
-        const ParsedSettings parsed = parseSettings(bytes);
+        const ParsedSettings parsed = parseSettings(bytes, clock);
         EXPECT_TRUE(parsed.damaged) << bytes;
         EXPECT_EQ(std::pair(parsed.problem, parsed.table.orderCount()),
                   std::pair(problem, ordersKept));
@@ -125,7 +126,7 @@ TEST(SettingsFileTest, ADamagedFileIsKeptAsideAndToldAtStartByVoiceAndOnStderr) 
 
     Rig fifo, large;
     fifo.files.odd[Rig::kSettings] = "a FIFO";
-    large.files.files[Rig::kSettings] = std::string((1 << 20) + 1, ' ');
+    large.files.files[Rig::kSettings] = std::string(SettingsStore::kMaxFileBytes + 1, ' ');
     for (Rig* moved : {&fifo, &large}) {
         moved->core.load();
         EXPECT_EQ(moved->voice.last(),
@@ -134,7 +135,7 @@ TEST(SettingsFileTest, ADamagedFileIsKeptAsideAndToldAtStartByVoiceAndOnStderr) 
         EXPECT_EQ(moved->type("mark"), "say:Mark number 1 set");
     }
     EXPECT_EQ(fifo.files.odd["/prog/settings.ini.bad"], "a FIFO");
-    EXPECT_EQ(large.files.files["/prog/settings.ini.bad"].size(), (1u << 20) + 1);
+    EXPECT_EQ(large.files.files["/prog/settings.ini.bad"].size(), SettingsStore::kMaxFileBytes + 1);
 }
 
 TEST(SettingsFileTest, AFileThatCannotBeReadOrKeptAsideIsNeverOverwritten) {
@@ -200,11 +201,9 @@ TEST(RingingTest, OneNoticePerRingingWithdrawnWhenItStops) {
 }
 
 struct FakeSleep final : WakeUpTimer, SleepInhibitor {
-    std::optional<DateTime> wake;
+    std::optional<Instant> wake;
     bool held = false;
-    void wakeFor(std::optional<WallTime> due) override {
-        wake = due ? std::optional(DateTime::fromWallTime(*due)) : std::nullopt;
-    }
+    void wakeFor(std::optional<Instant> due) override { wake = due; }
     void hold(bool ringing) override { held = ringing; }
 };
 
@@ -219,7 +218,7 @@ TEST(SleepWatchTest, WakesForTheNextAlarmThatCanRingAndHoldsSleepWhileOneSounds)
         {"every 1 m", -1, false},  {"mark", -1, false},      {"in 10 m", 600, false},
         {"at 2:10pm", 291, false}, {"delete 4", 600, false}, {"tick", -1, true},
         {"stop", -1, false}};
-    const DateTime start = rig.clock.time;
+    const Instant start = rig.clock.now();
     for (const auto& [line, wake, held] : rows) {
         line == std::string("tick") ? rig.tick(600) : void(rig.core.line(line));
         EXPECT_EQ(sleep.wake,

@@ -152,9 +152,13 @@ TEST(StandardStreamsTest, ClosedOnesAreOpenedOnDevNull) {
         ::testing::ExitedWithCode(0), "");
 }
 
-TEST(SystemClockTest, ReadsTheLocalTimeOfDay) {
-    const WallTime t = SystemClock().now();
-    EXPECT_TRUE(t.year >= 2020 && t.second <= 59) << t.year;
+TEST(SystemClockTest, ReadsTheTimeAndTheOffsetsOfTheZone) {
+    ::setenv("TZ", "Europe/Berlin", 1);
+    ::tzset();
+    SystemClock clock;
+    EXPECT_GT(clock.now(), utc(2020, 1, 1));
+    EXPECT_EQ(clock.utcOffset(utc(2026, 10, 25, 0, 59, 59)), 7200);  // summer time ends
+    EXPECT_EQ(clock.utcOffset(utc(2026, 10, 25, 1)), 3600);
 }
 
 using Result = InstanceLock::Result;

@@ -208,15 +208,17 @@ int main(int argc, char** argv) {
             break;
     }
 
-    std::string voiceError;
+    std::string voiceError, voiceNotice;
     PosixFiles preferenceFiles;
     StderrDiagnostics preferenceDiagnostics;
-    const std::optional<VoiceChoice> voice = settleVoiceChoice(
-        command.voice, layout.configDir, preferenceFiles, preferenceDiagnostics, voiceError);
+    const std::optional<VoiceChoice> voice =
+        settleVoiceChoice(command.voice, layout.configDir, preferenceFiles, preferenceDiagnostics,
+                          voiceError, voiceNotice);
     if (!voice) {
         writeDiagnostic(voiceError);
         return 2;
     }
+    if (!voiceNotice.empty()) notice += (notice.empty() ? "" : "  ") + voiceNotice;
 
     const bool terminal = command.terminal || !hasDisplay();
     if (!command.terminal && terminal) {

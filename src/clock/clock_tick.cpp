@@ -11,7 +11,7 @@ TickSound clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelC
     const int count = table.orderCount();
     for (int i = 1; i <= count; ++i) {
         Order& order = table.at(i);
-        const int64_t s = secondsValue(order, DateTime::fromWallTime(clock.now()));
+        const int64_t s = secondsValue(order, clock.now());
         const TimeWording wording = wordSeconds(s);
         if (!order.isMark() && s == 1) dueNext = true;
         if (!order.isMark() && s == 0) {
@@ -29,7 +29,7 @@ TickSound clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelC
             // it is heard as soon as the sound is back. A period that would run past the
             // calendar's end holds at its last second.
             const int64_t period = heard ? order.period : 0;
-            order.due = DateTime::fromWallTime(clock.now()).plusSecondsClamped(period);
+            order.due = clock.now().plusSecondsClamped(period);
             if (order.period > 0) order.sounding = 0;
         }
         OrderPanel::drawRow(canvas, i, order.isMark(), s, wording.shortText);

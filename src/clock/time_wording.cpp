@@ -2,7 +2,7 @@
 
 namespace tallowick {
 
-int64_t secondsValue(const Order& order, DateTime now) {
+int64_t secondsValue(const Order& order, Instant now) {
     const int64_t s = order.isMark() ? now.secondsSince(order.due) : order.due.secondsSince(now);
     return s < 0 ? 0 : s;
 }
@@ -26,8 +26,7 @@ TimeWording wordSeconds(int64_t seconds) {
 }
 
 std::string orderTimeInWords(const OrderTable& table, int number, Clock& clock) {
-    const DateTime now = DateTime::fromWallTime(clock.now());
-    return wordSeconds(secondsValue(table.at(number), now)).longText;
+    return wordSeconds(secondsValue(table.at(number), clock.now())).longText;
 }
 
 }  // namespace tallowick

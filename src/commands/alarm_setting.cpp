@@ -32,7 +32,7 @@ std::optional<int> readClockField(std::string_view field, int highest) {
 
 void durationAlarm(CommandContext& c) {
     const DurationPhrase phrase = DurationPhrase::split(dropCharacters(c.entry, 2));
-    const std::optional<DateTime> due = phrase.valid() ? phrase.dueFrom(c.now()) : std::nullopt;
+    const std::optional<Instant> due = phrase.valid() ? phrase.dueFrom(c.now()) : std::nullopt;
     if (!due) {
         c.accepted = false;
         return;
@@ -69,12 +69,15 @@ void clockTimeAlarm(CommandContext& c) {
     if (marker == "pm" && hour < 12) hour += 12;
     if (marker == "am" && hour == 12) hour = 0;  // twelve in the morning is the hour after midnight
 
-    const DateTime now = c.now();
-    const WallTime today = now.wallTime();
-    std::optional<DateTime> due = DateTime::make(today.year, today.month, today.day, hour, *minute);
+    // The next time the wall clock shows that time of day: today, or else tomorrow.
+    const Instant now = c.now();
+    const WallTime today = localTime(c.clock, now).wallTime();
+    const DateTime todayAt = *DateTime::make(today.year, today.month, today.day, hour, *minute);
+    std::optional<Instant> due = nextInstantOf(c.clock, todayAt, now);
     std::string daySuffix;
-    if (*due < now) {
-        due = due->plusSeconds(86400);
+    if (!due) {
+        const std::optional<DateTime> tomorrowAt = todayAt.plusSeconds(86400);
+        if (tomorrowAt) due = nextInstantOf(c.clock, *tomorrowAt, now);
         daySuffix = " tomorrow";
     }
     if (!due) {
@@ -89,8 +92,8 @@ void clockTimeAlarm(CommandContext& c) {
 
 void periodicAlarm(CommandContext& c) {
     const DurationPhrase phrase = DurationPhrase::split(dropCharacters(c.entry, 5));
-    const DateTime now = c.now();
-    const std::optional<DateTime> due = phrase.valid() ? phrase.dueFrom(now) : std::nullopt;
+    const Instant now = c.now();
+    const std::optional<Instant> due = phrase.valid() ? phrase.dueFrom(now) : std::nullopt;
     if (!due) {
         c.accepted = false;
         return;

@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "orders/date_time.h"
 #include "orders/order_table.h"
 #include "ports/clock.h"
 #include "ports/files.h"
@@ -55,7 +56,9 @@ struct CommandContext {
     int ringing = 0;
     bool silence = false;
 
-    DateTime now() { return DateTime::fromWallTime(clock.now()); }
+    Instant now() { return clock.now(); }
+    // The date and time the wall clock shows now.
+    DateTime localNow() { return localTime(clock, clock.now()); }
 
     // Hands one sentence of a listing to the voice: the first drops whatever was being said,
     // the later ones wait behind it.

@@ -11,10 +11,16 @@
 
 namespace tallowick {
 
+// An order's words and its sound name are each made from one typed line, up to half as long
+// again once lower-cased (Ⱥ, 2 bytes, lowers to ⱥ, 3), and a few words: the largest table must
+// save to a file that the next start reads.
+static_assert(OrderTable::kCapacity * (2 * (Core::kMaxLineBytes * 3 / 2 + 64) + 64) <=
+              SettingsStore::kMaxFileBytes);
+
 Core::Core(const Seams& seams, std::string dataDir)
     : seams_(seams),
       dataDir_(std::move(dataDir)),
-      store_(seams.files, seams.diagnostics, dataDir_) {}
+      store_(seams.files, seams.diagnostics, seams.clock, dataDir_) {}
 
 void Core::load() {
     const LoadOutcome outcome = store_.load(table_);
@@ -55,6 +61,7 @@ Core::LineResult Core::line(std::string_view typed) {
 }
 
 Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
+    steps_.follow(seams_.clock, table_);
     const OrderTable before = table_;
     // A one-line entry holds no line end; one that slipped in would split the settings file.
     std::string entry = lowerCase(typed);
@@ -91,13 +98,14 @@ bool Core::save() {
 }
 
 void Core::tick() {
-    const DateTime now = DateTime::fromWallTime(seams_.clock.now());
+    steps_.follow(seams_.clock, table_);
+    const Instant now = seams_.clock.now();
     keepSounding(table_, now);
     const std::vector<LateAlarm> late = lateAlarms(table_, now);
     const OrderTable before = watchers_.empty() ? OrderTable() : table_;
     const TickSound sound = clockTick(table_, seams_.clock, seams_.player, seams_.panel);
     for (const LateAlarm& alarm : late) {
-        if (table_.at(alarm.number).sounding != 0) seams_.voice.queue(lateNotice(alarm));
+        if (table_.at(alarm.number).sounding != 0) seams_.voice.queue(lateNotice(alarm, seams_.clock));
     }
     if (sound.rang != 0) ringing_ = sound.rang;
     // Like a failing save: told once when the output fails, and once when it works again.

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "orders/clock_steps.h"
 #include "orders/order_table.h"
 #include "orders/order_watcher.h"
 #include "orders/settings_file.h"
@@ -109,6 +110,7 @@ class Core {
     Seams seams_;
     std::string dataDir_;
     OrderTable table_;
+    ClockSteps steps_;  // followed before every line and tick
     SettingsStore store_;
     bool saveFailing_ = false;   // the last save failed, and that has been told
     bool soundFailing_ = false;  // the audio output would not open, and that has been told

@@ -75,7 +75,7 @@ long long DurationPhrase::roundedUpSeconds() const {
     return cappedSeconds(std::ceil(totalSeconds()));
 }
 
-std::optional<DateTime> DurationPhrase::dueFrom(DateTime now) const {
+std::optional<Instant> DurationPhrase::dueFrom(Instant now) const {
     return now.plusSeconds(roundedSeconds());
 }
 

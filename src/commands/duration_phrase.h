@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "orders/date_time.h"
+#include "ports/clock.h"
 
 namespace tallowick {
 
@@ -33,8 +33,8 @@ class DurationPhrase {
     double totalSeconds() const;
 
     // `now` plus the duration rounded to the nearest whole second; nullopt when that would fall
-    // after 31 December 9999 23:59:59. Only for a valid phrase.
-    std::optional<DateTime> dueFrom(DateTime now) const;
+    // after 31 December 9999 23:59:59 UTC. Only for a valid phrase.
+    std::optional<Instant> dueFrom(Instant now) const;
 
     // The duration in whole seconds, rounded to the nearest (as dueFrom adds it) or up.
     long long roundedSeconds() const;

@@ -45,14 +45,14 @@ constexpr const char* kHelpPages[] = {
 }  // namespace
 
 void speakTime(CommandContext& c) {
-    const WallTime t = c.clock.now();
+    const WallTime t = c.localNow().wallTime();
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", t.hour, t.minute, t.second);
     c.reply = buffer;
 }
 
 void speakDate(CommandContext& c) {
-    const WallTime t = c.clock.now();
+    const WallTime t = c.localNow().wallTime();
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%02d-%02d-%04d", t.month, t.day, t.year);
     c.reply = buffer;

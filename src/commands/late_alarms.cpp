@@ -4,7 +4,7 @@
 
 namespace tallowick {
 
-std::vector<LateAlarm> lateAlarms(const OrderTable& table, DateTime now) {
+std::vector<LateAlarm> lateAlarms(const OrderTable& table, Instant now) {
     std::vector<LateAlarm> late;
     for (int i = 1; i <= table.orderCount(); ++i) {
         const Order& order = table.at(i);
@@ -15,9 +15,9 @@ std::vector<LateAlarm> lateAlarms(const OrderTable& table, DateTime now) {
     return late;
 }
 
-std::string lateNotice(const LateAlarm& alarm) {
+std::string lateNotice(const LateAlarm& alarm, Clock& clock) {
     return "Order " + std::to_string(alarm.number) + " is late: it was due at " +
-           clockTimeWords(alarm.due.wallTime());
+           clockTimeWords(localTime(clock, alarm.due).wallTime());
 }
 
 std::string clockTimeWords(const WallTime& time) {
@@ -26,7 +26,7 @@ std::string clockTimeWords(const WallTime& time) {
     return std::to_string(hour) + ":" + minute + (time.hour < 12 ? "am" : "pm");
 }
 
-void keepSounding(OrderTable& table, DateTime now) {
+void keepSounding(OrderTable& table, Instant now) {
     for (int i = 1; i <= table.orderCount(); ++i) {
         Order& order = table.at(i);
         if (order.sounding != 0 && !order.isPeriodic() && now < order.due) order.due = now;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "orders/date_time.h"
 #include "orders/order_table.h"
 #include "ports/clock.h"
 
@@ -12,7 +13,7 @@ namespace tallowick {
 // An alarm that a tick rings late, and the due second it missed.
 struct LateAlarm {
     int number = 0;
-    DateTime due;
+    Instant due;
 };
 
 // An alarm that rings more than this many seconds after its due second is told to be late.
@@ -20,16 +21,16 @@ inline constexpr int64_t kLateAfterSeconds = 5;
 
 // The orders that can ring and whose due second lies more than kLateAfterSeconds before `now`:
 // the program was not running, was frozen, or the computer slept. Call before the tick.
-std::vector<LateAlarm> lateAlarms(const OrderTable& table, DateTime now);
+std::vector<LateAlarm> lateAlarms(const OrderTable& table, Instant now);
 
-// "Order 2 is late: it was due at 7:30am".
-std::string lateNotice(const LateAlarm& alarm);
+// "Order 2 is late: it was due at 7:30am", on the local wall clock of `clock`.
+std::string lateNotice(const LateAlarm& alarm, Clock& clock);
 
 // A time of day as "at" takes it, to the minute: "7:30am", "12:05am", "11:59pm".
 std::string clockTimeWords(const WallTime& time);
 
 // Holds every sounding one-shot alarm at `now`, so that a step back of the wall clock cannot
 // have it count down again and ring a second time. Call before the tick.
-void keepSounding(OrderTable& table, DateTime now);
+void keepSounding(OrderTable& table, Instant now);
 
 }  // namespace tallowick

@@ -1,5 +1,6 @@
 #include "orders/date_time.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace tallowick {
@@ -8,7 +9,7 @@ namespace {
 constexpr int64_t kSecondsPerDay = 86400;
 
 // Days from 1 January of the year 1 to the given date of the proleptic Gregorian calendar.
-int64_t daysFromCivil(int year, int month, int day) {
+constexpr int64_t daysFromCivil(int year, int month, int day) {
     const int64_t y = year - (month <= 2 ? 1 : 0);
     const int64_t era = (y >= 0 ? y : y - 399) / 400;
     const int64_t yoe = y - era * 400;
@@ -39,7 +40,11 @@ int daysInMonth(int year, int month) {
     return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
 }
 
-const int64_t kLatest = daysFromCivil(9999, 12, 31) * kSecondsPerDay + kSecondsPerDay - 1;
+constexpr int64_t kLatest = daysFromCivil(9999, 12, 31) * kSecondsPerDay + kSecondsPerDay - 1;
+constexpr int64_t kUnixEpoch = daysFromCivil(1970, 1, 1) * kSecondsPerDay;
+// An instant read in UTC is a date-time of the calendar, and every such date-time an instant.
+static_assert(Instant::earliest().secondsSince1970() == -kUnixEpoch &&
+              Instant::latest().secondsSince1970() == kLatest - kUnixEpoch);
 
 // A small cursor over the text of a date-time, reading unsigned numbers and single characters.
 struct Reader {
@@ -109,6 +114,14 @@ DateTime DateTime::earliest() {
     return DateTime(0);
 }
 
+DateTime DateTime::fromSecondsSince1970(int64_t seconds) {
+    return DateTime(std::clamp(seconds, -kUnixEpoch, kLatest - kUnixEpoch) + kUnixEpoch);
+}
+
+int64_t DateTime::secondsSince1970() const {
+    return seconds_ - kUnixEpoch;
+}
+
 WallTime DateTime::wallTime() const {
     WallTime t;
     civilFromDays(seconds_ / kSecondsPerDay, t.year, t.month, t.day);
@@ -165,6 +178,42 @@ std::optional<DateTime> DateTime::fromSettingsText(std::string_view text) {
         if (!r.atEnd()) return std::nullopt;
     }
     return make(year, month, day, hour, minute, second);
+}
+
+DateTime localTime(Clock& clock, Instant instant) {
+    return DateTime::fromSecondsSince1970(instant.secondsSince1970() + clock.utcOffset(instant));
+}
+
+Instant instantOf(Clock& clock, DateTime local, Showing showing) {
+    const int64_t wall = local.secondsSince1970();
+    // The offsets a day before and a day after: where the wall shows `local`, it does so at one
+    // of them, unless the offset changes twice within two days.
+    const int64_t before = clock.utcOffset(Instant(wall - kSecondsPerDay));
+    const int64_t after = clock.utcOffset(Instant(wall + kSecondsPerDay));
+    auto shownAt = [&](int64_t offset) -> std::optional<Instant> {
+        const Instant candidate(wall - offset);
+        if (clock.utcOffset(candidate) != offset) return std::nullopt;
+        return candidate;
+    };
+    const std::optional<Instant> a = shownAt(before), b = shownAt(after);
+    if (a && b) return showing == Showing::first ? std::min(*a, *b) : std::max(*a, *b);
+    if (a || b) return a ? *a : *b;
+    // Skipped: the wall jumps past it between these two, at the first second of the new offset.
+    int64_t low = wall - after, high = wall - before;
+    if (low >= high) return Instant(high);
+    while (high - low > 1) {
+        const int64_t middle = low + (high - low) / 2;
+        (clock.utcOffset(Instant(middle)) == before ? low : high) = middle;
+    }
+    return Instant(high);
+}
+
+std::optional<Instant> nextInstantOf(Clock& clock, DateTime local, Instant from) {
+    for (const Showing showing : {Showing::first, Showing::second}) {
+        const Instant when = instantOf(clock, local, showing);
+        if (when >= from) return when;
+    }
+    return std::nullopt;
 }
 
 }  // namespace tallowick

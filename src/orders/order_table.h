@@ -4,20 +4,24 @@
 #include <cstdint>
 #include <string>
 
-#include "orders/date_time.h"
+#include "ports/clock.h"
 
 namespace tallowick {
 
 // One standing order: an alarm (one-shot or periodic) or a mark.
 struct Order {
     std::string description;  // exactly "mark" for a mark; the alarm's words otherwise
-    DateTime due;             // alarm: when it next goes off; mark: when it was made
+    Instant due;              // alarm: when it next goes off; mark: when it was made
     int64_t period = 0;       // seconds between the chimes of a periodic alarm; 0 otherwise
     std::string soundFile;    // wave file played when the alarm goes off; empty for a mark
     int64_t sounding = 0;     // 1 once a one-shot alarm has gone off, until it is removed
 
     bool isMark() const { return description == "mark"; }
     bool isPeriodic() const { return period > 0; }
+    // An alarm set for a time of day ("at") stays at that time on the wall clock; any other was
+    // set for a span of real time ("in", "every"). The words tell, as the settings file keeps them
+    // and nothing else that would.
+    bool forTimeOfDay() const { return description.starts_with("at"); }
     friend bool operator==(const Order&, const Order&) = default;
 };
 

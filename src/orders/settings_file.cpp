@@ -4,12 +4,12 @@
 #include <utility>
 #include <vector>
 
+#include "orders/date_time.h"
+
 namespace tallowick {
 namespace {
 
 constexpr const char* kFileName = "settings.ini";
-// 50 orders with long descriptions take a few KiB; anything near this is no settings file.
-constexpr std::size_t kMaxFileBytes = 1024 * 1024;
 
 void appendNumber(std::string& out, int64_t value) {
     out += value < 0 ? "" : " ";
@@ -41,13 +41,13 @@ std::vector<std::string_view> splitLines(std::string_view bytes) {
 
 }  // namespace
 
-std::string formatSettings(const OrderTable& table) {
+std::string formatSettings(const OrderTable& table, Clock& clock) {
     std::string out;
     appendNumber(out, table.orderCount());
     for (int i = 1; i <= table.orderCount(); ++i) {
         const Order& order = table.at(i);
         appendLine(out, order.description);
-        appendLine(out, order.due.toSettingsText());
+        appendLine(out, localTime(clock, order.due).toSettingsText());
         appendNumber(out, order.period);
         appendLine(out, order.soundFile);
         appendNumber(out, order.sounding);
@@ -64,7 +64,7 @@ bool parseSettingsNumber(std::string_view text, int64_t& value) {
     return error == std::errc() && end == text.data() + text.size();
 }
 
-ParsedSettings parseSettings(std::string_view bytes) {
+ParsedSettings parseSettings(std::string_view bytes, Clock& clock) {
     ParsedSettings result;
     const std::vector<std::string_view> lines = splitLines(bytes);
     auto damage = [&](size_t line, const std::string& what) {
@@ -90,7 +90,7 @@ ParsedSettings parseSettings(std::string_view bytes) {
         order.description = std::string(lines[first]);
         auto due = DateTime::fromSettingsText(lines[first + 1]);
         if (!due) return damage(first + 2, "the due of order " + std::to_string(i) + " is no date");
-        order.due = *due;
+        order.due = instantOf(clock, *due, Showing::first);
         if (!parseSettingsNumber(lines[first + 2], order.period)) {
             return damage(first + 3,
                           "the period of order " + std::to_string(i) + " is not a whole number");
@@ -117,9 +117,11 @@ ParsedSettings parseSettings(std::string_view bytes) {
     return result;
 }
 
-SettingsStore::SettingsStore(Files& files, Diagnostics& diagnostics, std::string dataDir)
+SettingsStore::SettingsStore(Files& files, Diagnostics& diagnostics, Clock& clock,
+                             std::string dataDir)
     : files_(files),
       diagnostics_(diagnostics),
+      clock_(clock),
       dataDir_(std::move(dataDir)),
       path_(dataDir_ + "/" + kFileName) {}
 
@@ -151,11 +153,12 @@ LoadOutcome SettingsStore::load(OrderTable& table) {
 
     ParsedSettings parsed;
     if (read == ReadResult::ok) {
-        parsed = parseSettings(bytes);
+        parsed = parseSettings(bytes, clock_);
     } else {
         parsed.damaged = true;
-        parsed.problem =
-            read == ReadResult::tooLarge ? "it is larger than 1 MiB" : "it is not a regular file";
+        parsed.problem = read == ReadResult::tooLarge
+                             ? "it is larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB"
+                             : "it is not a regular file";
     }
     table = std::move(parsed.table);
     if (!parsed.damaged) return outcome;
@@ -199,8 +202,10 @@ std::string SettingsStore::tellDamage(const std::string& problem, int orders,
 
 bool SettingsStore::save(const OrderTable& table) {
     if (holdBackSaves_) return false;
+    const std::string bytes = formatSettings(table, clock_);
+    if (bytes.size() > kMaxFileBytes) return false;  // the next start would refuse it
     // A new file follows the umask; a saved one keeps the mode it had.
-    return files_.replace(path_, formatSettings(table), 0666);
+    return files_.replace(path_, bytes, 0666);
 }
 
 }  // namespace tallowick

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "orders/order_table.h"
+#include "ports/clock.h"
 #include "ports/diagnostics.h"
 #include "ports/files.h"
 
@@ -12,8 +14,9 @@ namespace tallowick {
 // The settings file keeps the order table as one value per line, each line ended by CR LF:
 // the order count, then for each order its description, due, period, sound file and sounding
 // flag. Numbers are written with a blank (or a minus sign) before the digits and one blank
-// after them (" 300 "); dates in the fixed form of DateTime::toSettingsText.
-std::string formatSettings(const OrderTable& table);
+// after them (" 300 "); dues as the wall clock of `clock` shows them, in the fixed form of
+// DateTime::toSettingsText.
+std::string formatSettings(const OrderTable& table, Clock& clock);
 
 // What reading a settings file found. When `damaged`, `table` holds the complete orders that
 // came before the damage, and `problem` says where and what it was.
@@ -24,8 +27,10 @@ struct ParsedSettings {
 };
 
 // Reads the bytes of a settings file. Accepts line ends of LF alone as well as CR LF. Never
-// fails: damage is reported in the result.
-ParsedSettings parseSettings(std::string_view bytes);
+// fails: damage is reported in the result. A due that the wall clock shows twice (in the hour
+// it repeats when summer time ends) is taken as the first, so that no alarm rings later than
+// it was saved for; one that it skips, as the instant it skips past it.
+ParsedSettings parseSettings(std::string_view bytes, Clock& clock);
 
 // Reads a whole number written in the settings file's number form, blanks around it allowed.
 bool parseSettingsNumber(std::string_view text, int64_t& value);
@@ -40,13 +45,18 @@ struct LoadOutcome {
 // full after every command line.
 class SettingsStore {
   public:
-    SettingsStore(Files& files, Diagnostics& diagnostics, std::string dataDir);
+    SettingsStore(Files& files, Diagnostics& diagnostics, Clock& clock, std::string dataDir);
+
+    // The largest file read: what a save writes for 50 orders whose words and sound name are
+    // each as long as a typed line can make them (see Core::kMaxLineBytes), with room to spare.
+    // A larger one is no settings file, and no save writes one.
+    static constexpr std::size_t kMaxFileBytes = 10 << 20;
 
     // Fills `table` from the file. A missing file gives an empty table. A damaged one is first
     // kept unchanged as settings.ini.bad (settings.ini.bad2, ... when taken), its complete
     // orders before the damage are loaded, and the fault is reported on the diagnostics. More
-    // after the counted orders is damage too. What is no regular file, or a file over 1 MiB,
-    // is damage that is moved aside rather than copied.
+    // after the counted orders is damage too. What is no regular file, or a file over
+    // kMaxFileBytes, is damage that is moved aside rather than copied.
     LoadOutcome load(OrderTable& table);
 
     // Writes the whole table, replacing the file all at once. Returns false, with the file as
@@ -65,6 +75,7 @@ class SettingsStore {
 
     Files& files_;
     Diagnostics& diagnostics_;
+    Clock& clock_;
     std::string dataDir_;
     std::string path_;
     // A damaged file that could not be kept aside must not be overwritten by the next save.

@@ -8,8 +8,8 @@ bool canRing(const Order& order) {
     return !order.isMark() && !order.isPeriodic() && order.sounding == 0;
 }
 
-std::optional<DateTime> nextRing(const OrderTable& table) {
-    std::optional<DateTime> next;
+std::optional<Instant> nextRing(const OrderTable& table) {
+    std::optional<Instant> next;
     for (int i = 1; i <= table.orderCount(); ++i) {
         const Order& order = table.at(i);
         if (canRing(order) && (!next || order.due < *next)) next = order.due;
@@ -18,8 +18,7 @@ std::optional<DateTime> nextRing(const OrderTable& table) {
 }
 
 void SleepWatch::follow(const OrderTable& table) {
-    const std::optional<DateTime> next = nextRing(table);
-    timer_.wakeFor(next ? std::optional<WallTime>(next->wallTime()) : std::nullopt);
+    timer_.wakeFor(nextRing(table));
     inhibitor_.hold(!soundingNumbers(table).empty());
 }
 

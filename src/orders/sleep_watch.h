@@ -14,7 +14,7 @@ namespace tallowick {
 bool canRing(const Order& order);
 
 // The earliest due second of the orders that can ring, if any.
-std::optional<DateTime> nextRing(const OrderTable& table);
+std::optional<Instant> nextRing(const OrderTable& table);
 
 // Keeps the computer's sleep in step with the orders: the wake-up timer armed for the next
 // alarm that can ring, and sleep held off while any order sounds.

@@ -18,9 +18,9 @@ class WakeUpTimer {
     WakeUpTimer& operator=(const WakeUpTimer&) = delete;
     virtual ~WakeUpTimer() = default;
 
-    // Keeps the one timer armed for the alarm due at the local time `due`, kLeadSeconds early;
-    // disarms it when there is none.
-    virtual void wakeFor(std::optional<WallTime> due) = 0;
+    // Keeps the one timer armed for the alarm due at `due`, kLeadSeconds early; disarms it when
+    // there is none.
+    virtual void wakeFor(std::optional<Instant> due) = 0;
 };
 
 // Isolates the hold that keeps the computer from going to sleep while an alarm rings. Never

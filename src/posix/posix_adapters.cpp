@@ -43,16 +43,18 @@ namespace {
 
 }  // namespace
 
-WallTime SystemClock::now() {
+Instant SystemClock::now() {
     // Not std::time: glibc reads a coarse clock there, which at a second boundary can still
     // show the second before, and every alarm would ring a second late.
     timespec precise{};
     ::clock_gettime(CLOCK_REALTIME, &precise);
-    const std::time_t t = precise.tv_sec;
+    return Instant(precise.tv_sec);
+}
+
+int64_t SystemClock::utcOffset(Instant instant) {
+    const std::time_t t = instant.secondsSince1970();
     std::tm local{};
-    localtime_r(&t, &local);
-    return WallTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                    local.tm_hour,        local.tm_min,     local.tm_sec > 59 ? 59 : local.tm_sec};
+    return localtime_r(&t, &local) ? local.tm_gmtoff : 0;
 }
 
 ReadResult PosixFiles::read(const std::string& path, std::string& contents, std::size_t maxBytes) {

@@ -10,10 +10,11 @@
 
 namespace tallowick {
 
-// The local time of day from the system clock and time zone.
+// The system's real-time clock, and the offsets of its time zone (TZ, or /etc/localtime).
 class SystemClock final : public Clock {
   public:
-    WallTime now() override;
+    Instant now() override;
+    int64_t utcOffset(Instant instant) override;
 };
 
 // Files on the local file system. replace() writes the temporary file `path`.tmp beside the

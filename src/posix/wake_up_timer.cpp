@@ -19,20 +19,6 @@ namespace {
 
 constexpr const char* kSeeManual = "; see WAKING UP in tallowick(1)";
 
-// The second since the epoch of the local time `t`; where the clocks are put back, the first
-// of the two.
-int64_t epochSecond(const WallTime& t) {
-    std::tm local{};
-    local.tm_year = t.year - 1900;
-    local.tm_mon = t.month - 1;
-    local.tm_mday = t.day;
-    local.tm_hour = t.hour;
-    local.tm_min = t.minute;
-    local.tm_sec = t.second;
-    local.tm_isdst = -1;
-    return std::mktime(&local);
-}
-
 }  // namespace
 
 PosixWakeUpTimer::~PosixWakeUpTimer() {
@@ -43,10 +29,10 @@ PosixWakeUpTimer::~PosixWakeUpTimer() {
     }
 }
 
-void PosixWakeUpTimer::wakeFor(std::optional<WallTime> due) {
+void PosixWakeUpTimer::wakeFor(std::optional<Instant> due) {
     // An alarm due within the lead, or past, wakes at once: never 0, which would disarm.
     int64_t second = 0;
-    if (due) second = std::max<int64_t>(epochSecond(*due) - kLeadSeconds, 1);
+    if (due) second = std::max<int64_t>(due->secondsSince1970() - kLeadSeconds, 1);
     if (second == armed_ || keeper_ == Keeper::nobody) return;
     if (keeper_ == Keeper::none) open();
     if (keeper_ == Keeper::nobody) return;

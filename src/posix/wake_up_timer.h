@@ -24,7 +24,7 @@ class PosixWakeUpTimer final : public WakeUpTimer {
         : helperPath_(std::move(helperPath)), diagnostics_(diagnostics) {}
     ~PosixWakeUpTimer() override;
 
-    void wakeFor(std::optional<WallTime> due) override;
+    void wakeFor(std::optional<Instant> due) override;
 
   private:
     enum class Keeper { none, self, helper, nobody };

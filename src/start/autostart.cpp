@@ -11,17 +11,22 @@
 namespace tallowick {
 namespace {
 
-// A path as one argument of an Exec line: quoted when it needs to be, with the escapes of the
-// Desktop Entry rules (inside the quotes, then those of a string value).
+// A path as one argument of an Exec line, by the Desktop Entry rules: quoted when it needs to
+// be, with ", `, $ and \ inside the quotes each after a backslash (and % doubled); then the whole
+// is written as a string value, every backslash twice and a line end as \n. So a backslash of
+// the path is four in the file.
 std::string execArgument(const std::string& path) {
     if (path.find_first_of(" \t\n\"'\\><~|&;$*?#()`%=") == std::string::npos) return path;
     std::string quoted = "\"";
     for (const char c : path) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += "\\\\";
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
         if (c == '%') quoted += '%';
         quoted += c;
     }
-    return quoted + "\"";
+    quoted += '"';
+    std::string value;
+    for (const char c : quoted) value += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : std::string(1, c);
+    return value;
 }
 
 }  // namespace

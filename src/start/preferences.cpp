@@ -80,7 +80,7 @@ const char* voiceChoiceName(VoiceChoice choice) {
 
 std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::string& configDir,
                                              Files& files, Diagnostics& diagnostics,
-                                             std::string& error) {
+                                             std::string& error, std::string& notice) {
     std::optional<VoiceChoice> choice;
     if (!given.empty()) {
         choice = parseVoiceChoice(given);
@@ -102,8 +102,10 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
         if (!kept) return VoiceChoice::espeak;
         choice = parseVoiceChoice(*kept);
         if (!choice) {
-            error = path + ": unknown voice '" + std::string(*kept) + "' (choose " + kVoiceChoices +
-                    ")";
+            diagnostics.report(path + ": unknown voice '" + std::string(*kept) +
+                               "' (choose " + kVoiceChoices + "); speaking with espeak");
+            notice = "The voice in the preferences file is unknown, so the built-in voice speaks.";
+            return VoiceChoice::espeak;
         }
         return choice;
     }

@@ -29,10 +29,12 @@ inline constexpr const char* kPreferencesFile = "preferences.conf";
 
 // Settles the voice for this start: `given` (the --voice value, empty when none was given)
 // wins, and is kept in the preferences file for later starts; otherwise the file's choice, or
-// espeak. Returns nothing, with `error` set to one line, for a bad value given or in the file.
-// A file that cannot be read or written is reported on `diagnostics`, and the start goes on.
+// espeak. Returns nothing, with `error` set to one line, for a bad value given. A bad value in
+// the file must not keep the alarms from starting at login: it is reported on `diagnostics`,
+// `notice` gets a sentence for the voice, and espeak is used. A file that cannot be read or
+// written is reported on `diagnostics`, and the start goes on.
 std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::string& configDir,
                                              Files& files, Diagnostics& diagnostics,
-                                             std::string& error);
+                                             std::string& error, std::string& notice);
 
 }  // namespace tallowick

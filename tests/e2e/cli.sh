@@ -2,7 +2,7 @@
 # The program as started from a shell: options and exit statuses, the start without a display,
 # line ends, orders kept over restarts; killed while it saves; no voice or audio device; one
 # instance per data directory and no stale lock after SIGKILL; "shutdown" running temp.bat
-# with the commands on PATH.
+# with the commands on PATH; the autostart entry of a copy under an odd path.
 # Usage: cli.sh PROGRAM_DIR
 
 set -euo pipefail
@@ -34,10 +34,10 @@ run --help
 run --version
 expect "tallowick $TALLOWICK_VERSION\n" "tallowick --version: not 'tallowick $TALLOWICK_VERSION'"
 [[ ! -s $err && ! -e "$settings" ]] || fail_showing "--help or --version left traces"
-for args in --bogus -x '--terminal --bogus'; do
+for args in --bogus -x '--terminal --bogus' --voice=loud; do
     # shellcheck disable=SC2086  # split on purpose
     run $args
-    ((status == 2)) && [[ ! -s $out ]] && grep -qF -- "${args##* }" "$err" ||
+    ((status == 2)) && [[ ! -s $out ]] && grep -qF -- "${args##*[ =]}" "$err" ||
         fail_showing "tallowick $args: not status 2 and a message naming the option"
 done
 
@@ -141,3 +141,14 @@ exec 3>&-
 input='delete 2\ndelete 1\n'
 run --terminal
 expect 'Mark deleted.\nMark deleted.\n' "the start after SIGKILL did not find the orders"
+
+# A copy under a path of any characters starts at login: its autostart entry, read as GLib (and
+# GNOME's session) reads it, names this very copy. Debian's python3-gi is for its own python3.
+py=/usr/bin/python3 entry=$HOME/.config/autostart/io.github.tallowick.Tallowick.desktop
+"$py" -c 'import gi' 2>/dev/null || skip "python3-gi is missing (TALLOWICK_WITH_TEST_TOOLS=1)"
+odd=$WORK/$'a "copy" \\ $HOME\nof it' && e2e_install "$odd" && E2E_SHOW=(entry "$entry")
+"$odd/tallowick" --autostart on >"$WORK/out" 2>"$WORK/err" && "$py" -c 'import sys
+from gi.repository import GLib; k = GLib.KeyFile(); k.load_from_file(sys.argv[1], 0)
+print(GLib.shell_parse_argv(k.get_string("Desktop Entry", "Exec"))[1][0], end="")' "$entry" \
+    >"$WORK/out" 2>"$WORK/err" && [[ $(<"$WORK/out") == "$odd/tallowick" ]] ||
+    fail_showing "the autostart entry does not name the copy's path"
