@@ -19,14 +19,15 @@ constexpr const char* kManager = "org.freedesktop.login1.Manager";
 
 LogindSleep::LogindSleep(Diagnostics& diagnostics, std::function<void()> resumed)
     : diagnostics_(diagnostics), resumed_(std::move(resumed)) {
-    const int r = sd_bus_open_system(&bus_);
+    sd_bus* bus = nullptr;
+    const int r = sd_bus_open_system(&bus);
     if (r < 0) {
-        bus_ = nullptr;
         absence_ = std::string("no system bus (") + std::strerror(-r) + ")";
         return;
     }
+    bus_.reset(bus);
     // Asynchronous, so that starting never waits on the bus.
-    sd_bus_match_signal_async(bus_, &sleepSlot_, kService, kPath, kManager, "PrepareForSleep",
+    sd_bus_match_signal_async(bus_.get(), &sleepSlot_, kService, kPath, kManager, "PrepareForSleep",
                               onPrepareForSleep, nullptr, this);
 }
 
@@ -34,7 +35,6 @@ LogindSleep::~LogindSleep() {
     release();
     sd_bus_slot_unref(inhibitCall_);
     sd_bus_slot_unref(sleepSlot_);
-    sd_bus_flush_close_unref(bus_);
 }
 
 void LogindSleep::hold(bool ringing) {
@@ -48,7 +48,7 @@ void LogindSleep::hold(bool ringing) {
         unavailable(absence_);
         return;
     }
-    const int r = sd_bus_call_method_async(bus_, &inhibitCall_, kService, kPath, kManager,
+    const int r = sd_bus_call_method_async(bus_.get(), &inhibitCall_, kService, kPath, kManager,
                                            "Inhibit", onInhibited, this, "ssss", "sleep:idle",
                                            "Tallowick", "An alarm is ringing", "block");
     if (r < 0) {
@@ -92,29 +92,28 @@ int LogindSleep::onPrepareForSleep(sd_bus_message* m, void* userdata, sd_bus_err
 }
 
 int LogindSleep::fd() const {
-    return bus_ ? sd_bus_get_fd(bus_) : -1;
+    return bus_ ? sd_bus_get_fd(bus_.get()) : -1;
 }
 
 short LogindSleep::events() const {
-    const int e = bus_ ? sd_bus_get_events(bus_) : 0;
+    const int e = bus_ ? sd_bus_get_events(bus_.get()) : 0;
     return static_cast<short>(e < 0 ? 0 : e);
 }
 
 int LogindSleep::timeoutMs() const {
-    return bus_ ? busTimeoutMs(bus_) : -1;
+    return bus_ ? busTimeoutMs(bus_.get()) : -1;
 }
 
 bool LogindSleep::dispatch() {
     if (!bus_) return true;
     int r;
-    while ((r = sd_bus_process(bus_, nullptr)) > 0) {
+    while ((r = sd_bus_process(bus_.get(), nullptr)) > 0) {
     }
     // A system bus that went away is no longer watched, or every wait would end at once.
-    if (r < 0 || !sd_bus_is_open(bus_)) {
+    if (r < 0 || !sd_bus_is_open(bus_.get())) {
         inhibitCall_ = sd_bus_slot_unref(inhibitCall_);
         sleepSlot_ = sd_bus_slot_unref(sleepSlot_);
-        sd_bus_flush_close_unref(bus_);
-        bus_ = nullptr;
+        bus_.reset();
         absence_ = "the system bus went away";
     }
     return true;

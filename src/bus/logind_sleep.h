@@ -5,6 +5,7 @@
 
 #include <systemd/sd-bus.h>
 
+#include "bus/bus_names.h"
 #include "ports/diagnostics.h"
 #include "ports/sleep.h"
 #include "posix/watched_source.h"
@@ -40,7 +41,7 @@ class LogindSleep final : public WatchedSource, public SleepInhibitor {
 
     Diagnostics& diagnostics_;
     std::function<void()> resumed_;
-    sd_bus* bus_ = nullptr;
+    BusConnection bus_;  // first of the bus members, so it closes after the slots
     sd_bus_slot* sleepSlot_ = nullptr;
     sd_bus_slot* inhibitCall_ = nullptr;  // the Inhibit call awaiting its reply
     int lock_ = -1;                       // the inhibitor: closing it lets sleep go
