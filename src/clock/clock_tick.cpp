@@ -5,7 +5,8 @@
 
 namespace tallowick {
 
-TickSound clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelCanvas& canvas) {
+TickSound clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelCanvas& canvas,
+                    SoundKeys& keys) {
     TickSound sound;
     bool dueNext = false;
     const int count = table.orderCount();
@@ -15,9 +16,8 @@ TickSound clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelC
         const TimeWording wording = wordSeconds(s);
         if (!order.isMark() && s == 1) dueNext = true;
         if (!order.isMark() && s == 0) {
-            const bool heard = player.play(order.soundFile);
+            const bool heard = player.play(keys.of(i), order.soundFile);
             if (heard) {
-                sound.rang = i;
                 sound.started = true;
             } else {
                 sound.failed = true;

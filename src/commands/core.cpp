@@ -55,12 +55,11 @@ Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
         if (ch == '\n') ch = ' ';
     }
     CommandContext c(std::move(entry), table_, seams_.clock, seams_.voice, seams_.panel,
-                     seams_.shell, seams_.files, programDir_);
-    c.ringing = ringing_;
+                     seams_.shell, seams_.files, programDir_, sounds_);
     if (!tooLong) dispatch(c);  // too long to be a command: rejected below
     if (c.exitRequested) return LineResult::exit;
-    ringing_ = c.ringing;
-    if (c.silence) seams_.player.stop();
+    if (c.silenceAll) seams_.player.stopAll();
+    for (const int key : c.silenced) seams_.player.stop(key);
 
     if (c.handled == 0) c.reply = kIncorrectEntryReply;
     const bool wasFailing = saveFailing_;
@@ -85,16 +84,15 @@ bool Core::save() {
 
 void Core::tick() {
     const OrderTable before = watchers_.empty() ? OrderTable() : table_;
-    const TickSound sound = clockTick(table_, seams_.clock, seams_.player, seams_.panel);
-    if (sound.rang != 0) ringing_ = sound.rang;
-    // Like a failing save: told once when the output fails, and once when it works again.
+    const TickSound sound = clockTick(table_, seams_.clock, seams_.player, seams_.panel, sounds_);
+    // Like a failing save: told once when the output fails, and once when it works again. The
+    // ring waits for it meanwhile (see clockTick).
     if (sound.failed && !soundFailing_) {
-        seams_.diagnostics.report(
-            "tallowick: the audio output will not open; alarms ring as soon as it does");
+        seams_.diagnostics.report(kSoundFailedNotice);
         seams_.voice.queue(kSoundFailedNotice);
         soundFailing_ = true;
     } else if (sound.started && !sound.failed && soundFailing_) {
-        seams_.diagnostics.report("tallowick: the audio output works again");
+        seams_.diagnostics.report(kSoundBackNotice);
         seams_.voice.queue(kSoundBackNotice);
         soundFailing_ = false;
     }
