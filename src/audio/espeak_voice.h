@@ -7,17 +7,25 @@
 #include "audio/speech_worker.h"
 #include "ports/voice.h"
 
+struct audio_object;
+
 namespace tallowick {
 
 // Speaks through the eSpeak NG engine built into the program (no speech daemon), in English, on
 // the default audio output, at about 1.4 times the engine's normal rate and at full volume.
 //
+// The engine renders on the voice's own thread, and the voice writes what it renders to the
+// output itself (through libpcaudio, as the engine would): the engine's own output never opens
+// again once it failed, so after a sound server restarted it stayed silent for the rest of the
+// run. The voice's output is opened again when a write fails, and at the next text when that
+// does not work yet.
+//
 // eSpeak NG is one engine per process, and it can be started only once in a process: the first
 // of create() and renderToMemory() to start it owns it for good, and the other then refuses with
 // a reason. An EspeakVoice, once destroyed, cannot be followed by another in the same process.
 //
-// say() and queue() return at once, even while the engine is busy stopping a sound: they hand the
-// text to a thread of the voice's own, which talks to the engine. Call them from one thread.
+// say() and queue() return at once: they hand the text to the voice's thread, which cuts off the
+// text it is speaking within one buffer of sound (60 ms). Call them from one thread.
 class EspeakVoice final : public Voice {
   public:
     // Words a minute: about 1.4 times the engine's normal 175.
@@ -54,9 +62,16 @@ class EspeakVoice final : public Voice {
   private:
     EspeakVoice() = default;
     void speak(const SpeechWorker::Request& request);
+    // Plays `count` samples the engine rendered; false to cut the text short.
+    bool play(const short* wave, int count);
+    friend struct SpeechOutput;  // the engine's callback, which calls play()
 
     SpeechWorker worker_;
     bool ownsEngine_ = false;  // set once the engine has started for this voice
+    // The output, used on the voice's thread only.
+    audio_object* output_ = nullptr;
+    bool outputOpen_ = false;
+    unsigned says_ = 0;  // worker_.says() when the text in hand began
 };
 
 }  // namespace tallowick
