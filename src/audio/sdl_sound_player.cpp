@@ -332,6 +332,12 @@ void SdlSoundPlayer::prepare() {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (lost_) return;
     lastActive_ = std::chrono::steady_clock::now();
+    // A sound started on an output that has been open a while waits behind more buffered
+    // silence than on one opened a second before (17 ms against 10 ms after its second, on
+    // PulseAudio), so an idle output is opened afresh now. One that plays is left alone.
+    if (open_ && Mix_Playing(-1) == 0 && lastActive_ - openedAt_ > std::chrono::milliseconds(500)) {
+        closeDevice();
+    }
     // A failure here is left to play(), which reports it.
     if (openDevice()) wake_.notify_all();
 }
