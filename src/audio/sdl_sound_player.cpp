@@ -39,10 +39,10 @@ constexpr int bufferFrames = 512;
 constexpr float ceiling = 0.891f;
 constexpr double releaseSeconds = 0.1;
 
-// How long the mixer may go uncalled before the output counts as stalled. A buffer lasts 11.6 ms;
-// a busy machine delays a few, and a null sink on its own takes up to 2 s to start a new stream.
-constexpr auto stallLimit = std::chrono::seconds(1);
-constexpr auto startLimit = std::chrono::seconds(3);
+// How long the mixer may go uncalled before the output counts as stalled. A buffer lasts 11.6 ms,
+// and a busy machine delays a few; but a null sink, or a sink that has just started, may take up
+// to 2 s to ask a new stream for more, which is no fault.
+constexpr auto stallLimit = std::chrono::seconds(3);
 // How often the open output is looked at.
 constexpr auto watchEvery = std::chrono::milliseconds(250);
 
@@ -199,7 +199,7 @@ bool SdlSoundPlayer::outputLost() {
     const std::int64_t last = lastMixNs_.load(std::memory_order_relaxed);
     const auto since = last != 0 ? std::chrono::nanoseconds(steadyNs() - last)
                                  : std::chrono::steady_clock::now() - openedAt_;
-    return since > (last != 0 ? stallLimit : startLimit);
+    return since > stallLimit;
 }
 
 // Closing an output that went away can take as long as SDL's backend waits for it (a stalled
