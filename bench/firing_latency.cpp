@@ -63,12 +63,13 @@ class StampingPlayer final : public SoundPlayer {
   public:
     bool played = false;
     timespec stamp{};
-    bool play(const std::string&) override {
+    bool play(int, const std::string&) override {
         ::clock_gettime(CLOCK_REALTIME, &stamp);
         played = true;
         return true;
     }
-    void stop() override {}
+    void stop(int) override {}
+    void stopAll() override {}
 };
 
 enum class Source { tickerPoll, tickerQt, freeRunning };

@@ -1,5 +1,6 @@
 // What is heard: the voice, the sound player on a real device, and the stock sound files.
 
+#include <SDL.h>
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
@@ -65,9 +66,10 @@ TEST(EspeakVoiceTest, AReplyIsBriskEnglishSpeechClearOfClipping) {
 }
 
 // A wave file of `frames` frames of a tone, 16-bit mono at 44.1 kHz.
-std::string tone(int frames) {
+std::string tone(int frames, double amplitude = 8000) {
     std::vector<std::int16_t> samples(static_cast<size_t>(frames));
-    for (int i = 0; i < frames; ++i) samples[i] = static_cast<std::int16_t>(8000 * std::sin(i));
+    for (int i = 0; i < frames; ++i)
+        samples[i] = static_cast<std::int16_t>(amplitude * std::sin(i));
     const std::vector<std::uint8_t> bytes = wav::encodeMono16(samples, 44100);
     return {bytes.begin(), bytes.end()};
 }
@@ -100,7 +102,7 @@ struct SdlSoundPlayerTest : ::testing::Test {
     }
     // Plays `name` and checks what started: `frames` of the file `path`, decoded for the mixer.
     void expectPlays(const std::string& name, const fs::path& path, int frames) {
-        EXPECT_TRUE(player->play(name) && player->playing()) << name;
+        EXPECT_TRUE(player->play(1, name) && player->playing(1)) << name;
         int frequency = 0, channels = 0;
         Uint16 format = 0;
         Mix_QuerySpec(&frequency, &format, &channels);
@@ -149,39 +151,49 @@ TEST_F(SdlSoundPlayerTest, AnythingButAWholeWaveFileAsItIsNowPlaysTheDefaultAler
     expectPlays("tone.wav", dir / "alert.wav", alertFrames);
     write("alert.wav", "damaged");
     // The output works; there is nothing to play.
-    EXPECT_TRUE(player->play("nothing.wav") && player->lastStarted().path.empty());
+    EXPECT_TRUE(player->play(1, "nothing.wav") && player->lastStarted().path.empty());
     EXPECT_FALSE(player->playing());
 }
 
-TEST_F(SdlSoundPlayerTest, StopCutsASoundOffAndTheIdleDeviceClosesUntilTheNextSoundOrAheadOfIt) {
+// Each order's sound plays under its own key: a repeat restarts only its own.
+TEST_F(SdlSoundPlayerTest, SoundsOfDifferentKeysPlayTogetherAndTheIdleDeviceClosesUntilTheNext) {
     write("long.wav", tone(441000));
-    player->stop();  // nothing playing: nothing happens
-    ASSERT_TRUE(player->play("long.wav"));
+    player->stop(1);  // nothing playing: nothing happens
+    ASSERT_TRUE(player->play(1, "long.wav") && player->play(2, "alert.wav"));
+    ASSERT_TRUE(player->play(2, "alert.wav") && player->play(3, "alert.wav"));
     std::this_thread::sleep_for(200ms);  // four times the idle time
-    EXPECT_TRUE(player->playing()) << "the device closed under a sound";
-    player->stop();
-    EXPECT_FALSE(player->playing());
+    EXPECT_TRUE(player->playing(1)) << "the device closed under a sound, or a repeat cut it";
+    player->stop(1);
+    EXPECT_FALSE(player->playing(1));
+    EXPECT_TRUE(player->playing(2) && player->playing(3));
+    player->stopAll();
     ASSERT_TRUE(closesWhenIdle());
-    player->stop();  // the device closed: nothing happens either
+    player->stopAll();  // the device closed: nothing happens either
     expectPlays("long.wav", dir / "long.wav", 441000);
-    EXPECT_TRUE(player->deviceOpen());
-    player->stop();
+    player->stopAll();
     ASSERT_TRUE(closesWhenIdle());
     player->prepare();
     EXPECT_TRUE(player->deviceOpen());
     EXPECT_TRUE(closesWhenIdle());  // and closes again if no sound comes
 }
 
-TEST_F(SdlSoundPlayerTest, ADeviceThatWillNotOpenIsReportedByEveryPlayUntilItOpens) {
-    player->useDevice("no such device");
-    ASSERT_TRUE(closesWhenIdle());
+TEST_F(SdlSoundPlayerTest, AnOutputThatGoesAwayIsReportedByEveryPlayUntilItOpensAgain) {
+    write("long.wav", tone(441000));
+    ASSERT_TRUE(player->play(1, "long.wav"));
+    setenv("SDL_AUDIODRIVER", "alsa", 1);  // from here on no output opens
+    setenv("AUDIODEV", "no such device", 1);
+    SDL_Event removed{};
+    removed.adevice.type = SDL_AUDIODEVICEREMOVED;  // as SDL says when the sound server goes
+    SDL_PushEvent(&removed);
+    ASSERT_TRUE(closesWhenIdle()) << "a lost output stays open while its sound 'plays'";
     for (int i = 0; i < 2; ++i) {
         player->prepare();
-        EXPECT_FALSE(player->play("alert.wav") || player->deviceOpen());
+        EXPECT_FALSE(player->play(1, "alert.wav") || player->deviceOpen());
         EXPECT_EQ(player->lastStarted().path, "");
     }
-    player->stop();
-    player->useDevice("");
+    player->stop(1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    unsetenv("AUDIODEV");
     expectPlays("alert.wav", dir / "alert.wav", alertFrames);
 
     // No output at start (no sound server yet at login) is told, then tried at every sound.
@@ -192,7 +204,7 @@ TEST_F(SdlSoundPlayerTest, ADeviceThatWillNotOpenIsReportedByEveryPlayUntilItOpe
     player = SdlSoundPlayer::create({dir, dir}, "alert.wav", error);
     ASSERT_NE(player, nullptr) << error;
     EXPECT_NE(error.find("tries it again"), std::string::npos) << error;
-    EXPECT_FALSE(player->play("alert.wav"));
+    EXPECT_FALSE(player->play(1, "alert.wav"));
     player.reset();
     unsetenv("AUDIODEV");
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
@@ -200,6 +212,27 @@ TEST_F(SdlSoundPlayerTest, ADeviceThatWillNotOpenIsReportedByEveryPlayUntilItOpe
     EXPECT_TRUE(!error.empty() && !error.starts_with("tallowick: ") &&
                 error.find('\n') == std::string::npos)
         << error;
+}
+
+// SDL's disk driver writes what would be heard to a file, in the mixer's float samples.
+TEST_F(SdlSoundPlayerTest, OneSoundPlaysAtItsOwnLevelAndSoundsTogetherStayBelowFullScale) {
+    write("loud.wav", tone(4410, 0.73 * 32767));  // as loud as the stock sounds
+    for (const auto& [sounds, low, high] : {std::tuple{1, 0.72f, 0.74f}, {3, 0.85f, 0.9f}}) {
+        player.reset();
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", (dir / "out.raw").c_str(), 1);
+        std::string error;
+        player = SdlSoundPlayer::create({dir, dir}, "alert.wav", error);
+        for (int key = 1; key <= sounds; ++key) ASSERT_TRUE(player->play(key, "loud.wav"));
+        while (player->playing()) std::this_thread::sleep_for(10ms);
+        player.reset();  // the file is complete
+        std::ifstream in(dir / "out.raw", std::ios::binary);
+        float peak = 0, sample = 0;
+        while (in.read(reinterpret_cast<char*>(&sample), sizeof sample)) {
+            peak = std::max(peak, std::fabs(sample));
+        }
+        EXPECT_TRUE(peak >= low && peak <= high) << sounds << " at once peak at " << peak;
+    }
 }
 
 constexpr double fullScale = 32768.0;

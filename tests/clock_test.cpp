@@ -47,6 +47,20 @@ TEST(TickTest, AHugePeriodHoldsAtTheCalendarsEnd) {
     EXPECT_EQ(rig.order(1).due, Instant::latest());
 }
 
+// Each order sounds under a key of its own, so a one-shot's repeat never cuts the bell off.
+TEST(TickTest, EachOrderSoundsUnderItsOwnKeyAndARingingOneShotRingsOnWhenTheClockGoesBack) {
+    Rig rig;
+    rig.type("in 1 s");
+    rig.type("every 5 s");
+    rig.tick(5);
+    rig.tick(-600);  // a time server's correction while it rings
+    EXPECT_EQ(rig.player.played,
+              (std::vector<std::string>{"chime.wav", "deepbell.wav", "chime.wav"}));
+    EXPECT_EQ(rig.player.keys, (std::vector<int>{1, 2, 1}));
+    rig.type("delete 2");
+    EXPECT_EQ(rig.player.stopped, std::vector<int>{2});
+}
+
 TEST(TickTest, AnOutputThatWillNotOpenIsToldOnceAndTheRingWaitsForIt) {
     Rig rig;
     rig.type("every 1 m");

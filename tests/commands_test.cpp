@@ -223,7 +223,7 @@ TEST(CommandTest, ALateAlarmNamesItsDueTimeAsAtTakesIt) {
 
 // The panel draws rows 1 to the order count only, so whatever takes orders away must wipe it.
 TEST(CommandTest, TheSoundStopsWithTheOrderThatRangItAndThePanelIsWiped) {
-    const std::tuple<const char*, int, bool> rows[] = {
+    const std::tuple<const char*, size_t, bool> rows[] = {
         {"orders|time|in 5 m", 0, false},
         {"delete 1", 0, true},
         {"delete 1|delete 2", 1, true},  // the order that rang moved up, and went
@@ -239,7 +239,7 @@ TEST(CommandTest, TheSoundStopsWithTheOrderThatRangItAndThePanelIsWiped) {
         for (std::string line; std::getline(in, line, '|');) {
             line == "tick" ? rig.tick() : void(rig.core.line(line));
         }
-        EXPECT_EQ(rig.player.stops, stops) << lines;
+        EXPECT_EQ(rig.player.stopped.size(), stops) << lines;
         EXPECT_EQ(rig.canvas.rows.empty(), wiped) << lines;
     }
 }

@@ -69,14 +69,17 @@ class FakeVoice final : public Voice {
 class FakeSoundPlayer final : public SoundPlayer {
   public:
     std::vector<std::string> played;  // the name of each sound started
-    int stops = 0, prepares = 0;
-    bool outputFails = false;  // the audio output will not open: play() starts nothing
-    bool play(const std::string& name) override {
+    std::vector<int> keys, stopped;   // the key of each; each key stopped, 0 for all
+    int prepares = 0;
+    bool outputFails = false;  // the audio output does not work: play() starts nothing
+    bool play(int key, const std::string& name) override {
         if (outputFails) return false;
         played.push_back(name);
+        keys.push_back(key);
         return true;
     }
-    void stop() override { ++stops; }
+    void stop(int key) override { stopped.push_back(key); }
+    void stopAll() override { stopped.push_back(0); }
     void prepare() override { ++prepares; }
 };
 

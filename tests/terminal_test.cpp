@@ -106,11 +106,12 @@ struct SecondEvery1000Saves final : MemoryFiles, SoundPlayer {
         }
         return MemoryFiles::replace(path, contents, mode);
     }
-    bool play(const std::string&) override {
+    bool play(int, const std::string&) override {
         rangAfterSaves.push_back(saves);
         return true;
     }
-    void stop() override {}
+    void stop(int) override {}
+    void stopAll() override {}
 };
 
 TEST(TerminalFrontendTest, ALongBatchIntoABlockedPipeLetsEveryTickRingOnTime) {

@@ -5,6 +5,7 @@
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 #include <fcntl.h>
+#include <pcaudiolib/audio.h>
 #include <pulse/simple.h>
 #include <unistd.h>
 
@@ -14,12 +15,14 @@ namespace tallowick {
 
 namespace {
 
-// Whether the engine was started in this process, for speech or for the tests' rendering.
-// eSpeak NG 1.51 cannot be restarted reliably: a second espeak_ng_Initialize without
-// espeak_ng_Terminate renders broken audio, and a second espeak_ng_Terminate after a restart
-// hangs. So the engine is started at most once, and never handed from one use to another.
+// Where the engine stands in this process. eSpeak NG 1.51 cannot be restarted reliably: a second
+// espeak_ng_Initialize without espeak_ng_Terminate renders broken audio, and a second
+// espeak_ng_Terminate after a restart hangs. So the engine is started at most once, for speech
+// or for rendering, and never handed from one to the other.
+enum class EngineUse { none, speaking, rendering, spent };
+
 std::mutex engineMutex;
-bool engineTaken = false;
+EngineUse engineUse = EngineUse::none;
 
 std::string engineMessage(espeak_ng_STATUS status) {
     char buffer[256] = {};
@@ -27,10 +30,10 @@ std::string engineMessage(espeak_ng_STATUS status) {
     return oneLine(buffer);
 }
 
-// The engine plays through libpcaudio, which tries PulseAudio, then ALSA's default device, then
-// OSS, and on failure prints its own error on every utterance. Probing the same outputs in the
-// same order first lets the program say once that there is no sound, instead of starting an
-// engine that complains each time it speaks.
+// The voice plays through libpcaudio, which tries PulseAudio, then ALSA's default device, then
+// OSS, and takes ALSA without trying whether it opens. Probing the same outputs in the same
+// order first lets the program say once that there is no sound, instead of starting a voice that
+// fails each time it speaks.
 bool audioOutputAvailable() {
     const pa_sample_spec format{PA_SAMPLE_S16LE, 22050, 1};
     int pulseError = 0;
@@ -83,18 +86,43 @@ bool startEngine(espeak_ng_OUTPUT_MODE mode, std::string& reason) {
     return true;
 }
 
-void speakText(const std::string& text) {
-    // In playback mode this only queues the text for the engine's own thread. A full queue
-    // (hundreds of texts waiting) drops the text: a voice that cannot speak stays silent.
-    espeak_Synth(text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr,
-                 nullptr);
+struct Render {
+    std::vector<short>* samples = nullptr;
+    bool outOfMemory = false;
+};
+
+int collectSamples(short* wave, int count, espeak_EVENT* events) {
+    if (events == nullptr || events->user_data == nullptr) {
+        return 0;
+    }
+    Render& render = *static_cast<Render*>(events->user_data);
+    if (wave != nullptr && count > 0) {
+        // No exception may unwind through the engine's C frames.
+        try {
+            render.samples->insert(render.samples->end(), wave, wave + count);
+        } catch (...) {
+            render.outOfMemory = true;
+            return 1;  // the engine's way to abort the synthesis in progress
+        }
+    }
+    return 0;
 }
 
 }  // namespace
 
+// The engine's callback while it speaks: hands each rendered piece to the voice whose text it
+// is. Returning 1 cuts the text short.
+struct SpeechOutput {
+    static int callback(short* wave, int count, espeak_EVENT* events) {
+        if (events == nullptr || events->user_data == nullptr) return 0;
+        auto& voice = *static_cast<EspeakVoice*>(events->user_data);
+        return wave == nullptr || count <= 0 || voice.play(wave, count) ? 0 : 1;
+    }
+};
+
 std::unique_ptr<EspeakVoice> EspeakVoice::create(std::string& error) {
     std::lock_guard engineLock(engineMutex);
-    if (engineTaken) {
+    if (engineUse != EngineUse::none) {
         error = "the speech engine is already taken in this process; speech is off";
         return nullptr;
     }
@@ -103,22 +131,30 @@ std::unique_ptr<EspeakVoice> EspeakVoice::create(std::string& error) {
         error = "no audio output found; speech is off";
         return nullptr;
     }
-    // The voice and its thread come first: failing them leaves the engine untouched.
+    // The voice, its output and its thread come first: failing them leaves the engine untouched.
     std::unique_ptr<EspeakVoice> voice;
     try {
         voice.reset(new EspeakVoice());
+        // The engine's own names for its output, as the sound server lists it.
+        voice->output_ = create_audio_device_object(nullptr, "eSpeak", "Text-to-Speech");
+        if (voice->output_ == nullptr) {
+            error = "no audio output found; speech is off";
+            return nullptr;
+        }
         voice->worker_.start([v = voice.get()](const SpeechWorker::Request& r) { v->speak(r); });
     } catch (...) {
         error = "no memory or thread left for speech; speech is off";
         return nullptr;
     }
     std::string reason;
-    engineTaken = true;
-    if (!startEngine(ENOUTPUT_MODE_SPEAK_AUDIO, reason)) {
+    if (!startEngine(ENOUTPUT_MODE_SYNCHRONOUS, reason)) {
+        engineUse = EngineUse::spent;
         error = "the speech engine failed to start (" + reason + "); speech is off";
         return nullptr;
     }
+    espeak_SetSynthCallback(&SpeechOutput::callback);
     voice->ownsEngine_ = true;
+    engineUse = EngineUse::speaking;
     return voice;
 }
 
@@ -126,8 +162,12 @@ EspeakVoice::~EspeakVoice() {
     worker_.stop();
     if (ownsEngine_) {
         std::lock_guard engineLock(engineMutex);
-        espeak_Cancel();
         espeak_ng_Terminate();
+        engineUse = EngineUse::spent;
+    }
+    if (output_ != nullptr) {
+        audio_object_close(output_);
+        audio_object_destroy(output_);
     }
 }
 
@@ -139,49 +179,74 @@ void EspeakVoice::queue(const std::string& text) {
     worker_.queue(text);
 }
 
-// espeak_Cancel blocks until the engine's thread has stopped writing to the audio output:
-// measured on PulseAudio from 20 ms up to 1.5 s in the middle of a long clause. That wait
-// happens here, on the voice's own thread, and never in say().
+// On the voice's thread. A new say() cuts the text in hand short at its next piece of sound
+// (see play()), and what the output still holds of it is dropped here.
 void EspeakVoice::speak(const SpeechWorker::Request& request) {
-    if (request.interrupt) {
-        espeak_Cancel();
-        // A cancel drops parameter changes still queued in the engine, and puts back the
-        // parameters the last text started with; set ours again either way.
-        espeak_SetParameter(espeakRATE, kRate, 0);
-        espeak_SetParameter(espeakVOLUME, kVolume, 0);
+    if (request.interrupt && outputOpen_) audio_object_flush(output_);
+    if (request.text.empty()) return;
+    says_ = worker_.says();
+    // A full text at once; the engine hands its sound to play() piece by piece as it renders,
+    // and play() keeps pace with the output.
+    espeak_ng_Synthesize(request.text.c_str(), request.text.size() + 1, 0, POS_CHARACTER, 0,
+                         espeakCHARS_UTF8, nullptr, this);
+}
+
+bool EspeakVoice::play(const short* wave, int count) {
+    if (worker_.says() != says_) return false;  // a new text was said: this one stops here
+    const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(short);
+    // A write fails once the sound server is gone: the output is opened afresh at once (a
+    // server that came back takes it), and when that fails, at the next text.
+    for (int tries = 0; tries < 2; ++tries) {
+        if (!outputOpen_) {
+            outputOpen_ =
+                audio_object_open(output_, AUDIO_OBJECT_FORMAT_S16LE,
+                                  static_cast<std::uint32_t>(espeak_ng_GetSampleRate()), 1) == 0;
+            if (!outputOpen_) {
+                audio_object_close(output_);
+                return false;
+            }
+        }
+        if (audio_object_write(output_, wave, bytes) == 0) return true;
+        audio_object_close(output_);
+        outputOpen_ = false;
     }
-    if (!request.text.empty()) {
-        speakText(request.text);
-    }
+    return false;
 }
 
 bool EspeakVoice::renderForTesting(const std::string& text, std::vector<short>& samples,
                                    int& sampleRate, std::string& error) {
     std::lock_guard engineLock(engineMutex);
-    if (std::exchange(engineTaken, true)) {
-        error = "the speech engine is already taken in this process";
-        return false;
-    }
-    std::string reason;
-    if (!startEngine(ENOUTPUT_MODE_SYNCHRONOUS, reason)) {
-        error = "the speech engine failed to start (" + reason + ")";
-        return false;
-    }
-    // Nothing may unwind through the engine's C frames: running out of memory ends the test.
-    espeak_SetSynthCallback([](short* wave, int count, espeak_EVENT* events) noexcept {
-        if (wave != nullptr && events != nullptr && events->user_data != nullptr) {
-            auto& out = *static_cast<std::vector<short>*>(events->user_data);
-            out.insert(out.end(), wave, wave + count);
+    if (engineUse == EngineUse::none) {
+        std::string reason;
+        if (!startEngine(ENOUTPUT_MODE_SYNCHRONOUS, reason)) {
+            engineUse = EngineUse::spent;
+            error = "the speech engine failed to start (" + reason + ")";
+            return false;
         }
-        return 0;
-    });
+        espeak_SetSynthCallback(&collectSamples);
+        engineUse = EngineUse::rendering;
+    }
+    if (engineUse != EngineUse::rendering) {
+        error = "the speech engine is taken for speech in this process";
+        return false;
+    }
     samples.clear();
     sampleRate = espeak_ng_GetSampleRate();
+    if (text.empty()) {
+        return true;
+    }
+    Render render{&samples};
     const espeak_ng_STATUS status = espeak_ng_Synthesize(
-        text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, &samples);
-    if (status == ENS_OK) return true;
-    error = "the speech engine failed to render (" + engineMessage(status) + ")";
-    return false;
+        text.c_str(), text.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, &render);
+    if (render.outOfMemory) {
+        error = "out of memory while rendering speech";
+        return false;
+    }
+    if (status != ENS_OK) {
+        error = "the speech engine failed to render (" + engineMessage(status) + ")";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace tallowick

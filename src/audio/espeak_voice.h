@@ -7,17 +7,25 @@
 #include "audio/speech_worker.h"
 #include "ports/voice.h"
 
+struct audio_object;
+
 namespace tallowick {
 
 // Speaks through the eSpeak NG engine built into the program (no speech daemon), in English, on
 // the default audio output, at about 1.4 times the engine's normal rate and at full volume.
 //
+// The engine renders on the voice's own thread, and the voice writes what it renders to the
+// output itself (through libpcaudio, as the engine would): the engine's own output never opens
+// again once it failed, so after a sound server restarted it stayed silent for the rest of the
+// run. The voice's output is opened again when a write fails, and at the next text when that
+// does not work yet.
+//
 // eSpeak NG is one engine per process, and it can be started only once in a process: the first
-// create() (or the tests' rendering) to start it owns it for good, and any later one refuses with
+// of create() and renderForTesting() to start it owns it for good, and the other then refuses with
 // a reason. An EspeakVoice, once destroyed, cannot be followed by another in the same process.
 //
-// say() and queue() return at once, even while the engine is busy stopping a sound: they hand the
-// text to a thread of the voice's own, which talks to the engine. Call them from one thread.
+// say() and queue() return at once: they hand the text to the voice's thread, which cuts off the
+// text it is speaking within one buffer of sound (60 ms). Call them from one thread.
 class EspeakVoice final : public Voice {
   public:
     // Words a minute: about 1.4 times the engine's normal 175.
@@ -44,18 +52,25 @@ class EspeakVoice final : public Voice {
     void queue(const std::string& text) override;
 
     // Test hook: renders `text` (UTF-8) with the voice, rate and volume of speech into `samples`
-    // (16-bit mono) at `sampleRate`, without an audio device. It takes the engine as create()
-    // does, so it works once in a process; false with `error` when the engine is taken already,
-    // fails to start ("the speech engine failed to start ...") or fails to render.
+    // (16-bit mono) at `sampleRate`, without an audio device. Returns false with `error` (one
+    // line) when the engine cannot start or is taken for speech in this process. The first call
+    // starts the engine for rendering and keeps it for the rest of the process.
     static bool renderForTesting(const std::string& text, std::vector<short>& samples,
                                  int& sampleRate, std::string& error);
 
   private:
     EspeakVoice() = default;
     void speak(const SpeechWorker::Request& request);
+    // Plays `count` samples the engine rendered; false to cut the text short.
+    bool play(const short* wave, int count);
+    friend struct SpeechOutput;  // the engine's callback, which calls play()
 
     SpeechWorker worker_;
     bool ownsEngine_ = false;  // set once the engine has started for this voice
+    // The output, used on the voice's thread only.
+    audio_object* output_ = nullptr;
+    bool outputOpen_ = false;
+    unsigned says_ = 0;  // worker_.says() when the text in hand began
 };
 
 }  // namespace tallowick

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -17,11 +18,8 @@ namespace tallowick {
 
 namespace {
 
-// The one mixer channel: a new sound always replaces the one playing.
-constexpr int channel = 0;
-
-// Decoded sounds kept at most. Alarms use a handful of sounds; this only bounds memory when a
-// user goes through many.
+// Decoded sounds kept at most, when no more of them play. Alarms use a handful of sounds; this
+// only bounds memory when a user goes through many.
 constexpr std::size_t maxCached = 8;
 
 std::atomic<bool> playerExists{false};
@@ -34,15 +32,34 @@ std::atomic<bool> playerExists{false};
 // RealtimeKit it leaves the audio thread at normal priority instead of SDL's raised one.)
 constexpr int bufferFrames = 512;
 
-// Opens the mixer on `device` (empty: the default output).
-bool openOutput(const std::string& device) {
-    if (Mix_OpenAudioDevice(MIX_DEFAULT_FREQUENCY, MIX_DEFAULT_FORMAT, MIX_DEFAULT_CHANNELS,
-                            bufferFrames, device.empty() ? nullptr : device.c_str(),
-                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE) !=
-        0) {
+// The mix is made in floating point, where sounds add up without clipping, and a limiter then
+// keeps it below this level (-1 dBFS) before it is turned into the output's format. The stock
+// sounds peak at -4 to -2.5 dBFS, so one sound alone passes untouched; two or three at once are
+// turned down the moment they would pass it, and come back up over about 100 ms.
+constexpr float ceiling = 0.891f;
+constexpr double releaseSeconds = 0.1;
+
+// How long the mixer may go uncalled before the output counts as stalled. A buffer lasts 11.6 ms,
+// and a busy machine delays a few; but a null sink, or a sink that has just started, may take up
+// to 2 s to ask a new stream for more, which is no fault.
+constexpr auto stallLimit = std::chrono::seconds(3);
+// How often the open output is looked at.
+constexpr auto watchEvery = std::chrono::milliseconds(250);
+
+std::int64_t steadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Opens the mixer on the default output, mixing in floating point.
+bool openOutput() {
+    if (Mix_OpenAudioDevice(
+            MIX_DEFAULT_FREQUENCY, AUDIO_F32SYS, MIX_DEFAULT_CHANNELS, bufferFrames, nullptr,
+            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE) != 0) {
         return false;
     }
-    Mix_AllocateChannels(1);
+    Mix_AllocateChannels(SdlSoundPlayer::kChannels);
     return true;
 }
 
@@ -108,19 +125,45 @@ SdlSoundPlayer::SdlSoundPlayer(SoundDirs dirs, std::string defaultSound,
     : dirs_(std::move(dirs)),
       defaultSound_(std::move(defaultSound)),
       idleClose_(idleClose),
-      open_(true),
       lastActive_(std::chrono::steady_clock::now()) {}
+
+void SdlSoundPlayer::afterMix(void* player, std::uint8_t* stream, int bytes) {
+    auto& self = *static_cast<SdlSoundPlayer*>(player);
+    float* sample = reinterpret_cast<float*>(stream);
+    const int count = bytes / static_cast<int>(sizeof(float));
+    float gain = self.gain_;
+    for (int i = 0; i < count; ++i) {
+        gain += (1.0f - gain) * self.release_;
+        const float peak = std::fabs(sample[i]);
+        if (peak * gain > ceiling) gain = ceiling / peak;
+        sample[i] *= gain;
+    }
+    self.gain_ = gain;
+    self.lastMixNs_.store(steadyNs(), std::memory_order_relaxed);
+}
 
 bool SdlSoundPlayer::openDevice() {
     if (open_) return true;
     // The audio system is started again for each try, so that it looks afresh for a sound
-    // server (one that came up after us, at login) and for devices.
+    // server (one that came up after us, at login, or came back after a restart) and for
+    // devices.
     if (!audioUp_ && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     audioUp_ = true;
-    if (!openOutput(device_)) {
+    if (!openOutput()) {
         letGoOfAudio();
         return false;
     }
+    int frequency = 0, channels = 0;
+    Uint16 format = 0;
+    Mix_QuerySpec(&frequency, &format, &channels);
+    gain_ = 1.0f;
+    release_ = static_cast<float>(1.0 / (releaseSeconds * frequency * std::max(channels, 1)));
+    lastMixNs_ = 0;
+    Mix_SetPostMix(&SdlSoundPlayer::afterMix, this);
+    // What SDL reported of devices before (a removal of the output closed since) is old news.
+    SDL_FlushEvents(SDL_AUDIODEVICEADDED, SDL_AUDIODEVICEREMOVED);
+    keyOn_.fill(0);
+    openedAt_ = std::chrono::steady_clock::now();
     open_ = true;
     return true;
 }
@@ -141,22 +184,60 @@ void SdlSoundPlayer::closeDevice() {
     open_ = false;
 }
 
-void SdlSoundPlayer::closeWhenIdle() {
+bool SdlSoundPlayer::outputLost() {
+    // SDL keeps calling the mixer after its device went away, into nothing, and says so only by
+    // this event. It comes for opened devices alone, and this player's is the only one.
+    SDL_Event event;
+    bool removed = false;
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_AUDIODEVICEREMOVED, SDL_AUDIODEVICEREMOVED) >
+           0) {
+        removed = removed || event.adevice.iscapture == 0;
+    }
+    SDL_FlushEvent(SDL_AUDIODEVICEADDED);
+    if (removed) return true;
+    // A stream that stalls (a sound server stopped, or hung) stops calling the mixer instead.
+    const std::int64_t last = lastMixNs_.load(std::memory_order_relaxed);
+    const auto since = last != 0 ? std::chrono::nanoseconds(steadyNs() - last)
+                                 : std::chrono::steady_clock::now() - openedAt_;
+    return since > stallLimit;
+}
+
+// Closing an output that went away can take as long as SDL's backend waits for it (a stalled
+// sound server holds it until it goes on or goes away), so it is done without the lock; the
+// other functions keep off the mixer meanwhile.
+void SdlSoundPlayer::closeLostDevice(std::unique_lock<std::mutex>& lock) {
+    lost_ = true;
+    lock.unlock();
+    Mix_HaltChannel(-1);
+    freeAll();
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    lock.lock();
+    audioUp_ = false;
+    open_ = false;
+    lost_ = false;
+}
+
+void SdlSoundPlayer::watch() {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!stopping_) {
         if (!open_) {
             wake_.wait(lock);
             continue;
         }
+        if (lost_ || outputLost()) {
+            closeLostDevice(lock);
+            continue;
+        }
         const auto now = std::chrono::steady_clock::now();
-        if (Mix_Playing(channel) != 0) lastActive_ = now;
+        if (Mix_Playing(-1) != 0) lastActive_ = now;
         if (now - lastActive_ >= idleClose_) {
             closeDevice();
             continue;
         }
-        // Wakes a few times while the device is open, never while it is closed.
+        // Wakes a few times a second while the device is open, never while it is closed.
         wake_.wait_for(lock, std::min<std::chrono::steady_clock::duration>(
-                                 idleClose_ - (now - lastActive_), std::chrono::seconds(1)));
+                                 idleClose_ - (now - lastActive_), watchEvery));
     }
 }
 
@@ -180,25 +261,22 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const SoundDirs& dirs,
         playerExists = false;
         return nullptr;
     }
-    // Opened here once to tell at start whether there is any sound now. An output that will not
-    // open yet (a sound server still starting at login, a headset unplugged) is no reason to
-    // stay silent for the whole run: every alarm tries it again and reports what it finds.
-    const bool opened = openOutput("");
-    if (!opened) {
-        error = "cannot open audio output now (" + oneLine(Mix_GetError()) +
-                "); every alarm tries it again";
-    }
     std::unique_ptr<SdlSoundPlayer> player;
     try {
         player.reset(new SdlSoundPlayer(dirs, defaultSound, idleClose));
-        player->open_ = opened;
-        if (!opened) player->letGoOfAudio();
-        player->closer_ = std::thread([p = player.get()] { p->closeWhenIdle(); });
+        // Opened here once to tell at start whether there is any sound now. An output that will
+        // not open yet (a sound server still starting at login, a headset unplugged) is no
+        // reason to stay silent for the whole run: every alarm tries it again and reports what
+        // it finds.
+        if (!player->openDevice()) {
+            error = "cannot open audio output now (" + oneLine(Mix_GetError()) +
+                    "); every alarm tries it again";
+        }
+        player->watcher_ = std::thread([p = player.get()] { p->watch(); });
     } catch (...) {
         if (player) {
             player.reset();  // its destructor closes the audio
         } else {
-            Mix_CloseAudio();
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             playerExists = false;
         }
@@ -214,15 +292,20 @@ SdlSoundPlayer::~SdlSoundPlayer() {
         stopping_ = true;
     }
     wake_.notify_all();
-    if (closer_.joinable()) closer_.join();
+    if (watcher_.joinable()) watcher_.join();
     closeDevice();
     if (audioUp_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     playerExists = false;
 }
 
-bool SdlSoundPlayer::playing() const {
+bool SdlSoundPlayer::playing(int key) const {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return open_ && Mix_Playing(channel) != 0;
+    if (!usable()) return false;
+    if (key == 0) return Mix_Playing(-1) != 0;
+    for (int channel = 0; channel < kChannels; ++channel) {
+        if (keyOn_[channel] == key && Mix_Playing(channel) != 0) return true;
+    }
+    return false;
 }
 
 bool SdlSoundPlayer::deviceOpen() const {
@@ -230,34 +313,65 @@ bool SdlSoundPlayer::deviceOpen() const {
     return open_;
 }
 
-void SdlSoundPlayer::stop() {
+void SdlSoundPlayer::stop(int key) {
     const std::lock_guard<std::mutex> lock(mutex_);
+    if (!usable()) return;
     // Returns once the mixer has let go of the sound; what SDL and the sound server have queued
     // already (a few milliseconds) still plays out.
-    if (open_) Mix_HaltChannel(channel);
+    for (int channel = 0; channel < kChannels; ++channel) {
+        if (keyOn_[channel] == key) Mix_HaltChannel(channel);
+    }
+}
+
+void SdlSoundPlayer::stopAll() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (usable()) Mix_HaltChannel(-1);
 }
 
 void SdlSoundPlayer::prepare() {
     const std::lock_guard<std::mutex> lock(mutex_);
+    if (lost_) return;
     lastActive_ = std::chrono::steady_clock::now();
+    // A sound started on an output that has been open a while waits behind more buffered
+    // silence than on one opened a second before (17 ms against 10 ms after its second, on
+    // PulseAudio), so an idle output is opened afresh now. One that plays is left alone.
+    if (open_ && Mix_Playing(-1) == 0 && lastActive_ - openedAt_ > std::chrono::milliseconds(500)) {
+        closeDevice();
+    }
     // A failure here is left to play(), which reports it.
     if (openDevice()) wake_.notify_all();
 }
 
-void SdlSoundPlayer::useDevice(const std::string& device) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    device_ = device;
+// The channel for the next sound of `key`: its own, so that a repeat cuts off only its own last
+// sound; else one that is silent; else, with every channel sounding, the one that started first.
+int SdlSoundPlayer::channelFor(int key) {
+    int silent = -1;
+    for (int channel = 0; channel < kChannels; ++channel) {
+        if (keyOn_[channel] == key) return channel;
+        if (silent < 0 && Mix_Playing(channel) == 0) silent = channel;
+    }
+    if (silent < 0) silent = Mix_GroupOldest(-1);
+    return silent < 0 ? 0 : silent;
 }
 
-bool SdlSoundPlayer::play(const std::string& name) {
+bool SdlSoundPlayer::play(int key, const std::string& name) {
     const std::lock_guard<std::mutex> lock(mutex_);
     lastStarted_ = Started{};
     lastActive_ = std::chrono::steady_clock::now();
-    if (!openDevice()) return false;  // the sound server went away: the caller tells the user
+    if (lost_) return false;
+    if (open_ && outputLost()) {
+        // Closed by the watching thread; a sound after that opens the output again.
+        lost_ = true;
+        wake_.notify_all();
+        return false;
+    }
+    if (!openDevice()) return false;  // no sound server, no device: the caller tells the user
     wake_.notify_all();
-    // Halting first means no cached sound is playing while load() replaces or evicts entries.
-    // Mix_HaltChannel returns only once the mixer has let go of the channel's sound.
+    const int channel = channelFor(key);
+    // Halting first means this channel's sound is not playing while load() replaces or evicts
+    // entries. Mix_HaltChannel returns only once the mixer has let go of the channel's sound.
     Mix_HaltChannel(channel);
+    keyOn_[channel] = key;
     try {
         std::string path;
         Mix_Chunk* chunk = nullptr;
@@ -277,6 +391,24 @@ bool SdlSoundPlayer::play(const std::string& name) {
     return true;
 }
 
+bool SdlSoundPlayer::chunkPlaying(const Mix_Chunk* chunk) const {
+    for (int channel = 0; channel < kChannels; ++channel) {
+        if (Mix_Playing(channel) != 0 && Mix_GetChunk(channel) == chunk) return true;
+    }
+    return false;
+}
+
+// Frees the cached sound at `index`, unless another order's sound is still playing it: then it
+// stays, unnamed, until it is done.
+void SdlSoundPlayer::dropCached(std::size_t index) {
+    if (chunkPlaying(cache_[index].chunk)) {
+        cache_[index].path.clear();
+        return;
+    }
+    Mix_FreeChunk(cache_[index].chunk);
+    cache_.erase(cache_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
 // Decoding is cheap when the file already has the output's format (about 0.05 ms for a 1 s
 // file) but not when it must be resampled (about 2 ms for 1 s at 22.05 or 48 kHz), hence the
 // cache. An entry is good while the file keeps its device, inode, size, and modification and
@@ -286,20 +418,20 @@ Mix_Chunk* SdlSoundPlayer::load(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0 || !playableSize(info)) {
         return nullptr;
     }
-    for (auto entry = cache_.begin(); entry != cache_.end(); ++entry) {
-        if (entry->path != path) {
+    for (std::size_t i = 0; i < cache_.size(); ++i) {
+        const Cached& entry = cache_[i];
+        if (entry.path != path) {
             continue;
         }
-        if (entry->device == info.st_dev && entry->inode == info.st_ino &&
-            entry->size == info.st_size && entry->modifiedNs == nanoseconds(info.st_mtim) &&
-            entry->changedNs == nanoseconds(info.st_ctim)) {
-            Cached hit = *entry;
-            cache_.erase(entry);
+        if (entry.device == info.st_dev && entry.inode == info.st_ino &&
+            entry.size == info.st_size && entry.modifiedNs == nanoseconds(info.st_mtim) &&
+            entry.changedNs == nanoseconds(info.st_ctim)) {
+            const Cached hit = entry;
+            cache_.erase(cache_.begin() + static_cast<std::ptrdiff_t>(i));
             cache_.push_back(hit);
             return hit.chunk;
         }
-        Mix_FreeChunk(entry->chunk);
-        cache_.erase(entry);
+        dropCached(i);
         break;
     }
 
@@ -311,9 +443,15 @@ Mix_Chunk* SdlSoundPlayer::load(const std::string& path) {
     if (chunk == nullptr) {
         return nullptr;
     }
-    if (cache_.size() >= maxCached) {
-        Mix_FreeChunk(cache_.front().chunk);
-        cache_.erase(cache_.begin());
+    // The least recently used go first; a sound still playing stays until it is done.
+    for (std::size_t i = 0; i < cache_.size();) {
+        if ((cache_.size() >= maxCached || cache_[i].path.empty()) &&
+            !chunkPlaying(cache_[i].chunk)) {
+            Mix_FreeChunk(cache_[i].chunk);
+            cache_.erase(cache_.begin() + static_cast<std::ptrdiff_t>(i));
+        } else {
+            ++i;
+        }
     }
     try {
         cache_.push_back(Cached{path, static_cast<std::uint64_t>(info.st_dev),

@@ -22,6 +22,7 @@ void SpeechWorker::stop() {
 void SpeechWorker::say(const std::string& text) {
     try {
         std::lock_guard lock(mutex_);
+        ++says_;  // before the request shows: the text in hand is cut, never this one
         pending_.clear();
         pending_.push_back(Request{true, text});
     } catch (...) {

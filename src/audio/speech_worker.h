@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -37,6 +38,10 @@ class SpeechWorker {
     // Asks for `text` after what waits; an empty text asks for nothing.
     void queue(const std::string& text);
 
+    // How many times say() has been called: `speak` may poll it to cut a long text short as
+    // soon as a new one is said.
+    unsigned says() const { return says_.load(std::memory_order_relaxed); }
+
   private:
     void run();
 
@@ -44,6 +49,7 @@ class SpeechWorker {
     std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Request> pending_;
+    std::atomic<unsigned> says_{0};
     bool stopping_ = false;
     std::thread thread_;
 };

@@ -5,19 +5,22 @@
 
 namespace tallowick {
 
-TickSound clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelCanvas& canvas) {
+TickSound clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelCanvas& canvas,
+                    SoundKeys& keys) {
     TickSound sound;
     bool dueNext = false;
     const int count = table.orderCount();
     for (int i = 1; i <= count; ++i) {
         Order& order = table.at(i);
-        const int64_t s = secondsValue(order, clock.now());
+        // A one-shot alarm that sounds is due whatever its date says: a clock set back while it
+        // rings (a time server's correction) would put it in the future again.
+        const bool ringing = order.sounding != 0 && !order.isPeriodic() && !order.isMark();
+        const int64_t s = ringing ? 0 : secondsValue(order, clock.now());
         const TimeWording wording = wordSeconds(s);
         if (!order.isMark() && s == 1) dueNext = true;
         if (!order.isMark() && s == 0) {
-            const bool heard = player.play(order.soundFile);
+            const bool heard = player.play(keys.of(i), order.soundFile);
             if (heard) {
-                sound.rang = i;
                 sound.started = true;
             } else {
                 sound.failed = true;

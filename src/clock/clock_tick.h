@@ -9,17 +9,17 @@ namespace tallowick {
 
 // What a tick did with the sound.
 struct TickSound {
-    int rang = 0;          // the order whose sound was started last (1 to orderCount), or 0
-    bool failed = false;   // an alarm was due and the audio output would not open
+    bool failed = false;   // an alarm was due and the audio output did not work
     bool started = false;  // the audio output took a sound
 };
 
 // The once-a-second tick. For each order in table order: works out its seconds value, makes an
-// alarm that has reached 0 play its sound and re-arms it from the tick's own time (a one-shot
-// alarm stays due and sounding until it is removed; a periodic one is due again one period
-// later, or at the next tick when its sound could not be played), and draws its row. Has the
-// player ready when an alarm is due at the next tick. Never speaks, never saves, never changes
-// the order count.
-TickSound clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelCanvas& canvas);
+// alarm that has reached 0 play its sound under the order's key in `keys` and re-arms it from
+// the tick's own time (a one-shot alarm stays due and sounding until it is removed, whatever the
+// wall clock does meanwhile; a periodic one is due again one period later, or at the next tick
+// when its sound could not be played), and draws its row. Has the player ready when an alarm is
+// due at the next tick. Never speaks, never saves, never changes the order count.
+TickSound clockTick(OrderTable& table, Clock& clock, SoundPlayer& player, PanelCanvas& canvas,
+                    SoundKeys& keys);
 
 }  // namespace tallowick

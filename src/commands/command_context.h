@@ -2,6 +2,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "orders/date_time.h"
 #include "orders/order_table.h"
@@ -9,6 +10,7 @@
 #include "ports/files.h"
 #include "ports/panel_canvas.h"
 #include "ports/shell.h"
+#include "ports/sound_player.h"
 #include "ports/voice.h"
 
 namespace tallowick {
@@ -18,7 +20,7 @@ namespace tallowick {
 struct CommandContext {
     CommandContext(std::string lowerCaseEntry, OrderTable& orders, Clock& clockSeam,
                    Voice& voiceSeam, PanelCanvas& panelSeam, Shell& shellSeam, Files& filesSeam,
-                   const std::string& directory)
+                   const std::string& directory, SoundKeys& orderSounds)
         : entry(std::move(lowerCaseEntry)),
           reply(entry),
           table(orders),
@@ -27,7 +29,8 @@ struct CommandContext {
           panel(panelSeam),
           shell(shellSeam),
           files(filesSeam),
-          dataDir(directory) {}
+          dataDir(directory),
+          sounds(orderSounds) {}
 
     // The typed line, lower-cased; nothing trimmed.
     std::string entry;
@@ -50,11 +53,12 @@ struct CommandContext {
     // Set by the listing commands: an empty reply then is not spoken, so that the listing's
     // sentences are heard to the end.
     bool listed = false;
-    // The order whose sound was started last (it may still be playing), or 0. A command that
-    // removes orders keeps it pointing at the same order, and when it removes that order sets
-    // it to 0 and `silence`, so that the sound stops with it.
-    int ringing = 0;
-    bool silence = false;
+    // The key of each order's sound (it may still be playing). A command that removes orders
+    // removes their keys too and notes them in `silenced`, so that their sounds stop with them;
+    // `silenceAll` stops every sound.
+    SoundKeys& sounds;
+    std::vector<int> silenced;
+    bool silenceAll = false;
 
     Instant now() { return clock.now(); }
     // The date and time the wall clock shows now.

@@ -69,12 +69,11 @@ Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
         if (ch == '\n') ch = ' ';
     }
     CommandContext c(std::move(entry), table_, seams_.clock, seams_.voice, seams_.panel,
-                     seams_.shell, seams_.files, dataDir_);
-    c.ringing = ringing_;
+                     seams_.shell, seams_.files, dataDir_, sounds_);
     if (!tooLong) dispatch(c);  // too long to be a command: rejected below
     if (c.exitRequested) return LineResult::exit;
-    ringing_ = c.ringing;
-    if (c.silence) seams_.player.stop();
+    if (c.silenceAll) seams_.player.stopAll();
+    for (const int key : c.silenced) seams_.player.stop(key);
 
     if (!c.accepted) c.reply = kIncorrectEntryReply;
     const bool wasFailing = saveFailing_;
@@ -100,21 +99,22 @@ bool Core::save() {
 void Core::tick() {
     steps_.follow(seams_.clock, table_);
     const Instant now = seams_.clock.now();
-    keepSounding(table_, now);
     const std::vector<LateAlarm> late = lateAlarms(table_, now);
     const OrderTable before = watchers_.empty() ? OrderTable() : table_;
-    const TickSound sound = clockTick(table_, seams_.clock, seams_.player, seams_.panel);
+    const TickSound sound = clockTick(table_, seams_.clock, seams_.player, seams_.panel, sounds_);
     for (const LateAlarm& alarm : late) {
-        if (table_.at(alarm.number).sounding != 0) seams_.voice.queue(lateNotice(alarm, seams_.clock));
+        if (table_.at(alarm.number).sounding != 0) {
+            seams_.voice.queue(lateNotice(alarm, seams_.clock));
+        }
     }
-    if (sound.rang != 0) ringing_ = sound.rang;
-    // Like a failing save: told once when the output fails, and once when it works again.
+    // Like a failing save: told once when the output fails, and once when it works again. The
+    // ring waits for it meanwhile (see clockTick).
     if (sound.failed && !soundFailing_) {
-        seams_.diagnostics.report("the audio output will not open; alarms ring as soon as it does");
+        seams_.diagnostics.report(kSoundFailedNotice);
         seams_.voice.queue(kSoundFailedNotice);
         soundFailing_ = true;
     } else if (sound.started && !sound.failed && soundFailing_) {
-        seams_.diagnostics.report("the audio output works again");
+        seams_.diagnostics.report(kSoundBackNotice);
         seams_.voice.queue(kSoundBackNotice);
         soundFailing_ = false;
     }

@@ -74,8 +74,8 @@ class Core {
     LineResult overlongLine() { return handle({}, true); }
 
     // The once-a-second tick: counts every order, rings due alarms, draws the panel. When an
-    // alarm's sound cannot be played, says so once on the diagnostics and by voice, and again
-    // once sound works again. An alarm rung late (see lateAlarms) is told so, queued.
+    // alarm cannot be heard because the audio output does not work, says so once on the
+    // diagnostics and by voice, and again once sound works again. An alarm rung late (see lateAlarms) is told so, queued.
     void tick();
 
     // Writes the whole table to settings.ini. The first failure of a run of failures is told on
@@ -113,8 +113,8 @@ class Core {
     ClockSteps steps_;  // followed before every line and tick
     SettingsStore store_;
     bool saveFailing_ = false;   // the last save failed, and that has been told
-    bool soundFailing_ = false;  // the audio output would not open, and that has been told
-    int ringing_ = 0;            // the order whose sound was started last, or 0
+    bool soundFailing_ = false;  // the audio output did not work, and that has been told
+    SoundKeys sounds_;           // the key of each order's sound
     std::vector<OrderWatcher*> watchers_;
 };
 

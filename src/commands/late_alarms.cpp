@@ -26,11 +26,4 @@ std::string clockTimeWords(const WallTime& time) {
     return std::to_string(hour) + ":" + minute + (time.hour < 12 ? "am" : "pm");
 }
 
-void keepSounding(OrderTable& table, Instant now) {
-    for (int i = 1; i <= table.orderCount(); ++i) {
-        Order& order = table.at(i);
-        if (order.sounding != 0 && !order.isPeriodic() && now < order.due) order.due = now;
-    }
-}
-
 }  // namespace tallowick

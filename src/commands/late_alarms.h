@@ -29,8 +29,4 @@ std::string lateNotice(const LateAlarm& alarm, Clock& clock);
 // A time of day as "at" takes it, to the minute: "7:30am", "12:05am", "11:59pm".
 std::string clockTimeWords(const WallTime& time);
 
-// Holds every sounding one-shot alarm at `now`, so that a step back of the wall clock cannot
-// have it count down again and ring a second time. Call before the tick.
-void keepSounding(OrderTable& table, Instant now);
-
 }  // namespace tallowick

@@ -10,23 +10,17 @@ namespace tallowick {
 
 namespace {
 
-// Removes order `position`; the sound of the order that rang last stops with it.
+// Removes order `position`; its sound stops with it.
 void removeOrder(CommandContext& c, int position) {
     c.table.removeAt(position);
-    if (c.ringing == position) {
-        c.ringing = 0;
-        c.silence = true;
-    } else if (c.ringing > position) {
-        --c.ringing;
-    }
+    if (const int key = c.sounds.remove(position)) c.silenced.push_back(key);
 }
 
 }  // namespace
 
 void deleteAll(CommandContext& c) {
     c.table.removeAll();
-    c.silence = c.ringing != 0;
-    c.ringing = 0;
+    c.silenceAll = c.sounds.clear();
     c.reply = "All alarms and marks deleted.";
     c.panel.clear();
 }
@@ -47,10 +41,9 @@ void deleteOne(CommandContext& c) {
 }
 
 void stopSounding(CommandContext& c) {
-    // "stop" is what a user types at a ringing alarm: whatever rang last falls silent, even a
+    // "stop" is what a user types at a ringing alarm: whatever rings falls silent, even a
     // periodic alarm's ring, though that order stays.
-    c.silence = c.ringing != 0;
-    c.ringing = 0;
+    c.silenceAll = c.sounds.clear();
     c.panel.clear();
     for (int i = 1; i <= c.table.orderCount();) {
         if (c.table.at(i).sounding == 1) {

@@ -17,8 +17,9 @@ class SilentVoice final : public Voice {
 
 class SilentSoundPlayer final : public SoundPlayer {
   public:
-    bool play(const std::string&) override { return true; }  // its absence was told at start
-    void stop() override {}
+    bool play(int, const std::string&) override { return true; }  // its absence was told at start
+    void stop(int) override {}
+    void stopAll() override {}
 };
 
 // A panel nobody sees: the terminal front-end has none.

@@ -2,8 +2,9 @@
 # What a user hears on a private PulseAudio null sink: 1. "help" speaks until "stop"; 2. "in 1 s"
 # rings the chime (C6, then G6) from the next second on, once a second until "stop"; 3. "stop"
 # cuts off a user's own 10 s sound at once; 4. through speech-dispatcher, a listing of three
-# marks queues its three sentences and a new reply cuts off the help page being said. Times are
-# samples of the recording, noted as each line is typed.
+# marks queues its three sentences and a new reply cuts off the help page being said; 5. the ring
+# and the voice come back after the sound server restarts. Times are samples of the recording,
+# noted as each line is typed.
 # Usage: audio.sh PROGRAM_DIR
 
 set -euo pipefail
@@ -19,7 +20,7 @@ e2e_start "$@"
 unset SDL_AUDIODRIVER AUDIODEV PULSE_SINK PULSE_PROP
 
 rate=16000 recording="$WORK/recording.raw" # 16-bit mono
-e2e_record_null_sink "$rate" "$recording"
+e2e_record_null_sink "$rate" "$recording" || fail "pulseaudio does not answer"
 e2e_serve --terminal
 output_lines() { (($(wc -l <"$WORK/out") >= $1)); }
 # Types line $1 and puts the size of the recording then, in samples, in variable $2 (the wall
@@ -34,7 +35,7 @@ type_line() {
 
 # Where lines were typed, in samples of the recording (see type_line).
 declare help_at help_stop_at chime_set_at chime_stop_at long_set_at long_stop_at typed_at _ignored
-declare orders_at sd_help_at time_at
+declare orders_at sd_help_at sd_time_at time_at
 
 # Returns when the wall clock is between $1 and $2 ms into a second.
 wait_for_ms_in_second() {
@@ -59,9 +60,8 @@ type_line stop help_stop_at
 #    started and the next is 0.7 s away.
 sleep 1
 wait_for_ms_in_second 50 200
-type_line 'in 1 s' chime_set_at
+type_line $'in 1 s\nstop' chime_set_at # at once: the voice starts within 10 ms
 set_in_second=${typed_at#*.}
-type_line stop _ignored
 wait_until 5 output_lines 4 || fail_showing "'in 1 s' was not answered"
 sleep 3.5
 wait_for_ms_in_second 250 400
@@ -96,14 +96,45 @@ wait_until 10 output_lines 3 || fail_showing "the program did not answer within 
 sleep 6
 type_line orders orders_at && sleep 12
 type_line help sd_help_at && sleep 2
-type_line time time_at && sleep 6
+type_line time sd_time_at && sleep 6
 type_line exit _ignored
 wait_until 5 gone "$program" || fail_showing "'exit' did not end the program"
 { kill -TERM "$E2E_RECORDER" && wait "$E2E_RECORDER"; } 2>/dev/null || true # the recording ends
 
+# 5. The sound server is killed 3 s into a ring of "in 1 s" and started again 5 s later, as
+#    PulseAudio, then PipeWire where its programs start here. The program says once that the
+#    sound does not work and once that it works again, the ring is heard within 2 s of the
+#    server's answer, and a spoken reply after it. Recorded anew from the server's return.
+restarts=() # per server: the recording, when it began after the server answered, "time" typed
+restart_while_ringing() { # $1: the server (see e2e_record_null_sink), $2: its ids
+    local back recording="$WORK/$1.raw" # type_line's
+    e2e_serve --terminal --voice=espeak && printf 'in 1 s\n' >&3 && sleep 4
+    kill -KILL $2 && sleep 5
+    e2e_record_null_sink "$rate" "$recording" "$1" || return 1
+    sleep 3 && printf 'stop\n' >&3 && sleep 0.5 && type_line time time_at && sleep 3
+    # Sample 0 was recorded at most $back s after the server answered (the samples in the file
+    # when "time" was typed were recorded by then): about 2 s, as a new null sink plays nothing
+    # of a new stream before its first block of 2 s has run out.
+    back=$(python3 -c "print($typed_at - $time_at / $rate - $E2E_SOUND_BACK)")
+    type_line exit _ignored && wait_until 5 gone "$program" || fail_showing "no exit on $1"
+    for line in "The sound does not work. Alarms cannot be heard." "The sound works again."; do
+        (($(grep -cxF "$line" "$WORK/err") == 1)) || fail_showing "'$line' not written once"
+    done
+    restarts+=("$recording" "$back" "$time_at")
+}
+restart_while_ringing pulseaudio "$(cat "$WORK/run/pulse/pid")" || fail "no PulseAudio again"
+pid=$(cat "$WORK/run/pulse/pid") && kill -TERM "$pid" && wait_until 5 gone "$pid"
+if ! command -v pipewire pipewire-pulse wireplumber dbus-daemon >/dev/null; then
+    echo "SKIP: the PipeWire run: pipewire, pipewire-pulse, wireplumber or dbus is missing" >&2
+elif ! e2e_record_null_sink "$rate" "$WORK/pipewire-start.raw" pipewire; then
+    echo "SKIP: the PipeWire run: PipeWire does not start here by hand" >&2
+else
+    restart_while_ringing pipewire "${E2E_PIPEWIRE[*]}" || fail "no PipeWire again"
+fi
+
 PYTHONPATH=$here python3 - "$recording" "$rate" "0.$set_in_second" "$help_at" "$help_stop_at" \
-    "$chime_set_at" "$chime_stop_at" "$long_set_at" "$long_stop_at" "$orders_at" \
-    "$sd_help_at" "$time_at" <<'PYTHON' || fail "what was heard was not as expected"
+    "$chime_set_at" "$chime_stop_at" "$long_set_at" "$long_stop_at" "$orders_at" "$sd_help_at" \
+    "$sd_time_at" "${restarts[@]}" <<'PYTHON' || fail "what was heard was not as expected"
 import cmath, math, operator, sys  # noqa: E401
 from checks import SILENT, Recording, check, finish
 
@@ -112,7 +143,7 @@ recording = Recording(sys.argv[1], rate)
 samples, total = recording.samples, len(recording.samples)
 set_in_second = float(sys.argv[3])  # how far into a second of the wall clock "in 1 s" came
 (help_at, help_stop_at, chime_set_at, chime_stop_at, long_set_at, long_stop_at, orders_at,
- sd_help_at, time_at) = map(int, sys.argv[4:])
+ sd_help_at, time_at) = map(int, sys.argv[4:13])
 
 check(total >= time_at + rate, "the recording lasts as long as the test") or finish()
 
@@ -208,5 +239,15 @@ check(bool(before) and max(before) > SILENT, "the long sound played until 'stop'
 list_start, list_end = recording.sounding(orders_at, sd_help_at)
 listing = 0.0 if list_start is None else list_end - list_start
 check(listing > 5.0, "the listing of three marks lasts %.2f s (over 5 s wanted)" % listing)
+
+# 5. After each restart: the ring within 2 s of the first sound the new server plays (the start
+#    of its recording, at most `back` s after it answered), and the reply to "time" within 1.5 s.
+for path, back, time_typed in zip(*[iter(sys.argv[13:])] * 3):
+    again, time_typed = Recording(path, rate), int(time_typed)
+    ring = again.sounding(0, time_typed)[0]
+    check(ring is not None and ring <= 2.0, "%s: the ring heard again %s s into the recording, "
+          "%.2f s after the server answered" % (path, ring, (ring or 0) + float(back)))
+    reply = again.sounding(time_typed, len(again.samples))[0]
+    check(reply is not None and reply <= 1.5, "%s: 'time' answered aloud in %s s" % (path, reply))
 finish()
 PYTHON

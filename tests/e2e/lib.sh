@@ -105,18 +105,35 @@ show_file() {
     { [[ -s $2 ]] && echo "$1:" && sed 's/^/    /' "$2" || echo "$1: (empty)"; } >&2
 }
 
-# Starts a private PulseAudio whose only sink is a null sink, for every program started from
+# Starts a private sound server whose only sink is a null sink, for every program started from
 # here on, and records its monitor into file $2 (16-bit mono at rate $1); the recorder's id goes
-# to E2E_RECORDER.
+# to E2E_RECORDER, and the moment the server first answered to E2E_SOUND_BACK. The server is
+# PulseAudio, or with $3 "pipewire" PipeWire with pipewire-pulse and WirePlumber (their ids in
+# E2E_PIPEWIRE).
 e2e_record_null_sink() {
-    local socket="$XDG_RUNTIME_DIR/pulse/native"
-    timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n \
-        --use-pid-file=yes --log-target="file:$WORK/pulse.log" \
-        --load="module-native-protocol-unix auth-anonymous=1 socket=$socket" \
-        --load="module-null-sink sink_name=nullsink rate=44100" --load=module-always-sink &&
-        export PULSE_SERVER="unix:$socket" && wait_until 10 pactl info >/dev/null 2>&1 ||
-        { show_file "pulseaudio's log" "$WORK/pulse.log"; fail "pulseaudio does not answer"; }
-    pactl set-default-sink nullsink
+    local socket="$XDG_RUNTIME_DIR/pulse/native" p
+    if [[ ${3:-} == pipewire ]]; then
+        # WirePlumber needs a session bus: one of its own, which the program does not see.
+        [[ -s $WORK/pw-bus ]] || { dbus-daemon --config-file="$here/bus-session.conf" \
+            --nofork --print-address=4 4>"$WORK/pw-bus" & E2E_PIDS+=("$!") &&
+            wait_until 10 test -s "$WORK/pw-bus"; }
+        E2E_PIPEWIRE=() && rm -f "$XDG_RUNTIME_DIR/pipewire-0"
+        for p in pipewire wireplumber pipewire-pulse; do
+            DBUS_SESSION_BUS_ADDRESS=$(head -1 "$WORK/pw-bus") "$p" >>"$WORK/sound.log" 2>&1 &
+            E2E_PIDS+=("$!") E2E_PIPEWIRE+=("$!")
+            wait_until 5 test -S "$XDG_RUNTIME_DIR/pipewire-0" || break
+        done
+    else
+        timeout 20 pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n \
+            --use-pid-file=yes --log-target="file:$WORK/sound.log" \
+            --load="module-native-protocol-unix auth-anonymous=1 socket=$socket" \
+            --load="module-null-sink sink_name=nullsink rate=44100" --load=module-always-sink
+    fi && export PULSE_SERVER="unix:$socket" && wait_until 10 pactl info >/dev/null 2>&1 ||
+        { show_file "the sound server's log" "$WORK/sound.log"; return 1; }
+    E2E_SOUND_BACK=$EPOCHREALTIME
+    [[ ${3:-} != pipewire ]] || pactl load-module module-null-sink sink_name=nullsink rate=44100 \
+        >/dev/null
+    wait_until 5 pactl set-default-sink nullsink || return 1
     # A silent stream keeps the sink running with a short latency: otherwise it works in blocks
     # of up to 2 s, which would blur when sounds start and end.
     pacat --latency-msec=20 /dev/zero & E2E_PIDS+=("$!")
