@@ -126,7 +126,13 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
     PosixShell shell;
     PosixFiles files;
     MainWindow window(clock, voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
-    if (outputs.screenReader != nullptr) outputs.screenReader->attach(window.addNotice());
+    std::unique_ptr<WatcherSubscription> ringing;  // ends before the window
+    if (outputs.screenReader != nullptr) {
+        outputs.screenReader->attach(window);
+        ringing.reset(new WatcherSubscription(window.core().addWatcher(*outputs.screenReader)));
+    } else {
+        window.keyTyped = [own = outputs.voice.get()] { own->say(""); };
+    }
     QObject::connect(&window, &MainWindow::exitRequested, &app, [] { QApplication::exit(0); });
     window.start();
     std::string busError;
