@@ -82,8 +82,14 @@ TEST(PreferencesTest, SettlesTheVoice) {
     const std::string dir = "/proc/tallowick-preferences", path = dir + "/preferences.conf";
     const struct {
         const char *given, *file, *expected, *fileAfter;  // no file, error, not rewritten: nullptr
+        bool reader = false;                              // whether a screen reader runs
+        const char* told = nullptr;
     } rows[] = {
-        {"", nullptr, "espeak", nullptr},
+        {"", nullptr, "espeak", nullptr, false,
+         "no screen reader runs: the built-in voice speaks (--voice to choose)"},
+        {"", "# mine\n", "screen-reader", nullptr, true,
+         "a screen reader runs: it presents the replies (--voice to choose)"},
+        {"", "voice=espeak\n", "espeak", nullptr, true},
         {"", "voice = none\n", "none", nullptr},
         {"", "# mine\nvoice=screen-reader\r\n", "screen-reader", nullptr},
         {"", "voice=loud\n", nullptr, nullptr},
@@ -101,7 +107,8 @@ TEST(PreferencesTest, SettlesTheVoice) {
         FakeDiagnostics diagnostics;
         if (row.file) files.files[path] = row.file;
         std::string error;
-        const auto choice = settleVoiceChoice(row.given, dir, files, diagnostics, error);
+        const auto choice = settleVoiceChoice(row.given, dir, files, diagnostics, error,
+                                              [&row] { return row.reader; });
         EXPECT_STREQ(choice ? voiceChoiceName(*choice) : error.c_str(),
                      row.expected
                          ? row.expected
@@ -110,15 +117,19 @@ TEST(PreferencesTest, SettlesTheVoice) {
                                .c_str());
         EXPECT_EQ(files.replaces, row.fileAfter ? 1 : 0);
         EXPECT_EQ(files.files[path], row.fileAfter ? row.fileAfter : row.file ? row.file : "");
-        EXPECT_TRUE(diagnostics.lines.empty());
+        EXPECT_EQ(diagnostics.lines,
+                  std::vector<std::string>(row.told ? 1 : 0, row.told ? row.told : ""));
     }
     // A file that cannot be written or read is told, and the start goes on.
     Rig rig;
     std::string error;
     rig.files.writesFail = true;
-    EXPECT_EQ(settleVoiceChoice("none", dir, rig.files, rig.diagnostics, error), VoiceChoice::none);
+    const auto none = [] { return false; };
+    EXPECT_EQ(settleVoiceChoice("none", dir, rig.files, rig.diagnostics, error, none),
+              VoiceChoice::none);
     rig.files.readsFail = true;
-    EXPECT_EQ(settleVoiceChoice("", dir, rig.files, rig.diagnostics, error), VoiceChoice::espeak);
+    EXPECT_EQ(settleVoiceChoice("none", dir, rig.files, rig.diagnostics, error, none),
+              VoiceChoice::none);
     EXPECT_EQ(rig.diagnostics.lines,
               (std::vector<std::string>{
                   path + " could not be written; the voice is not kept for the next start",

@@ -217,8 +217,9 @@ int main(int argc, char** argv) {
     std::string voiceError;
     PosixFiles preferenceFiles;
     StderrDiagnostics preferenceDiagnostics;
-    const std::optional<VoiceChoice> voice = settleVoiceChoice(
-        command.voice, layout.configDir, preferenceFiles, preferenceDiagnostics, voiceError);
+    const std::optional<VoiceChoice> voice =
+        settleVoiceChoice(command.voice, layout.configDir, preferenceFiles, preferenceDiagnostics,
+                          voiceError, [] { return ScreenReaderVoice::screenReaderRunning(); });
     if (!voice) {
         writeDiagnostic(voiceError);
         return 2;

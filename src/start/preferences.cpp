@@ -54,6 +54,17 @@ std::string withVoice(std::string_view contents, VoiceChoice choice) {
     return out + "voice=" + voiceChoiceName(choice) + "\n";
 }
 
+// The voice when none is chosen, told once.
+VoiceChoice unchosenVoice(Diagnostics& diagnostics,
+                          const std::function<bool()>& screenReaderRunning) {
+    if (screenReaderRunning()) {
+        diagnostics.report("a screen reader runs: it presents the replies (--voice to choose)");
+        return VoiceChoice::screenReader;
+    }
+    diagnostics.report("no screen reader runs: the built-in voice speaks (--voice to choose)");
+    return VoiceChoice::espeak;
+}
+
 }  // namespace
 
 std::optional<VoiceChoice> parseVoiceChoice(std::string_view name) {
@@ -80,7 +91,8 @@ const char* voiceChoiceName(VoiceChoice choice) {
 
 std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::string& configDir,
                                              Files& files, Diagnostics& diagnostics,
-                                             std::string& error) {
+                                             std::string& error,
+                                             const std::function<bool()>& screenReaderRunning) {
     std::optional<VoiceChoice> choice;
     if (!given.empty()) {
         choice = parseVoiceChoice(given);
@@ -95,11 +107,11 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
     const ReadResult read = files.read(path, contents, 64 * 1024);
     if (read != ReadResult::ok && read != ReadResult::missing) {
         diagnostics.report(path + " could not be read");
-        return choice.value_or(VoiceChoice::espeak);
+        return choice ? *choice : unchosenVoice(diagnostics, screenReaderRunning);
     }
     const std::optional<std::string_view> kept = voiceLine(contents);
     if (!choice) {
-        if (!kept) return VoiceChoice::espeak;
+        if (!kept) return unchosenVoice(diagnostics, screenReaderRunning);
         choice = parseVoiceChoice(*kept);
         if (!choice) {
             error = path + ": unknown voice '" + std::string(*kept) + "' (choose " + kVoiceChoices +

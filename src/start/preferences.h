@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,11 +29,14 @@ const char* voiceChoiceName(VoiceChoice choice);
 inline constexpr const char* kPreferencesFile = "preferences.conf";
 
 // Settles the voice for this start: `given` (the --voice value, empty when none was given)
-// wins, and is kept in the preferences file for later starts; otherwise the file's choice, or
-// espeak. Returns nothing, with `error` set to one line, for a bad value given or in the file.
-// A file that cannot be read or written is reported on `diagnostics`, and the start goes on.
+// wins, and is kept in the preferences file for later starts; otherwise the file's choice, or,
+// told on `diagnostics` and not kept, the screen reader when `screenReaderRunning` says one runs
+// and espeak when not. Returns nothing, with `error` set to one line, for a bad value given or
+// in the file. A file that cannot be read or written is reported on `diagnostics`, and the start
+// goes on.
 std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::string& configDir,
                                              Files& files, Diagnostics& diagnostics,
-                                             std::string& error);
+                                             std::string& error,
+                                             const std::function<bool()>& screenReaderRunning);
 
 }  // namespace tallowick
