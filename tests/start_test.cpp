@@ -85,8 +85,7 @@ TEST(PreferencesTest, SettlesTheVoice) {
         bool reader = false;                              // whether a screen reader runs
         const char* told = nullptr;
     } rows[] = {
-        {"", nullptr, "espeak", nullptr, false,
-         "no screen reader runs: the built-in voice speaks (--voice to choose)"},
+        {"", nullptr, "espeak", nullptr},
         {"", "# mine\n", "screen-reader", nullptr, true,
          "a screen reader runs: it presents the replies (--voice to choose)"},
         {"", "voice=espeak\n", "espeak", nullptr, true},

@@ -54,14 +54,14 @@ std::string withVoice(std::string_view contents, VoiceChoice choice) {
     return out + "voice=" + voiceChoiceName(choice) + "\n";
 }
 
-// The voice when none is chosen, told once.
+// The voice when none is chosen. The screen reader is told once on standard error, with how to
+// choose another; the built-in voice is what a start without a screen reader always had.
 VoiceChoice unchosenVoice(Diagnostics& diagnostics,
                           const std::function<bool()>& screenReaderRunning) {
     if (screenReaderRunning()) {
         diagnostics.report("a screen reader runs: it presents the replies (--voice to choose)");
         return VoiceChoice::screenReader;
     }
-    diagnostics.report("no screen reader runs: the built-in voice speaks (--voice to choose)");
     return VoiceChoice::espeak;
 }
 

@@ -30,7 +30,7 @@ inline constexpr const char* kPreferencesFile = "preferences.conf";
 
 // Settles the voice for this start: `given` (the --voice value, empty when none was given)
 // wins, and is kept in the preferences file for later starts; otherwise the file's choice, or,
-// told on `diagnostics` and not kept, the screen reader when `screenReaderRunning` says one runs
+// not kept, the screen reader (told on `diagnostics`) when `screenReaderRunning` says one runs
 // and espeak when not. Returns nothing, with `error` set to one line, for a bad value given or
 // in the file. A file that cannot be read or written is reported on `diagnostics`, and the start
 // goes on.
