@@ -50,9 +50,11 @@ void PanelWidget::paintEvent(QPaintEvent*) {
 }
 
 MainWindow::MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, Files& files,
-                       Diagnostics& diagnostics, const std::string& dataDir, QWidget* parent)
+                       Diagnostics& diagnostics, const std::string& dataDir, int zoom,
+                       QWidget* parent)
     : QWidget(parent),
-      canvas_(kOrdersPanel.width(), kOrdersPanel.height(), [this] { ordersPanel_->update(); }),
+      canvas_(
+          kOrdersPanel.width(), kOrdersPanel.height(), [this] { ordersPanel_->update(); }, zoom),
       core_(Seams{clock, voice, player, canvas_, shell, files, diagnostics}, dataDir),
       commandEntry_(new QLineEdit(this)),
       ordersPanel_(new PanelWidget(canvas_, core_.table(), clock, this)),
@@ -61,10 +63,18 @@ MainWindow::MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& s
     static const bool factoryInstalled = (QAccessible::installFactory(windowAccessibles), true);
     (void)factoryInstalled;
     setWindowTitle(QStringLiteral("Tallowick (v%1)").arg(QLatin1String(kVersion)));
-    setFixedSize(kClientWidth, kClientHeight);
+    setFixedSize(kClientWidth * zoom, kClientHeight * zoom);
+    const auto zoomed = [zoom](const QRect& r) {
+        return QRect(r.topLeft() * zoom, r.size() * zoom);
+    };
 
     commandEntry_->setObjectName(QStringLiteral("CommandEntry"));
-    commandEntry_->setGeometry(kCommandEntry);
+    commandEntry_->setGeometry(zoomed(kCommandEntry));
+    if (zoom > 1) {
+        QFont font = commandEntry_->font();
+        font.setPointSizeF(font.pointSizeF() * zoom);
+        commandEntry_->setFont(font);
+    }
     commandEntry_->setAccessibleName(QStringLiteral("Command"));
     commandEntry_->setAccessibleDescription(QLatin1String(kEntryDescription));
     commandEntry_->installEventFilter(this);
@@ -72,7 +82,7 @@ MainWindow::MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& s
     // The panel repaints every second; screen readers read it as a list of the orders, whose
     // texts are worked out when they ask, so they are not told of every repaint.
     ordersPanel_->setObjectName(QStringLiteral("OrdersPanel"));
-    ordersPanel_->setGeometry(kOrdersPanel);
+    ordersPanel_->setGeometry(zoomed(kOrdersPanel));
     ordersPanel_->setAccessibleName(QStringLiteral("Orders"));
     ordersPanel_->setAccessibleDescription(QStringLiteral("The standing orders, with their times"));
     ordersPanel_->setFocusPolicy(Qt::StrongFocus);

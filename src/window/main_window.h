@@ -47,9 +47,11 @@ class MainWindow final : public QWidget, private OrderWatcher {
 
   public:
     // The seams must outlive the window; the panel canvas is the window's own. `dataDir` is the
-    // directory of the core's files (see Core).
+    // directory of the core's files (see Core). The window's sizes, the entry's text and the
+    // panel's rows are `zoom` (1 to 4) times as large.
     MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, Files& files,
-               Diagnostics& diagnostics, const std::string& dataDir, QWidget* parent = nullptr);
+               Diagnostics& diagnostics, const std::string& dataDir, int zoom = 1,
+               QWidget* parent = nullptr);
 
     // Loads the saved orders and starts the one-second timer; call once, before the window is
     // first shown.

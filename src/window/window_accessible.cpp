@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <algorithm>
+
 #include "clock/order_phrasing.h"
 #include "ports/panel_canvas.h"
 
