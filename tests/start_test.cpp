@@ -135,5 +135,29 @@ TEST(PreferencesTest, SettlesTheVoice) {
                   path + " could not be read"}));
 }
 
+// The zoom is kept beside the voice; a wrong one in the file is told and ignored.
+TEST(PreferencesTest, SettlesTheZoom) {
+    const std::string dir = "/proc/tallowick-preferences", path = dir + "/preferences.conf";
+    const struct {
+        std::optional<int> given;
+        const char *file, *fileAfter;
+        int expected;
+        size_t told;
+    } rows[] = {
+        {std::nullopt, nullptr, nullptr, 1, 0},
+        {std::nullopt, "voice=none\nzoom = 3\n", nullptr, 3, 0},
+        {std::nullopt, "zoom=9\n", nullptr, 1, 1},
+        {2, "voice=none\nzoom=3\n", "voice=none\nzoom=2\n", 2, 0},
+    };
+    for (const auto& row : rows) {
+        MemoryFiles files;
+        FakeDiagnostics diagnostics;
+        if (row.file) files.files[path] = row.file;
+        EXPECT_EQ(settleZoom(row.given, dir, files, diagnostics), row.expected) << row.expected;
+        EXPECT_EQ(files.files[path], row.fileAfter ? row.fileAfter : row.file ? row.file : "");
+        EXPECT_EQ(diagnostics.lines.size(), row.told);
+    }
+}
+
 }  // namespace
 }  // namespace tallowick

@@ -114,7 +114,7 @@ struct Sleep {
     }
 };
 
-int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
+int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice, int zoom,
               const std::string& notice) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("tallowick");
@@ -125,7 +125,8 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
     SystemClock clock;
     PosixShell shell;
     PosixFiles files;
-    MainWindow window(clock, voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
+    MainWindow window(clock, voice, *outputs.player, shell, files, diagnostics, layout.dataDir,
+                      zoom);
     std::unique_ptr<WatcherSubscription> ringing;  // ends before the window
     if (outputs.screenReader != nullptr) {
         outputs.screenReader->attach(window);
@@ -230,5 +231,8 @@ int main(int argc, char** argv) {
         writeDiagnostic("no graphical display; starting in the terminal");
     }
     return terminal ? runInTerminal(layout, *voice, notice)
-                    : runWindow(argc, argv, layout, *voice, notice);
+                    : runWindow(argc, argv, layout, *voice,
+                                settleZoom(command.zoom, layout.configDir, preferenceFiles,
+                                           preferenceDiagnostics),
+                                notice);
 }

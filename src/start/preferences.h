@@ -24,8 +24,8 @@ inline constexpr const char* kVoiceChoices = "espeak, speech-dispatcher, screen-
 std::optional<VoiceChoice> parseVoiceChoice(std::string_view name);
 const char* voiceChoiceName(VoiceChoice choice);
 
-// The user's preferences file in `configDir`: lines "key=value", "#" comments. Only `voice` is
-// known; other lines are kept as they are when the file is rewritten.
+// The user's preferences file in `configDir`: lines "key=value", "#" comments. `voice` and
+// `zoom` are known; other lines are kept as they are when the file is rewritten.
 inline constexpr const char* kPreferencesFile = "preferences.conf";
 
 // Settles the voice for this start: `given` (the --voice value, empty when none was given)
@@ -38,5 +38,13 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
                                              Files& files, Diagnostics& diagnostics,
                                              std::string& error,
                                              const std::function<bool()>& screenReaderRunning);
+
+// Settles the window's zoom, 1 to 4, as the voice: `given` (--zoom) wins and is kept in the
+// preferences file; otherwise the file's, or 1. (Qt itself follows the desktop's scale factor
+// and font DPI: QT_SCALE_FACTOR, QT_FONT_DPI and the screen's pixel ratio.) A bad value in the
+// file, or a file that cannot be read or written, is told on `diagnostics`, and the start goes
+// on.
+int settleZoom(std::optional<int> given, const std::string& configDir, Files& files,
+               Diagnostics& diagnostics);
 
 }  // namespace tallowick
