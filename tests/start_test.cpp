@@ -82,11 +82,17 @@ TEST(PreferencesTest, SettlesTheVoice) {
     const std::string dir = "/proc/tallowick-preferences", path = dir + "/preferences.conf";
     const struct {
         const char *given, *file, *expected, *fileAfter;  // no file, not rewritten: nullptr
+        bool reader = false;                              // whether a screen reader runs
+        std::string told = {};
     } rows[] = {
         {"", nullptr, "espeak", nullptr},
+        {"", "# mine\n", "screen-reader", nullptr, true,
+         "a screen reader runs: it presents the replies (--voice to choose)"},
+        {"", "voice=espeak\n", "espeak", nullptr, true},
         {"", "voice = none\n", "none", nullptr},
         {"", "# mine\nvoice=screen-reader\r\n", "screen-reader", nullptr},
-        {"", "voice=loud\n", "espeak", nullptr},  // told, and the default speaks
+        {"", "voice=loud\n", "espeak", nullptr, false,
+         path + ": unknown voice 'loud' (choose " + kVoiceChoices + "); speaking with espeak"},
         {"none", "voice=none\n", "none", nullptr},
         {"espeak", "voice=loud\n", "espeak", "voice=espeak\n"},
         {"speech-dispatcher", "# mine\nrate=3\nvoice=none\n\n", "speech-dispatcher",
@@ -101,29 +107,52 @@ TEST(PreferencesTest, SettlesTheVoice) {
         FakeDiagnostics diagnostics;
         if (row.file) files.files[path] = row.file;
         std::string error, notice;
-        const auto choice = settleVoiceChoice(row.given, dir, files, diagnostics, error, notice);
+        const auto choice = settleVoiceChoice(row.given, dir, files, diagnostics, error, notice,
+                                              [&row] { return row.reader; });
         EXPECT_STREQ(choice ? voiceChoiceName(*choice) : error.c_str(), row.expected);
         EXPECT_EQ(files.replaces, row.fileAfter ? 1 : 0);
         EXPECT_EQ(files.files[path], row.fileAfter ? row.fileAfter : row.file ? row.file : "");
-        const bool told = row.given + std::string(row.file ? row.file : "") == "voice=loud\n";
-        const std::string bad = path + ": unknown voice 'loud' (choose " +
-                                kVoiceChoices + "); speaking with espeak";
-        EXPECT_EQ(diagnostics.lines, std::vector<std::string>(told, bad));
-        EXPECT_EQ(notice.empty(), !told);
+        EXPECT_EQ(diagnostics.lines, std::vector<std::string>(!row.told.empty(), row.told));
+        EXPECT_EQ(notice.empty(), !row.told.ends_with("speaking with espeak"));
     }
     // A file that cannot be written or read is told, and the start goes on.
     Rig rig;
     std::string error, notice;
     rig.files.writesFail = true;
-    EXPECT_EQ(settleVoiceChoice("none", dir, rig.files, rig.diagnostics, error, notice),
+    const auto none = [] { return false; };
+    EXPECT_EQ(settleVoiceChoice("none", dir, rig.files, rig.diagnostics, error, notice, none),
               VoiceChoice::none);
     rig.files.readsFail = true;
-    EXPECT_EQ(settleVoiceChoice("", dir, rig.files, rig.diagnostics, error, notice),
-              VoiceChoice::espeak);
+    EXPECT_EQ(settleVoiceChoice("none", dir, rig.files, rig.diagnostics, error, notice, none),
+              VoiceChoice::none);
     EXPECT_EQ(rig.diagnostics.lines,
               (std::vector<std::string>{
                   path + " could not be written; the voice is not kept for the next start",
                   path + " could not be read"}));
+}
+
+// The zoom is kept beside the voice; a wrong one in the file is told and ignored.
+TEST(PreferencesTest, SettlesTheZoom) {
+    const std::string dir = "/proc/tallowick-preferences", path = dir + "/preferences.conf";
+    const struct {
+        std::optional<int> given;
+        const char *file, *fileAfter;
+        int expected;
+        size_t told;
+    } rows[] = {
+        {std::nullopt, nullptr, nullptr, 1, 0},
+        {std::nullopt, "voice=none\nzoom = 3\n", nullptr, 3, 0},
+        {std::nullopt, "zoom=9\n", nullptr, 1, 1},
+        {2, "voice=none\nzoom=3\n", "voice=none\nzoom=2\n", 2, 0},
+    };
+    for (const auto& row : rows) {
+        MemoryFiles files;
+        FakeDiagnostics diagnostics;
+        if (row.file) files.files[path] = row.file;
+        EXPECT_EQ(settleZoom(row.given, dir, files, diagnostics), row.expected) << row.expected;
+        EXPECT_EQ(files.files[path], row.fileAfter ? row.fileAfter : row.file ? row.file : "");
+        EXPECT_EQ(diagnostics.lines.size(), row.told);
+    }
 }
 
 }  // namespace

@@ -79,5 +79,24 @@ TEST_F(MainWindowTest, ThePanelShowsAlarmsWhiteRingingRedAndMarksGreenUntilAnOrd
     expectRow(37, white);
 }
 
+// Zoomed, the panel is compared whole: twice as large, its text in a font fitting the rows.
+TEST_F(MainWindowTest, AtZoomTwoThePanelAndTheWindowAreTwiceAsLarge) {
+    MainWindow zoomed{fakes.clock, fakes.voice,       fakes.player, fakes.shell,
+                      fakes.files, fakes.diagnostics, "/data",      2};
+    zoomed.typeForTesting(QStringLiteral("mark"), Qt::Key_Return, {});
+    fakes.clock.advance(1);
+    zoomed.core().tick();
+    QImage expected(322, 482, QImage::Format_RGB32);
+    expected.fill(white);
+    QPainter painter(&expected);
+    painter.fillRect(QRect(QPoint(0, 0), QPoint(321, 37)), green);
+    painter.setFont(QtPanelCanvas::rowFont(36));
+    painter.setPen(black);
+    painter.drawText(4, QFontMetrics(painter.font()).ascent(), QStringLiteral("1 s"));
+    painter.end();
+    EXPECT_EQ(zoomed.panelForTesting(), expected);
+    EXPECT_EQ(zoomed.size(), QSize(352, 558));
+}
+
 }  // namespace
 }  // namespace tallowick

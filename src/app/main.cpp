@@ -114,7 +114,7 @@ struct Sleep {
     }
 };
 
-int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
+int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice, int zoom,
               const std::string& notice) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("tallowick");
@@ -125,8 +125,15 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
     SystemClock clock;
     PosixShell shell;
     PosixFiles files;
-    MainWindow window(clock, voice, *outputs.player, shell, files, diagnostics, layout.dataDir);
-    if (outputs.screenReader != nullptr) outputs.screenReader->attach(window.addNotice());
+    MainWindow window(clock, voice, *outputs.player, shell, files, diagnostics, layout.dataDir,
+                      zoom);
+    std::unique_ptr<WatcherSubscription> ringing;  // ends before the window
+    if (outputs.screenReader != nullptr) {
+        outputs.screenReader->attach(window);
+        ringing.reset(new WatcherSubscription(window.core().addWatcher(*outputs.screenReader)));
+    } else {
+        window.keyTyped = [own = outputs.voice.get()] { own->say(""); };
+    }
     QObject::connect(&window, &MainWindow::exitRequested, &app, [] { QApplication::exit(0); });
     window.start();
     std::string busError;
@@ -213,7 +220,8 @@ int main(int argc, char** argv) {
     StderrDiagnostics preferenceDiagnostics;
     const std::optional<VoiceChoice> voice =
         settleVoiceChoice(command.voice, layout.configDir, preferenceFiles, preferenceDiagnostics,
-                          voiceError, voiceNotice);
+                          voiceError, voiceNotice,
+                          [] { return ScreenReaderVoice::screenReaderRunning(); });
     if (!voice) {
         writeDiagnostic(voiceError);
         return 2;
@@ -225,5 +233,8 @@ int main(int argc, char** argv) {
         writeDiagnostic("no graphical display; starting in the terminal");
     }
     return terminal ? runInTerminal(layout, *voice, notice)
-                    : runWindow(argc, argv, layout, *voice, notice);
+                    : runWindow(argc, argv, layout, *voice,
+                                settleZoom(command.zoom, layout.configDir, preferenceFiles,
+                                           preferenceDiagnostics),
+                                notice);
 }

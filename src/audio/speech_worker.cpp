@@ -42,6 +42,11 @@ void SpeechWorker::queue(const std::string& text) {
     wake_.notify_one();
 }
 
+bool SpeechWorker::cutWaiting() {
+    std::lock_guard lock(mutex_);
+    return stopping_ || (!pending_.empty() && pending_.front().interrupt);
+}
+
 void SpeechWorker::run() {
     std::unique_lock lock(mutex_);
     for (;;) {

@@ -37,6 +37,9 @@ class SpeechWorker {
     void say(const std::string& text);
     // Asks for `text` after what waits; an empty text asks for nothing.
     void queue(const std::string& text);
+    // Whether a say() waits, which is to cut the request in hand short: `speak` may ask between
+    // the parts of a long text.
+    bool cutWaiting();
 
     // How many times say() has been called: `speak` may poll it to cut a long text short as
     // soon as a new one is said.

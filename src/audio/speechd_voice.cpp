@@ -2,8 +2,13 @@
 
 #include <speech-dispatcher/libspeechd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 #include "audio/audio_support.h"
 
@@ -11,10 +16,38 @@ namespace tallowick {
 
 namespace {
 
+// The daemon's word that a message ended or was cancelled, from libspeechd's own thread; its
+// callbacks carry no pointer of ours, and there is one such voice in a program.
+std::mutex endMutex;
+std::condition_variable endTold;
+size_t lastEnded = 0;
+
+void messageEnded(size_t message, size_t, SPDNotificationType) {
+    {
+        std::lock_guard lock(endMutex);
+        lastEnded = std::max(lastEnded, message);
+    }
+    endTold.notify_all();
+}
+
+// `text` cut after each sentence's full stop, question or exclamation mark.
+std::vector<std::string> sentences(const std::string& text) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if ((text[i] == '.' || text[i] == '?' || text[i] == '!') && text[i + 1] == ' ') {
+            parts.push_back(text.substr(start, i + 1 - start));
+            start = i + 2;
+        }
+    }
+    if (start < text.size()) parts.push_back(text.substr(start));
+    return parts;
+}
+
 SPDConnection* connect(std::string& reason) {
     char* error = nullptr;
     SPDConnection* connection =
-        spd_open2("tallowick", "main", nullptr, SPD_MODE_SINGLE, nullptr, 1, &error);
+        spd_open2("tallowick", "main", nullptr, SPD_MODE_THREADED, nullptr, 1, &error);
     if (connection == nullptr) {
         // libspeechd tells what it tried at length: its first sentence says what failed.
         reason = oneLine(error != nullptr ? error : "no reason given");
@@ -23,6 +56,15 @@ SPDConnection* connect(std::string& reason) {
         if (reason.rfind("Error: ", 0) == 0) reason.erase(0, 7);
     }
     std::free(error);
+    if (connection != nullptr) {
+        {
+            std::lock_guard lock(endMutex);
+            lastEnded = 0;  // a restarted daemon counts its messages from the start again
+        }
+        connection->callback_end = connection->callback_cancel = messageEnded;
+        spd_set_notification_on(connection, SPD_END);
+        spd_set_notification_on(connection, SPD_CANCEL);
+    }
     return connection;
 }
 
@@ -62,6 +104,9 @@ SpeechdVoice::~SpeechdVoice() {
 
 void SpeechdVoice::say(const std::string& text) {
     worker_.say(text);
+    // Wakes a sentence's wait to see the cut; the lock orders this after its look at the worker.
+    { std::lock_guard lock(endMutex); }
+    endTold.notify_all();
 }
 
 void SpeechdVoice::queue(const std::string& text) {
@@ -80,8 +125,18 @@ void SpeechdVoice::speak(const SpeechWorker::Request& request) {
 bool SpeechdVoice::send(const SpeechWorker::Request& request) {
     if (connection_ == nullptr) return false;
     if (request.interrupt && spd_cancel(spd(connection_)) != 0) return false;
-    if (request.text.empty()) return true;
-    return spd_say(spd(connection_), SPD_MESSAGE, request.text.c_str()) >= 0;
+    for (const std::string& sentence : sentences(request.text)) {
+        if (worker_.cutWaiting()) return true;
+        const int message = spd_say(spd(connection_), SPD_MESSAGE, sentence.c_str());
+        if (message < 0) return false;
+        // Should the daemon's word be lost, the next sentence goes after a slow reading's time.
+        const auto longest = std::chrono::milliseconds(1000 + 150 * sentence.size());
+        std::unique_lock lock(endMutex);
+        endTold.wait_for(lock, longest, [&] {
+            return lastEnded >= static_cast<size_t>(message) || worker_.cutWaiting();
+        });
+    }
+    return true;
 }
 
 }  // namespace tallowick

@@ -10,7 +10,10 @@ namespace tallowick {
 
 // Speaks through speech-dispatcher, the speech service that screen readers use, with the voice,
 // rate and volume the user chose there (none are set here). A reply is sent as a message, so
-// that it waits for the screen reader's own speech instead of talking over it.
+// that it waits for the screen reader's own speech instead of talking over it, one sentence at
+// a time: the next goes when the daemon tells the last one ended, so the screen reader's speech
+// waits behind one sentence at most. say() (a key typed in the window gives an empty one) stops
+// what is being said.
 //
 // say() and queue() return at once: a thread of the voice's own talks to the daemon, which
 // answers every request before the next can go. A connection that broke is opened again for

@@ -12,7 +12,7 @@ namespace tallowick {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tallowick [--terminal] [--voice=VOICE]\n"
+    "Usage: tallowick [--terminal] [--voice=VOICE] [--zoom N]\n"
     "       tallowick COMMAND...\n"
     "       tallowick --autostart on|off\n"
     "A voice-first alarm and timer. Type a command, press Enter, hear the answer.\n"
@@ -27,6 +27,8 @@ constexpr const char* kUsage =
     "                      built-in voice, the default), speech-dispatcher (your own\n"
     "                      voice, rate and volume), screen-reader (your screen reader\n"
     "                      presents them, in speech and braille) or none\n"
+    "  --zoom N            the window N times as large (1 to 4, at first 1), kept\n"
+    "                      for later starts\n"
     "  --autostart on|off  start Tallowick when you log in (on), or no longer (off)\n"
     "  --help              show this help and exit\n"
     "  --version           show the version and exit\n"

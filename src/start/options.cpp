@@ -45,6 +45,13 @@ bool parseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
                 return refuse(error,
                               "unknown voice '" + line.voice + "' (choose " + kVoiceChoices + ")");
             }
+        } else if (arg == "--zoom" || arg.starts_with("--zoom=")) {
+            const std::string_view value =
+                arg == "--zoom" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(7);
+            if (value.size() != 1 || value[0] < '1' || value[0] > '4') {
+                return refuse(error, "--zoom takes 1, 2, 3 or 4");
+            }
+            line.zoom = value[0] - '0';
         } else if (arg == "--autostart" || arg.starts_with("--autostart=")) {
             std::string_view value =
                 arg == "--autostart" ? (i + 1 < argc ? argv[++i] : "") : arg.substr(12);

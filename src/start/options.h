@@ -13,6 +13,7 @@ struct CommandLine {
     bool version = false;
     std::optional<bool> autostart;  // --autostart on (true) or off (false)
     std::string voice;              // --voice=VALUE as given, checked
+    std::optional<int> zoom;        // --zoom N, 1 to 4
     std::optional<std::string> words;
 };
 

@@ -19,8 +19,9 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
-// The value of the `voice` line of `contents`, when there is one; the last one counts.
-std::optional<std::string_view> voiceLine(std::string_view contents) {
+// The value of the `key` line of `contents`, when there is one; the last one counts.
+std::optional<std::string_view> keyLine(std::string_view contents,
+                                        std::string_view key = kVoiceKey) {
     std::optional<std::string_view> value;
     while (!contents.empty()) {
         const std::size_t end = contents.find('\n');
@@ -28,13 +29,13 @@ std::optional<std::string_view> voiceLine(std::string_view contents) {
         contents = end == std::string_view::npos ? std::string_view{} : contents.substr(end + 1);
         const std::size_t equals = line.find('=');
         if (line.empty() || line.front() == '#' || equals == std::string_view::npos) continue;
-        if (trimmed(line.substr(0, equals)) == kVoiceKey) value = trimmed(line.substr(equals + 1));
+        if (trimmed(line.substr(0, equals)) == key) value = trimmed(line.substr(equals + 1));
     }
     return value;
 }
 
-// `contents` with its voice lines replaced by one for `choice`.
-std::string withVoice(std::string_view contents, VoiceChoice choice) {
+// `contents` with its `key` lines replaced by one setting it to `value`.
+std::string withKey(std::string_view contents, std::string_view key, const std::string& value) {
     std::string out;
     if (contents.empty()) {
         out = "# Tallowick's preferences. voice: " + std::string(kVoiceChoices) + ".\n";
@@ -46,12 +47,32 @@ std::string withVoice(std::string_view contents, VoiceChoice choice) {
         const std::string_view line = trimmed(raw);
         const std::size_t equals = line.find('=');
         if (!line.empty() && line.front() != '#' && equals != std::string_view::npos &&
-            trimmed(line.substr(0, equals)) == kVoiceKey) {
+            trimmed(line.substr(0, equals)) == key) {
             continue;
         }
         out.append(raw).push_back('\n');
     }
-    return out + "voice=" + voiceChoiceName(choice) + "\n";
+    return out + std::string(key) + "=" + value + "\n";
+}
+
+// Writes `contents` as the preferences file `path` in `configDir`, made when first written.
+bool writePreferences(const std::string& configDir, const std::string& path,
+                      const std::string& contents, Files& files) {
+    if (files.replace(path, contents, 0644)) return true;
+    std::error_code made;
+    return std::filesystem::create_directories(configDir, made) &&
+           files.replace(path, contents, 0644);
+}
+
+// The voice when none is chosen. The screen reader is told once on standard error, with how to
+// choose another; the built-in voice is what a start without a screen reader always had.
+VoiceChoice unchosenVoice(Diagnostics& diagnostics,
+                          const std::function<bool()>& screenReaderRunning) {
+    if (screenReaderRunning()) {
+        diagnostics.report("a screen reader runs: it presents the replies (--voice to choose)");
+        return VoiceChoice::screenReader;
+    }
+    return VoiceChoice::espeak;
 }
 
 }  // namespace
@@ -80,7 +101,8 @@ const char* voiceChoiceName(VoiceChoice choice) {
 
 std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::string& configDir,
                                              Files& files, Diagnostics& diagnostics,
-                                             std::string& error, std::string& notice) {
+                                             std::string& error, std::string& notice,
+                                             const std::function<bool()>& screenReaderRunning) {
     std::optional<VoiceChoice> choice;
     if (!given.empty()) {
         choice = parseVoiceChoice(given);
@@ -95,11 +117,11 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
     const ReadResult read = files.read(path, contents, 64 * 1024);
     if (read != ReadResult::ok && read != ReadResult::missing) {
         diagnostics.report(path + " could not be read");
-        return choice.value_or(VoiceChoice::espeak);
+        return choice ? *choice : unchosenVoice(diagnostics, screenReaderRunning);
     }
-    const std::optional<std::string_view> kept = voiceLine(contents);
+    const std::optional<std::string_view> kept = keyLine(contents);
     if (!choice) {
-        if (!kept) return VoiceChoice::espeak;
+        if (!kept) return unchosenVoice(diagnostics, screenReaderRunning);
         choice = parseVoiceChoice(*kept);
         if (!choice) {
             diagnostics.report(path + ": unknown voice '" + std::string(*kept) +
@@ -110,19 +132,37 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
         return choice;
     }
     if (kept && parseVoiceChoice(*kept) == choice) return choice;
-    const std::string rewritten = withVoice(contents, *choice);
-    bool written = files.replace(path, rewritten, 0644);
-    if (!written) {
-        // The preferences directory is made when first written.
-        std::error_code made;
-        written = std::filesystem::create_directories(configDir, made) &&
-                  files.replace(path, rewritten, 0644);
-    }
-    if (!written) {
+    if (!writePreferences(configDir, path, withKey(contents, kVoiceKey, voiceChoiceName(*choice)),
+                          files)) {
         diagnostics.report(path +
                            " could not be written; the voice is not kept for the next start");
     }
     return choice;
+}
+
+int settleZoom(std::optional<int> given, const std::string& configDir, Files& files,
+               Diagnostics& diagnostics) {
+    const std::string path = configDir + "/" + kPreferencesFile;
+    std::string contents;
+    const ReadResult read = files.read(path, contents, 64 * 1024);
+    if (read != ReadResult::ok && read != ReadResult::missing) {
+        diagnostics.report(path + " could not be read");
+        return given.value_or(1);
+    }
+    const std::optional<std::string_view> kept = keyLine(contents, "zoom");
+    const bool keptRight = kept && kept->size() == 1 && (*kept)[0] >= '1' && (*kept)[0] <= '4';
+    if (!given) {
+        if (kept && !keptRight) {
+            diagnostics.report(path + ": zoom '" + std::string(*kept) + "' is not 1 to 4");
+        }
+        return keptRight ? (*kept)[0] - '0' : 1;
+    }
+    if (keptRight && (*kept)[0] - '0' == *given) return *given;
+    if (!writePreferences(configDir, path, withKey(contents, "zoom", std::to_string(*given)),
+                          files)) {
+        diagnostics.report(path + " could not be written; the zoom is not kept for the next start");
+    }
+    return *given;
 }
 
 }  // namespace tallowick

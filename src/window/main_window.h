@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <QLabel>
@@ -22,6 +23,8 @@ class PanelWidget final : public QWidget {
 
     const OrderTable& table;
     Clock& clock;
+    // The order under the keyboard focus while the panel has it: 1 to the table's orderCount().
+    int currentOrder = 1;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -32,7 +35,8 @@ class PanelWidget final : public QWidget {
 
 // The program's one window: the command entry, the orders panel and the one-second timer. It
 // only turns their events into calls of the core, and tells screen readers when the set of
-// orders changes.
+// orders changes. Tab moves the focus between the entry and the orders; in the orders Up and
+// Down move from one to the next, Escape goes back to the entry.
 class MainWindow final : public QWidget, private OrderWatcher {
     Q_OBJECT
 
@@ -43,9 +47,11 @@ class MainWindow final : public QWidget, private OrderWatcher {
 
   public:
     // The seams must outlive the window; the panel canvas is the window's own. `dataDir` is the
-    // directory of the core's files (see Core).
+    // directory of the core's files (see Core). The window's sizes, the entry's text and the
+    // panel's rows are `zoom` (1 to 4) times as large.
     MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, Files& files,
-               Diagnostics& diagnostics, const std::string& dataDir, QWidget* parent = nullptr);
+               Diagnostics& diagnostics, const std::string& dataDir, int zoom = 1,
+               QWidget* parent = nullptr);
 
     // Loads the saved orders and starts the one-second timer; call once, before the window is
     // first shown.
@@ -53,11 +59,15 @@ class MainWindow final : public QWidget, private OrderWatcher {
     // The next second's work comes at once (the machine has just woken up).
     void tickNow();
 
-    // Adds the invisible notification through which a screen reader presents the replies (see
-    // ScreenReaderVoice), once; returns the label that is to hold the text.
+    // Adds the invisible notification, in an invisible status bar, through which a screen reader
+    // presents the replies (see ScreenReaderVoice), once; returns the label that is to hold the
+    // text.
     QLabel* addNotice();
 
     Core& core() { return core_; }
+
+    // Runs on every key pressed in the entry but Enter: cuts the program's own speech.
+    std::function<void()> keyTyped;
 
     // Test hooks: `key` pressed in the command entry holding `line`, returning what the entry
     // holds then; the panel's picture.
@@ -78,6 +88,10 @@ class MainWindow final : public QWidget, private OrderWatcher {
     // One tick of the clock.
     void onSecond();
     void ordersChanged(const OrderTable& previous, const OrderTable& table) override;
+    // Keys in the orders panel; returns true when it took the key.
+    bool onOrdersKey(int key);
+    // Tells screen readers the focus is on the current order, after the panel's own focus event.
+    void focusCurrentOrder();
 
     QLineEdit* const commandEntry_;
     PanelWidget* const ordersPanel_;

@@ -5,9 +5,10 @@
 
 namespace tallowick {
 
-QtPanelCanvas::QtPanelCanvas(int width, int height, std::function<void()> changed)
-    : image_(width, height, QImage::Format_RGB32),
-      font_(rowFont(kPanelRowHeight)),
+QtPanelCanvas::QtPanelCanvas(int width, int height, std::function<void()> changed, int zoom)
+    : image_(width * zoom, height * zoom, QImage::Format_RGB32),
+      font_(rowFont(kPanelRowHeight * zoom)),
+      zoom_(zoom),
       changed_(std::move(changed)) {
     image_.fill(Qt::white);
 }
@@ -16,8 +17,9 @@ QFont QtPanelCanvas::rowFont(int rowHeight) {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setBold(true);
-    // About 12 points, but never taller than a row, whatever fonts the machine has.
-    for (int pixels = 16; pixels > 6; --pixels) {
+    // About 12 points in a row of 18 pixels, but never taller than a row, whatever fonts the
+    // machine has.
+    for (int pixels = 16 * rowHeight / kPanelRowHeight; pixels > 6; --pixels) {
         font.setPixelSize(pixels);
         if (QFontMetrics(font).height() <= rowHeight) break;
     }
@@ -27,8 +29,10 @@ QFont QtPanelCanvas::rowFont(int rowHeight) {
 void QtPanelCanvas::fillBox(int x1, int y1, int x2, int y2, Rgb color) {
     // Both corners belong to the box; where two rows share an edge, the later one covers it.
     QPainter painter(&image_);
-    painter.fillRect(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized(),
-                     QColor(color.red, color.green, color.blue));
+    const QRect box = QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized();
+    painter.fillRect(
+        QRect(box.topLeft() * zoom_, box.bottomRight() * zoom_ + QPoint(zoom_ - 1, zoom_ - 1)),
+        QColor(color.red, color.green, color.blue));
     painter.end();
     if (changed_) changed_();
 }
@@ -37,7 +41,8 @@ void QtPanelCanvas::writeText(int x, int y, const std::string& text, Rgb color) 
     QPainter painter(&image_);
     painter.setFont(font_);
     painter.setPen(QColor(color.red, color.green, color.blue));
-    painter.drawText(x, y + QFontMetrics(font_).ascent(), QString::fromStdString(text));
+    painter.drawText(x * zoom_, y * zoom_ + QFontMetrics(font_).ascent(),
+                     QString::fromStdString(text));
     painter.end();
     if (changed_) changed_();
 }

@@ -14,7 +14,9 @@ namespace tallowick {
 class QtPanelCanvas final : public PanelCanvas {
   public:
     // `changed` is called after every drawing call, so that the owner can schedule a repaint.
-    QtPanelCanvas(int width, int height, std::function<void()> changed);
+    // The picture is `zoom` times as large as the panel's `width` and `height` in each
+    // direction: the boxes, and the text drawn in a font fitting a row as large.
+    QtPanelCanvas(int width, int height, std::function<void()> changed, int zoom = 1);
 
     void fillBox(int x1, int y1, int x2, int y2, Rgb color) override;
     void writeText(int x, int y, const std::string& text, Rgb color) override;
@@ -28,6 +30,7 @@ class QtPanelCanvas final : public PanelCanvas {
   private:
     QImage image_;
     QFont font_;
+    int zoom_;
     std::function<void()> changed_;
 };
 

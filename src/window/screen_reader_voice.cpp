@@ -1,6 +1,7 @@
 #include "window/screen_reader_voice.h"
 
 #include "bus/bus_names.h"
+#include "orders/ringing.h"
 
 #include <QAccessible>
 #include <QTimer>
@@ -14,20 +15,26 @@
 
 namespace tallowick {
 
-void ScreenReaderVoice::attach(QLabel* notice) {
-    notice_ = notice;
+void ScreenReaderVoice::attach(MainWindow& window) {
+    notice_ = window.addNotice();
     if (!pending_.isEmpty()) schedule();
 }
 
+void ScreenReaderVoice::ordersChanged(const OrderTable& previous, const OrderTable& table) {
+    for (const int number : startedSounding(previous, table)) {
+        queue("Order " + std::to_string(number) + " is ringing");
+    }
+}
+
 void ScreenReaderVoice::say(const std::string& text) {
-    pending_ = QString::fromStdString(text).trimmed();
+    pending_ = QString::fromStdString(text).simplified();
     if (!pending_.isEmpty()) schedule();  // an empty reply only silences: nothing to tell
 }
 
 void ScreenReaderVoice::queue(const std::string& text) {
     if (text.empty()) return;
     if (!pending_.isEmpty()) pending_ += QLatin1Char(' ');
-    pending_ += QString::fromStdString(text).trimmed();
+    pending_ += QString::fromStdString(text).simplified();
     schedule();
 }
 

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include <algorithm>
+
 #include "clock/order_phrasing.h"
 #include "ports/panel_canvas.h"
 
@@ -31,7 +33,8 @@ class OrderItemAccessible final : public QAccessibleInterface {
     QAccessible::Role role() const override { return QAccessible::ListItem; }
     QAccessible::State state() const override {
         QAccessible::State s;
-        s.readOnly = true;
+        s.readOnly = s.focusable = s.selectable = true;
+        s.focused = s.selected = list_.itemFocused(position_);
         const QRect shown = list_.rect();
         if (!shown.contains(rect())) s.invisible = s.offscreen = true;
         return s;
@@ -44,8 +47,12 @@ class OrderItemAccessible final : public QAccessibleInterface {
 
 }  // namespace
 
-OrderListAccessible::OrderListAccessible(QWidget* panel, const OrderTable& table, Clock& clock)
-    : QAccessibleWidget(panel, QAccessible::List), table_(table), clock_(clock) {}
+OrderListAccessible::OrderListAccessible(QWidget* panel, const OrderTable& table, Clock& clock,
+                                         const int& current)
+    : QAccessibleWidget(panel, QAccessible::List),
+      table_(table),
+      clock_(clock),
+      current_(current) {}
 
 OrderListAccessible::~OrderListAccessible() {
     for (QAccessible::Id id : items_) QAccessible::deleteAccessibleInterface(id);
@@ -84,6 +91,14 @@ QAccessibleInterface* OrderListAccessible::childAt(int x, int y) const {
     return nullptr;
 }
 
+QAccessibleInterface* OrderListAccessible::focusChild() const {
+    return widget()->hasFocus() ? child(current_ - 1) : nullptr;
+}
+
+bool OrderListAccessible::itemFocused(int position) const {
+    return position == current_ && widget()->hasFocus();
+}
+
 QString OrderListAccessible::itemName(int position) const {
     if (position > table_.orderCount()) return {};  // asked about an item that is going away
     return QString::fromStdString(phraseOrder(table_, position, clock_, OrderPhrasing::item));
@@ -91,7 +106,8 @@ QString OrderListAccessible::itemName(int position) const {
 
 QRect OrderListAccessible::itemRect(int position) const {
     const QRect panel = rect();
-    return {panel.x(), panel.y() + (position - 1) * kPanelRowHeight, panel.width(), kPanelRowHeight};
+    return {panel.x(), panel.y() + (position - 1) * kPanelRowHeight, panel.width(),
+            kPanelRowHeight};
 }
 
 void OrderListAccessible::ordersChanged(const OrderTable& previous) {

@@ -14,13 +14,15 @@ namespace tallowick {
 // orders changes.
 class OrderListAccessible final : public QAccessibleWidget {
   public:
-    OrderListAccessible(QWidget* panel, const OrderTable& table, Clock& clock);
+    // `current` is the order under the keyboard focus while the panel has it.
+    OrderListAccessible(QWidget* panel, const OrderTable& table, Clock& clock, const int& current);
     ~OrderListAccessible() override;
 
     int childCount() const override;
     QAccessibleInterface* child(int index) const override;
     int indexOfChild(const QAccessibleInterface* child) const override;
     QAccessibleInterface* childAt(int x, int y) const override;
+    QAccessibleInterface* focusChild() const override;
 
     // Tells the accessibility layer that the items went from `previous` to the table as it is
     // now: items added or removed at the end, and a name change for each item whose order is
@@ -30,6 +32,8 @@ class OrderListAccessible final : public QAccessibleWidget {
     // The item of order `position` (1 to orderCount): its name, and where it is on the screen.
     QString itemName(int position) const;
     QRect itemRect(int position) const;
+    // Whether the item of order `position` has the keyboard focus.
+    bool itemFocused(int position) const;
 
   private:
     // Makes sure there is an item for each order; those beyond go only in ordersChanged(), after
@@ -38,6 +42,7 @@ class OrderListAccessible final : public QAccessibleWidget {
 
     const OrderTable& table_;
     Clock& clock_;
+    const int& current_;
     mutable QList<QAccessible::Id> items_;  // the registered item interfaces, by position - 1
 };
 

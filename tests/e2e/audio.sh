@@ -118,7 +118,7 @@ restart_while_ringing() { # $1: the server (see e2e_record_null_sink), $2: its i
     back=$(python3 -c "print($typed_at - $time_at / $rate - $E2E_SOUND_BACK)")
     type_line exit _ignored && wait_until 5 gone "$program" || fail_showing "no exit on $1"
     for line in "The sound does not work. Alarms cannot be heard." "The sound works again."; do
-        (($(grep -cxF "$line" "$WORK/err") == 1)) || fail_showing "'$line' not written once"
+        (($(grep -cxF "tallowick: $line" "$WORK/err") == 1)) || fail_showing "'$line' not written once"
     done
     restarts+=("$recording" "$back" "$time_at")
 }

@@ -127,6 +127,7 @@ reply="Mark number 1 set" send mark
 (($(order_count) == 1)) || fail_showing "the window's copy did not save the order"
 window=$(pgrep -f -x "$prog/tallowick-app") || fail_showing "no window runs for the second copy"
 
+export TALLOWICK_CMD=$tallowick PROGRAM_PATH
 PYTHONPATH=$here "$py" - <<'PYTHON' || fail_showing "the window is not what a screen reader needs"
 import os, re, subprocess, time  # noqa: E401
 import pyatspi
@@ -198,7 +199,7 @@ frame = find(pyatspi.ROLE_FRAME)
 caption = f"Tallowick (v{os.environ['TALLOWICK_VERSION']})"
 check(frame is not None and frame.name == caption, f"the window is a frame named '{caption}'")
 entry = find(pyatspi.ROLE_TEXT, "Command")
-check(entry is not None and entry.description.startswith("Type a command and press Enter."),
+check(entry is not None and entry.description == "Type a command, then Enter. Type help for help.",
       "the entry is named 'Command' and described")
 check(entry is not None and wait_for(lambda: entry.getState().contains(pyatspi.STATE_FOCUSED), 5),
       "the entry has the focus")
@@ -213,19 +214,44 @@ check(re.fullmatch(r"Mark 1, going \d+ seconds\|Alarm 2, rings in (1 hours 0|59 
                    r"seconds", names) is not None, "the items read %r" % names)
 check(all(item.getRole() == pyatspi.ROLE_LIST_ITEM for item in orders), "the items are list items")
 wait_for(lambda: notices, 3)
-check(notices == ["Alarm number 2 set for  1  hour"], "the reply is a notification: %r" % notices)
-# A listing is one notification: one each would have the screen reader cut one by the next.
+check(notices == ["Alarm number 2 set for 1 hour"], "the reply is a notification: %r" % notices)
+check(find(pyatspi.ROLE_NOTIFICATION).parent.getRole() == pyatspi.ROLE_STATUS_BAR,
+      "in a status bar, where Orca says no role name")
+# A listing is one message: one each would have the screen reader cut one by the next.
 type_line("orders")
 wait_for(lambda: len(notices) >= 2, 3)
 check(len(notices) == 2 and re.fullmatch(
     r"Mark 1 has been going \d+ seconds\. "
     r"Order 2 will alarm in (1 hours 0|59 minutes \d+) seconds\.",
-    notices[1]) is not None, "the listing was shown as one notification: %r" % notices[1:])
+    notices[1]) is not None, "the listing was presented as one: %r" % notices[1:])
+
+# Tab moves the focus to the orders, Up and Down from one to the next; the focus stays while
+# seconds pass, moves to a neighbour when its order goes, and Escape goes back.
+xdotool("key", "Tab")
+focused = lambda: [i for i, item in enumerate(orders) if item.getState().contains(pyatspi.STATE_FOCUSED)]
+check(wait_for(lambda: focused() == [0], 3), "Tab focuses the first order: %r" % focused())
+xdotool("key", "Down")
+check(wait_for(lambda: focused() == [1], 3) and not wait_for(lambda: focused() != [1], 1.5),
+      "Down focuses the second order, and it stays: %r" % focused())
+check(any(e[0] == "focus:" and e[1] == "list item" and e[2].startswith("Alarm 2") for e in events),
+      "the second order was told focused")
+xdotool("key", "Escape")
+check(wait_for(lambda: entry.getState().contains(pyatspi.STATE_FOCUSED), 3), "Escape goes back")
 
 type_line("in 1 s")
 check(wait_for(lambda: orders.childCount == 3 and
                orders.getChildAtIndex(2).name == "Alarm 3, ringing", 6),
       "the item of the alarm that went off reads %r" % [item.name for item in orders][2:])
+check(wait_for(lambda: "Order 3 is ringing" in notices, 3), "the ring is presented: %r" % notices)
+# The focused order deleted (over the bus): its neighbour, now in its place, gets the focus.
+xdotool("key", "Tab")
+check(wait_for(lambda: focused() == [1], 3), "Tab again focuses the second order: %r" % focused())
+events.clear()
+subprocess.run([os.environ["TALLOWICK_CMD"], "delete", "2"], capture_output=True, timeout=10,
+               env=dict(os.environ, PATH=os.environ["PROGRAM_PATH"]))
+check(wait_for(lambda: any(e[:3] == ("focus:", "list item", "Alarm 2, ringing") for e in events), 3),
+      "the focus moved to the neighbour: %r" % [e for e in events if e[0] == "focus:"])
+xdotool("key", "Shift+Tab")
 
 wait_for(lambda: False, 0.5)
 events.clear()
