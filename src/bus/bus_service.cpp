@@ -72,14 +72,21 @@ short BusService::events() const {
 }
 
 int BusService::timeoutMs() const {
-    return lost_ ? -1 : busTimeoutMs(bus_.get());
+    if (lost_) return -1;
+    return more_ ? 0 : busTimeoutMs(bus_.get());
 }
 
 bool BusService::dispatch() {
     if (lost_) return true;
-    int r;
-    while ((r = sd_bus_process(bus_.get(), nullptr)) > 0 && !exitRequested_) {
+    // A few messages per wake, and the loop comes back at once for the rest: busy callers never
+    // hold off a tick (or a typed line) for longer than these take.
+    int r = 0;
+    int handled = 0;
+    while (handled < kMessagesPerWake && !exitRequested_ &&
+           (r = sd_bus_process(bus_.get(), nullptr)) > 0) {
+        ++handled;
     }
+    more_ = r > 0;
     if (exitRequested_) {
         sd_bus_flush(bus_.get());  // the reply to "exit" goes out before the program ends
         return false;

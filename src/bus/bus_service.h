@@ -41,6 +41,9 @@ class BusService final : public WatchedSource, private OrderWatcher {
     int timeoutMs() const override;
     bool dispatch() override;
 
+    // At most this many messages are handled per dispatch(); timeoutMs() is 0 while more wait.
+    static constexpr int kMessagesPerWake = 16;
+
     // Called after the service queued messages outside dispatch() (a typed line changed the
     // orders), so that a loop that watches only for reading can look again.
     std::function<void()> queued;
@@ -67,6 +70,7 @@ class BusService final : public WatchedSource, private OrderWatcher {
     std::vector<std::string>* capture_ = nullptr;  // the texts of the line being handled
     bool exitRequested_ = false;
     bool lost_ = false;  // the bus went away: nothing more is watched
+    bool more_ = false;  // dispatch() stopped with messages left
     Diagnostics& diagnostics_;
     WatcherSubscription watching_;
 };

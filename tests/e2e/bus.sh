@@ -110,6 +110,23 @@ wait_until 2 grep -q "$late" "$notices" && sleep 1.2 && send stop &&
     fail_showing "it did not say once that it was late, or did not let sleep go at stop"
 reply='' send stop
 
+# Four clients calling Line as fast as they can: an alarm due meanwhile rings on its second.
+name=$(busctl --user list --no-legend | grep -o '^io\.github\.tallowick\.Tallowick\.d[0-9a-f]*')
+flood() {
+    "$py" -c 'import dbus, sys, time
+line = dbus.SessionBus().get_object(sys.argv[1], "/io/github/tallowick/Tallowick").get_dbus_method(
+    "Line", "io.github.tallowick.Tallowick")
+end = time.monotonic() + 4
+while time.monotonic() < end: line("orders")' "$name"
+}
+for i in 1 2 3 4; do flood & floods+=($!); done
+sleep 0.5 && : >"$notices" && sent=${EPOCHREALTIME/./} && send in 2 s
+for pid in "${floods[@]}"; do wait "$pid" || fail_showing "a flooding client failed"; done
+rang=$(sed -n 's/^rang //p' "$notices")
+[[ -n $rang ]] && ((rang % 1000000 < 100000 && rang - sent < 3100000)) ||
+    fail_showing "the alarm due in 2 s rang $(((rang - sent) / 1000)) ms after it was set"
+reply='' send stop
+
 # "exit" over the bus ends the program as typed: at once, the reply sent first.
 send exit
 wait_until 5 gone "$program" || fail_showing "'tallowick exit' did not end the program"
