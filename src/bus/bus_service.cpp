@@ -36,6 +36,11 @@ std::unique_ptr<BusService> BusService::start(const std::string& dataDir, bool i
     if (r >= 0) r = sd_bus_request_name(bus, name.c_str(), 0);
     if (r < 0) {
         error = "cannot take the name " + name + " on the session bus: " + std::strerror(-r);
+        // Nothing from shortcuts reaches this copy now, nor does it show notices: a user who
+        // does not read standard error must hear why.
+        tap.queue(
+            "Tallowick cannot take its name on the session bus; commands from other "
+            "programs and desktop notices are off.");
         return nullptr;
     }
     tap.listener = [s = service.get()](const std::string& text) { s->spoken(text); };

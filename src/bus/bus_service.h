@@ -30,7 +30,8 @@ class BusService final : public WatchedSource, private OrderWatcher {
   public:
     // Connects, registers the object and takes the name; watches `core` from then on and
     // follows the voice through `tap`. Null when there is no session bus (told on `diagnostics`
-    // only when one is set up but fails). `core`, `tap` and `diagnostics` must outlive it.
+    // only when one is set up but fails); when another holds the name, also said on `tap`.
+    // `core`, `tap` and `diagnostics` must outlive it.
     static std::unique_ptr<BusService> start(const std::string& dataDir, bool installed, Core& core,
                                              SpokenTap& tap, Diagnostics& diagnostics,
                                              std::string& error);

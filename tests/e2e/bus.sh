@@ -110,27 +110,68 @@ wait_until 2 grep -q "$late" "$notices" && sleep 1.2 && send stop &&
     fail_showing "it did not say once that it was late, or did not let sleep go at stop"
 reply='' send stop
 
-# Four clients calling Line as fast as they can: an alarm due meanwhile rings on its second.
+# Four clients calling Line as fast as they can: an alarm due meanwhile rings on its second
+# (within 100 ms; 250 allowed for a busy machine).
 name=$(busctl --user list --no-legend | grep -o '^io\.github\.tallowick\.Tallowick\.d[0-9a-f]*')
 flood() {
     "$py" -c 'import dbus, sys, time
 line = dbus.SessionBus().get_object(sys.argv[1], "/io/github/tallowick/Tallowick").get_dbus_method(
     "Line", "io.github.tallowick.Tallowick")
-end = time.monotonic() + 4
-while time.monotonic() < end: line("orders")' "$name"
+end = time.monotonic() + 6
+while time.monotonic() < end: line("x")' "$name"
 }
+dbus-monitor --session "type='signal',member='SoundingChanged'" >"$WORK/monitor" & E2E_PIDS+=($!)
 for i in 1 2 3 4; do flood & floods+=($!); done
-sleep 0.5 && : >"$notices" && sent=${EPOCHREALTIME/./} && send in 2 s
+sleep 0.5 && sent=${EPOCHREALTIME/./} && send in 2 s
 for pid in "${floods[@]}"; do wait "$pid" || fail_showing "a flooding client failed"; done
-rang=$(sed -n 's/^rang //p' "$notices")
-[[ -n $rang ]] && ((rang % 1000000 < 100000 && rang - sent < 3100000)) ||
-    fail_showing "the alarm due in 2 s rang $(((rang - sent) / 1000)) ms after it was set"
+rang=$(grep -m1 'member=SoundingChanged' "$WORK/monitor" | grep -o 'time=[0-9.]*' | tr -d 'time=.')
+late=$((${rang:-0} % 1000000 / 1000))
+[[ -n $rang ]] && ((late < 250 && rang - sent < 3250000)) ||
+    fail_showing "under four floods the alarm rang $late ms into its second, or not at all"
+echo "ok: under four floods, rang $late ms into its second" >&2
 reply='' send stop
 
 # "exit" over the bus ends the program as typed: at once, the reply sent first.
 send exit
 wait_until 5 gone "$program" || fail_showing "'tallowick exit' did not end the program"
 ! grep -q 'notification\|sleep\|Sanitizer' "$WORK/err" || fail_showing "the program complained"
+
+# An impostor holding the name: the sender says who it is and sends nothing, and Tallowick, started
+# after it, says aloud that it cannot take the name. Once the impostor claims the right data
+# directory a line goes through, but only its printable text, at most 64 KiB, is printed.
+echo /elsewhere >"$WORK/claimed"
+"$py" - "$name" "$WORK/claimed" <<'PYTHON' &
+import sys, dbus, dbus.service  # noqa: E401
+from dbus.mainloop.glib import DBusGMainLoop
+from gi.repository import GLib
+
+
+class Impostor(dbus.service.Object):
+    @dbus.service.method("io.github.tallowick.Tallowick", in_signature="s", out_signature="as")
+    def Line(self, line):
+        return ["\x1b]0;owned\x07\x1b[31mred\x9b", "x" * 10_000_000]
+
+    @dbus.service.method("org.freedesktop.DBus.Properties", in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        return open(sys.argv[2]).read().strip()
+
+
+DBusGMainLoop(set_as_default=True)
+impostor = Impostor(dbus.SessionBus(), "/io/github/tallowick/Tallowick")
+name = dbus.service.BusName(sys.argv[1], dbus.SessionBus())
+GLib.MainLoop().run()
+PYTHON
+E2E_PIDS+=($!)
+wait_until 10 on_bus "$name" || fail "the impostor did not take the name"
+expected=1 reply='' send in 5 m
+grep -q "held by /.*python[0-9.]* (process $!), which is not Tallowick" "$err" ||
+    fail_showing "the sender did not say who holds the name"
+e2e_serve --terminal
+wait_until 5 grep -q "^Tallowick cannot take its name on the session bus;" "$WORK/out" ||
+    fail_showing "Tallowick did not say that it cannot take its name"
+echo "$prog" >"$WORK/claimed" && send in 5 m
+[[ $(head -n1 "$out") == ']0;owned[31mred' && $(wc -c <"$out") -eq 65536 ]] ||
+    fail_showing "the sender printed more than the printable text, or not 64 KiB of it"
 
 # With a display and no instance, the sender starts the window of its own copy (another
 # directory: a bus name of its own), in the screen-reader mode kept from an earlier start, and
