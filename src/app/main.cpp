@@ -130,7 +130,7 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice,
     QObject::connect(&window, &MainWindow::exitRequested, &app, [] { QApplication::exit(0); });
     window.start();
     std::string busError;
-    auto bus = BusService::start(layout.dataDir, layout.installed, window.core(), voice,
+    auto bus = BusService::start(layout.dataDir, layout.defaultDataDir, window.core(), voice,
                                  diagnostics, busError);
     if (!busError.empty()) diagnostics.report(busError);
     std::unique_ptr<QtSourceWatch> busWatch;
@@ -163,8 +163,8 @@ int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& n
               layout.dataDir);
     core.load();
     std::string busError;
-    auto bus =
-        BusService::start(layout.dataDir, layout.installed, core, voice, diagnostics, busError);
+    auto bus = BusService::start(layout.dataDir, layout.defaultDataDir, core, voice, diagnostics,
+                                 busError);
     if (!busError.empty()) diagnostics.report(busError);
     SecondTicker ticker(diagnostics);
     if (!ticker.start()) diagnostics.report("no timerfd; ticking every 1000 ms");

@@ -87,7 +87,7 @@ std::string notTallowick(sd_bus* bus, const std::string& name, const std::string
 
 }  // namespace
 
-int sendLine(const std::string& dataDir, bool installed, const std::string& line,
+int sendLine(const std::string& dataDir, bool defaultDataDir, const std::string& line,
              const std::string& program, bool canStartWindow) {
     std::string error;
     const BusConnection connection = openSessionBus(error);
@@ -99,7 +99,7 @@ int sendLine(const std::string& dataDir, bool installed, const std::string& line
     }
 
     sd_bus_set_method_call_timeout(bus, kCallTimeoutUs);
-    const std::string name = busName(dataDir, installed);
+    const std::string name = busName(dataDir, defaultDataDir);
     Owner owner = ownerOf(bus, name);
     if (owner == Owner::none) {
         if (!canStartWindow) {

@@ -12,7 +12,7 @@
 
 namespace tallowick {
 
-std::unique_ptr<BusService> BusService::start(const std::string& dataDir, bool installed,
+std::unique_ptr<BusService> BusService::start(const std::string& dataDir, bool defaultDataDir,
                                               Core& core, SpokenTap& tap, Diagnostics& diagnostics,
                                               std::string& error) {
     BusConnection connection = openSessionBus(error);
@@ -32,7 +32,7 @@ std::unique_ptr<BusService> BusService::start(const std::string& dataDir, bool i
     int r = sd_bus_add_object_vtable(bus, &service->objectSlot_, kBusPath, kBusInterface, table,
                                      service.get());
     // The object is there before the name, so whoever sees the name can call it at once.
-    const std::string name = busName(dataDir, installed);
+    const std::string name = busName(dataDir, defaultDataDir);
     if (r >= 0) r = sd_bus_request_name(bus, name.c_str(), 0);
     if (r < 0) {
         error = "cannot take the name " + name + " on the session bus: " + std::strerror(-r);

@@ -18,8 +18,8 @@
 
 namespace tallowick {
 
-// The running program on the session bus: the name busName(layout), the object kBusPath and
-// the interface kBusInterface (dbus/io.github.tallowick.Tallowick.xml):
+// The running program on the session bus: the name busName(dataDir, defaultDataDir), the object
+// kBusPath and the interface kBusInterface (dbus/io.github.tallowick.Tallowick.xml):
 //   Line(s line) -> (as spoken)  handles the line as typed, returns the texts spoken for it
 //   Spoken(s text)               every text the voice is given
 //   SoundingChanged(ai numbers)  the numbers of the sounding orders, when they change
@@ -32,8 +32,8 @@ class BusService final : public WatchedSource, private OrderWatcher {
     // follows the voice through `tap`. Null when there is no session bus (told on `diagnostics`
     // only when one is set up but fails); when another holds the name, also said on `tap`.
     // `core`, `tap` and `diagnostics` must outlive it.
-    static std::unique_ptr<BusService> start(const std::string& dataDir, bool installed, Core& core,
-                                             SpokenTap& tap, Diagnostics& diagnostics,
+    static std::unique_ptr<BusService> start(const std::string& dataDir, bool defaultDataDir,
+                                             Core& core, SpokenTap& tap, Diagnostics& diagnostics,
                                              std::string& error);
     ~BusService() override;
 
