@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -58,6 +59,28 @@ int refuseToStart(const std::string& line) {
     return 1;
 }
 
+// While it lives, DBUS_SESSION_BUS_ADDRESS names no bus at all, so that what starts meanwhile
+// cannot connect (nor start a bus of its own, as libdbus would without an address).
+class SessionBusHidden {
+  public:
+    SessionBusHidden() {
+        if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS")) saved_ = address;
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+    }
+    ~SessionBusHidden() {
+        if (saved_) {
+            ::setenv("DBUS_SESSION_BUS_ADDRESS", saved_->c_str(), 1);
+        } else {
+            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        }
+    }
+    SessionBusHidden(const SessionBusHidden&) = delete;
+    SessionBusHidden& operator=(const SessionBusHidden&) = delete;
+
+  private:
+    std::optional<std::string> saved_;
+};
+
 // The chosen voice and the real sound player, or stand-ins, each missing one told in one line
 // on standard error: speech-dispatcher or a screen reader missing falls back to the built-in
 // voice. In the terminal a screen reader reads the written lines, so nothing speaks.
@@ -90,8 +113,13 @@ struct Outputs {
         }
         if (!notice.empty()) voice->queue(notice);
         error.clear();
-        player = SdlSoundPlayer::create(SoundDirs{layout.dataDir, layout.stockSoundDir},
-                                        "alert.wav", error);
+        {
+            // SDL would open a session-bus connection of its own and never read from it; the
+            // bus service's is the program's one.
+            const SessionBusHidden hidden;
+            player = SdlSoundPlayer::create(SoundDirs{layout.dataDir, layout.stockSoundDir},
+                                            "alert.wav", error);
+        }
         if (!error.empty()) diagnostics.report(error);
         if (!player) player = std::make_unique<SilentSoundPlayer>();
     }
