@@ -115,8 +115,10 @@ struct Outputs {
         error.clear();
         {
             // SDL would open a session-bus connection of its own and never read from it; the
-            // bus service's is the program's one.
-            const SessionBusHidden hidden;
+            // bus service's is the program's one. Not beside the window: libdbus keeps the
+            // address it first sees for the process, and Qt's accessibility needs the real one.
+            std::optional<SessionBusHidden> hidden;
+            if (!window) hidden.emplace();
             player = SdlSoundPlayer::create(SoundDirs{layout.dataDir, layout.stockSoundDir},
                                             "alert.wav", error);
         }
