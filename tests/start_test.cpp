@@ -16,11 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// "portable DIR" (all three directories the same), "installed DATA CONFIG" or "error".
+// "portable DIR" (all three directories the same), "installed DATA CONFIG [default]" or "error".
 TEST(LayoutTest, ChoosesWhereTheFilesLive) {
     const LayoutEnvironment ann{"/home/ann", "", ""};
     const std::string annUsr =
-        "installed /home/ann/.local/share/tallowick /home/ann/.config/tallowick";
+        "installed /home/ann/.local/share/tallowick /home/ann/.config/tallowick default";
     // Where this build installs to: by default /bin, /libexec/tallowick and /share/tallowick.
     const std::string bin = std::string("/") + kInstallBinDir, usrBin = "/usr" + bin;
     const std::string libexec = std::string("/") + kInstallLibexecDir + "/tallowick";
@@ -50,7 +50,8 @@ TEST(LayoutTest, ChoosesWhereTheFilesLive) {
         Layout l;
         std::string error, got = "error";
         if (chooseLayout(row.programDir, row.environment, disk, l, error)) {
-            got = l.installed ? "installed " + l.dataDir + " " + l.configDir
+            got = l.installed ? "installed " + l.dataDir + " " + l.configDir +
+                                    (l.defaultDataDir ? " default" : "")
                               : "portable " + l.dataDir;
             EXPECT_EQ(l.stockSoundDir, l.installed ? "/usr" + share + "/sounds" : l.dataDir);
             EXPECT_TRUE(l.installed || l.configDir == l.dataDir);

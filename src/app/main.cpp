@@ -9,6 +9,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -58,6 +59,28 @@ int refuseToStart(const std::string& line) {
     return 1;
 }
 
+// While it lives, DBUS_SESSION_BUS_ADDRESS names no bus at all, so that what starts meanwhile
+// cannot connect (nor start a bus of its own, as libdbus would without an address).
+class SessionBusHidden {
+  public:
+    SessionBusHidden() {
+        if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS")) saved_ = address;
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+    }
+    ~SessionBusHidden() {
+        if (saved_) {
+            ::setenv("DBUS_SESSION_BUS_ADDRESS", saved_->c_str(), 1);
+        } else {
+            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+        }
+    }
+    SessionBusHidden(const SessionBusHidden&) = delete;
+    SessionBusHidden& operator=(const SessionBusHidden&) = delete;
+
+  private:
+    std::optional<std::string> saved_;
+};
+
 // The chosen voice and the real sound player, or stand-ins, each missing one told in one line
 // on standard error: speech-dispatcher or a screen reader missing falls back to the built-in
 // voice. In the terminal a screen reader reads the written lines, so nothing speaks.
@@ -90,8 +113,15 @@ struct Outputs {
         }
         if (!notice.empty()) voice->queue(notice);
         error.clear();
-        player = SdlSoundPlayer::create(SoundDirs{layout.dataDir, layout.stockSoundDir},
-                                        "alert.wav", error);
+        {
+            // SDL would open a session-bus connection of its own and never read from it; the
+            // bus service's is the program's one. Not beside the window: libdbus keeps the
+            // address it first sees for the process, and Qt's accessibility needs the real one.
+            std::optional<SessionBusHidden> hidden;
+            if (!window) hidden.emplace();
+            player = SdlSoundPlayer::create(SoundDirs{layout.dataDir, layout.stockSoundDir},
+                                            "alert.wav", error);
+        }
         if (!error.empty()) diagnostics.report(error);
         if (!player) player = std::make_unique<SilentSoundPlayer>();
     }
@@ -137,7 +167,7 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice, i
     QObject::connect(&window, &MainWindow::exitRequested, &app, [] { QApplication::exit(0); });
     window.start();
     std::string busError;
-    auto bus = BusService::start(layout.dataDir, layout.installed, window.core(), voice,
+    auto bus = BusService::start(layout.dataDir, layout.defaultDataDir, window.core(), voice,
                                  diagnostics, busError);
     if (!busError.empty()) diagnostics.report(busError);
     std::unique_ptr<QtSourceWatch> busWatch;
@@ -170,8 +200,8 @@ int runInTerminal(const Layout& layout, VoiceChoice choice, const std::string& n
               layout.dataDir);
     core.load();
     std::string busError;
-    auto bus =
-        BusService::start(layout.dataDir, layout.installed, core, voice, diagnostics, busError);
+    auto bus = BusService::start(layout.dataDir, layout.defaultDataDir, core, voice, diagnostics,
+                                 busError);
     if (!busError.empty()) diagnostics.report(busError);
     SecondTicker ticker(diagnostics);
     if (!ticker.start()) diagnostics.report("no timerfd; ticking every 1000 ms");

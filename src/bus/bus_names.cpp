@@ -14,8 +14,8 @@
 
 namespace tallowick {
 
-std::string busName(const std::string& dataDir, bool installed) {
-    if (installed) return kAppId;
+std::string busName(const std::string& dataDir, bool defaultDataDir) {
+    if (defaultDataDir) return kAppId;
     uint64_t hash = 14695981039346656037ULL;  // FNV-1a: stable across builds and machines
     for (const unsigned char ch : dataDir) {
         hash = (hash ^ ch) * 1099511628211ULL;

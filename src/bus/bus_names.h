@@ -12,11 +12,11 @@ namespace tallowick {
 inline constexpr const char* kBusPath = "/io/github/tallowick/Tallowick";
 inline constexpr const char* kBusInterface = "io.github.tallowick.Tallowick";
 
-// The well-known name of the Tallowick that keeps its files in `dataDir`. The installed
-// copy has one data directory per user and takes the application ID itself; a portable copy
-// (the build tree, a copy in any directory) adds ".d" and a hash of its data directory, so that
-// a line always reaches the Tallowick of the same directory and two copies never meet.
-std::string busName(const std::string& dataDir, bool installed);
+// The well-known name of the Tallowick that keeps its files in `dataDir`. The installed copy
+// with the default data directory takes the application ID itself; any other (a portable copy,
+// an installed one given another XDG_DATA_HOME) adds ".d" and a hash of its data directory, so
+// that a line always reaches the Tallowick of the same directory and two copies never meet.
+std::string busName(const std::string& dataDir, bool defaultDataDir);
 
 // Owns a connection to a bus: what is queued on it is sent, and it is closed and dropped, when
 // the owner goes.

@@ -49,7 +49,15 @@ BusNotifier::BusNotifier(sd_bus* bus, Diagnostics& diagnostics, std::function<vo
     const int closed =
         sd_bus_match_signal_async(bus_, &closedSlot_, kService, kPath, kService,
                                   "NotificationClosed", onClosed, onMatchInstalled, this);
-    if (action < 0 || closed < 0) matchFailed(std::strerror(-(action < 0 ? action : closed)));
+    const int server = sd_bus_add_match_async(
+        bus_, &serverSlot_,
+        "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+        "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
+        "arg0='org.freedesktop.Notifications'",
+        onServerChanged, onMatchInstalled, this);
+    if (action < 0 || closed < 0 || server < 0) {
+        matchFailed(std::strerror(-(action < 0 ? action : closed < 0 ? closed : server)));
+    }
 }
 
 void BusNotifier::matchFailed(const std::string& reason) {
@@ -69,9 +77,11 @@ int BusNotifier::onMatchInstalled(sd_bus_message* m, void* userdata, sd_bus_erro
 BusNotifier::~BusNotifier() {
     sd_bus_slot_unref(actionSlot_);
     sd_bus_slot_unref(closedSlot_);
+    sd_bus_slot_unref(serverSlot_);
 }
 
 void BusNotifier::show(int key, const std::string& summary, const std::string& body) {
+    live_[key] = {summary, body};
     sd_bus_message* m = nullptr;
     int r = sd_bus_message_new_method_call(bus_, &m, kService, kPath, kService, "Notify");
     if (r >= 0) {
@@ -96,6 +106,7 @@ void BusNotifier::show(int key, const std::string& summary, const std::string& b
 }
 
 void BusNotifier::withdraw(int key) {
+    live_.erase(key);
     if (const auto it = shown_.find(key); it != shown_.end()) {
         close(it->second);
         shown_.erase(it);
@@ -161,9 +172,28 @@ int BusNotifier::onClosed(sd_bus_message* m, void* userdata, sd_bus_error*) {
     if (sd_bus_message_read(m, "u", &id) < 0) return 0;
     for (auto it = self->shown_.begin(); it != self->shown_.end(); ++it) {
         if (it->second == id) {
+            self->live_.erase(it->first);  // the user closed it: not shown again
             self->shown_.erase(it);
             break;
         }
+    }
+    return 0;
+}
+
+int BusNotifier::onServerChanged(sd_bus_message* m, void* userdata, sd_bus_error*) {
+    auto* self = static_cast<BusNotifier*>(userdata);
+    const char* name = nullptr;
+    const char* before = nullptr;
+    const char* now = nullptr;
+    if (sd_bus_message_read(m, "sss", &name, &before, &now) < 0) return 0;
+    // The ids were the old server's: closing one now could close another program's notice.
+    self->shown_.clear();
+    if (*now == '\0') return 0;
+    const auto live = self->live_;
+    for (const auto& [key, texts] : live) {
+        bool waiting = false;  // a Notify still on its way gets its id from whoever answers
+        for (const int pending : self->pending_) waiting = waiting || pending == key;
+        if (!waiting) self->show(key, texts.first, texts.second);
     }
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 #include <systemd/sd-bus.h>
 
@@ -30,6 +31,7 @@ class BusNotifier final : public Notifier {
     static int onNotifyReply(sd_bus_message* m, void* self, sd_bus_error* error);
     static int onActionInvoked(sd_bus_message* m, void* self, sd_bus_error* error);
     static int onClosed(sd_bus_message* m, void* self, sd_bus_error* error);
+    static int onServerChanged(sd_bus_message* m, void* self, sd_bus_error* error);
     void close(unsigned id);
     void matchFailed(const std::string& reason);
 
@@ -38,9 +40,13 @@ class BusNotifier final : public Notifier {
     std::function<void()> stopRequested_;
     sd_bus_slot* actionSlot_ = nullptr;
     sd_bus_slot* closedSlot_ = nullptr;
+    sd_bus_slot* serverSlot_ = nullptr;
     std::deque<int> pending_;         // keys whose Notify awaits its reply, in call order
     std::set<int> withdrawnPending_;  // of those, the ones already withdrawn
     std::map<int, unsigned> shown_;   // key -> the server's notification id
+    // key -> summary and body, of every notice shown and not withdrawn: shown again when
+    // another server takes over, as its ids mean nothing to the new one.
+    std::map<int, std::pair<std::string, std::string>> live_;
     bool failureTold_ = false;
     bool matchFailureTold_ = false;
 };

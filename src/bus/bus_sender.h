@@ -9,7 +9,7 @@ namespace tallowick {
 // answers and `program` can show a window (`canStartWindow`), starts it detached and waits for
 // it a few seconds. Returns the exit status: 0 delivered, 1 not (the reason told in one line on
 // standard error).
-int sendLine(const std::string& dataDir, bool installed, const std::string& line,
+int sendLine(const std::string& dataDir, bool defaultDataDir, const std::string& line,
              const std::string& program, bool canStartWindow);
 
 }  // namespace tallowick

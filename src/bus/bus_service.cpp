@@ -12,7 +12,7 @@
 
 namespace tallowick {
 
-std::unique_ptr<BusService> BusService::start(const std::string& dataDir, bool installed,
+std::unique_ptr<BusService> BusService::start(const std::string& dataDir, bool defaultDataDir,
                                               Core& core, SpokenTap& tap, Diagnostics& diagnostics,
                                               std::string& error) {
     BusConnection connection = openSessionBus(error);
@@ -32,10 +32,15 @@ std::unique_ptr<BusService> BusService::start(const std::string& dataDir, bool i
     int r = sd_bus_add_object_vtable(bus, &service->objectSlot_, kBusPath, kBusInterface, table,
                                      service.get());
     // The object is there before the name, so whoever sees the name can call it at once.
-    const std::string name = busName(dataDir, installed);
+    const std::string name = busName(dataDir, defaultDataDir);
     if (r >= 0) r = sd_bus_request_name(bus, name.c_str(), 0);
     if (r < 0) {
         error = "cannot take the name " + name + " on the session bus: " + std::strerror(-r);
+        // Nothing from shortcuts reaches this copy now, nor does it show notices: a user who
+        // does not read standard error must hear why.
+        tap.queue(
+            "Tallowick cannot take its name on the session bus; commands from other "
+            "programs and desktop notices are off.");
         return nullptr;
     }
     tap.listener = [s = service.get()](const std::string& text) { s->spoken(text); };
@@ -72,14 +77,21 @@ short BusService::events() const {
 }
 
 int BusService::timeoutMs() const {
-    return lost_ ? -1 : busTimeoutMs(bus_.get());
+    if (lost_) return -1;
+    return more_ ? 0 : busTimeoutMs(bus_.get());
 }
 
 bool BusService::dispatch() {
     if (lost_) return true;
-    int r;
-    while ((r = sd_bus_process(bus_.get(), nullptr)) > 0 && !exitRequested_) {
+    // A few messages per wake, and the loop comes back at once for the rest: busy callers never
+    // hold off a tick (or a typed line) for longer than these take.
+    int r = 0;
+    int handled = 0;
+    while (handled < kMessagesPerWake && !exitRequested_ &&
+           (r = sd_bus_process(bus_.get(), nullptr)) > 0) {
+        ++handled;
     }
+    more_ = r > 0;
     if (exitRequested_) {
         sd_bus_flush(bus_.get());  // the reply to "exit" goes out before the program ends
         return false;

@@ -18,8 +18,8 @@
 
 namespace tallowick {
 
-// The running program on the session bus: the name busName(layout), the object kBusPath and
-// the interface kBusInterface (dbus/io.github.tallowick.Tallowick.xml):
+// The running program on the session bus: the name busName(dataDir, defaultDataDir), the object
+// kBusPath and the interface kBusInterface (dbus/io.github.tallowick.Tallowick.xml):
 //   Line(s line) -> (as spoken)  handles the line as typed, returns the texts spoken for it
 //   Spoken(s text)               every text the voice is given
 //   SoundingChanged(ai numbers)  the numbers of the sounding orders, when they change
@@ -30,9 +30,10 @@ class BusService final : public WatchedSource, private OrderWatcher {
   public:
     // Connects, registers the object and takes the name; watches `core` from then on and
     // follows the voice through `tap`. Null when there is no session bus (told on `diagnostics`
-    // only when one is set up but fails). `core`, `tap` and `diagnostics` must outlive it.
-    static std::unique_ptr<BusService> start(const std::string& dataDir, bool installed, Core& core,
-                                             SpokenTap& tap, Diagnostics& diagnostics,
+    // only when one is set up but fails); when another holds the name, also said on `tap`.
+    // `core`, `tap` and `diagnostics` must outlive it.
+    static std::unique_ptr<BusService> start(const std::string& dataDir, bool defaultDataDir,
+                                             Core& core, SpokenTap& tap, Diagnostics& diagnostics,
                                              std::string& error);
     ~BusService() override;
 
@@ -40,6 +41,9 @@ class BusService final : public WatchedSource, private OrderWatcher {
     short events() const override;
     int timeoutMs() const override;
     bool dispatch() override;
+
+    // At most this many messages are handled per dispatch(); timeoutMs() is 0 while more wait.
+    static constexpr int kMessagesPerWake = 16;
 
     // Called after the service queued messages outside dispatch() (a typed line changed the
     // orders), so that a loop that watches only for reading can look again.
@@ -67,6 +71,7 @@ class BusService final : public WatchedSource, private OrderWatcher {
     std::vector<std::string>* capture_ = nullptr;  // the texts of the line being handled
     bool exitRequested_ = false;
     bool lost_ = false;  // the bus went away: nothing more is watched
+    bool more_ = false;  // dispatch() stopped with messages left
     Diagnostics& diagnostics_;
     WatcherSubscription watching_;
 };

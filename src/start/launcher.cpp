@@ -94,7 +94,7 @@ std::optional<int> answerStart(int argc, char** argv, Start& start) {
             writeDiagnostic(start.error);
             return 1;
         }
-        return sendLine(start.layout.dataDir, start.layout.installed, *command.words,
+        return sendLine(start.layout.dataDir, start.layout.defaultDataDir, *command.words,
                         start.layout.program, hasDisplay());
     }
     return std::nullopt;

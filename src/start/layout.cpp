@@ -85,6 +85,7 @@ bool chooseLayout(const std::string& programDir, const LayoutEnvironment& enviro
     const std::string config = configHome(environment);
     layout = Layout{true, data + "/tallowick", share + "/sounds",
                     config.empty() ? data + "/tallowick" : config + "/tallowick", program};
+    layout.defaultDataDir = data == baseDirectory("", environment.home, "/.local/share");
     return true;
 }
 

@@ -18,6 +18,9 @@ struct Layout {
     std::string stockSoundDir;  // the program's own wave files
     std::string configDir;      // the user's preferences (the voice), created when first written
     std::string program;        // the program the `tallowick` command runs (kProgramName)
+    // Installed, with the data where an unset XDG_DATA_HOME puts it: the copy with the plain
+    // bus name.
+    bool defaultDataDir = false;
 };
 
 // What chooseLayout() needs from the environment; an empty value counts as unset.

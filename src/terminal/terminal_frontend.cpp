@@ -1,5 +1,6 @@
 #include "terminal/terminal_frontend.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -153,18 +154,23 @@ void runTerminal(Core& core, SecondTicker& ticker, OutputQueue& output,
         }
         const int ready = ::poll(fds.data(), fds.size(), timeout);
         if (ready < 0 && errno != EINTR) break;
-        for (std::size_t i = 0; ready > 0 && i < fds.size(); ++i) {
-            if (fds[i].revents) handlers[i]();
-        }
-        // A source's deadline may have passed without an event on its descriptor.
-        if (ready == 0) {
-            for (WatchedSource* extra : dueNow) keepRunning = extra->dispatch() && keepRunning;
-        }
-        if (!keepRunning) break;
+        // The tick first (the timerfd is watched first), then whatever else is ready.
         if (!timerfd && Steady::now() >= nextTick) {
             core.tick();
             nextTick = Steady::now() + std::chrono::seconds(1);
         }
+        for (std::size_t i = 0; ready > 0 && i < fds.size(); ++i) {
+            if (fds[i].revents) handlers[i]();
+        }
+        // A source's deadline may have passed without an event on its descriptor.
+        for (WatchedSource* extra : dueNow) {
+            const auto it = std::find_if(fds.begin(), fds.end(),
+                                         [extra](const pollfd& p) { return p.fd == extra->fd(); });
+            if (it == fds.end() || it->revents == 0) {
+                keepRunning = extra->dispatch() && keepRunning;
+            }
+        }
+        if (!keepRunning) break;
 
         // One line at a time, each with its own save, so that a due tick never waits behind
         // a long batch for more than one line.

@@ -110,10 +110,71 @@ wait_until 2 grep -q "$late" "$notices" && sleep 1.2 && send stop &&
     fail_showing "it did not say once that it was late, or did not let sleep go at stop"
 reply='' send stop
 
+# Four clients calling Line without pause: an alarm due meanwhile rings within 250 ms of its second.
+name=$(busctl --user list --no-legend | grep -o '^io\.github\.tallowick\.Tallowick\.d[0-9a-f]*')
+flood() {
+    "$py" -c 'import dbus, sys, time
+line = dbus.SessionBus().get_object(sys.argv[1], "/io/github/tallowick/Tallowick").get_dbus_method(
+    "Line", "io.github.tallowick.Tallowick")
+end = time.monotonic() + 6
+while time.monotonic() < end: line("x")' "$name"
+}
+dbus-monitor --session "type='signal',member='SoundingChanged'" >"$WORK/monitor" & E2E_PIDS+=($!)
+for i in 1 2 3 4; do flood & floods+=($!); done
+sleep 0.5 && sent=${EPOCHREALTIME/./} && send in 2 s
+for pid in "${floods[@]}"; do wait "$pid" || fail_showing "a flooding client failed"; done
+rang=$(grep -m1 'member=SoundingChanged' "$WORK/monitor" | grep -o 'time=[0-9.]*' | tr -d 'time=.')
+late=$((${rang:-0} % 1000000 / 1000))
+[[ -n $rang ]] && ((late < 250 && rang - sent < 3250000)) ||
+    fail_showing "under four floods the alarm rang $late ms into its second, or not at all"
+
+# The notification server restarts while it rings: the notice comes again on the new one, whose
+# Stop silences it, and no id of the old server is closed there.
+kill "$stand_in" && : >"$notices"
+"$py" "$here/fake_notifications.py" "$notices" 2.5 & E2E_PIDS+=($!) && stand_in=$!
+wait_until 5 grep -q '^notify 1 2 stop Order 22 is ringing' "$notices" &&
+    wait_until 5 has_line "$notices" "sounding " && [[ $(grep ^close "$notices") == 'close 1' ]] ||
+    fail_showing "the notice did not come again on the new server, or its Stop did not silence it"
+
 # "exit" over the bus ends the program as typed: at once, the reply sent first.
 send exit
 wait_until 5 gone "$program" || fail_showing "'tallowick exit' did not end the program"
 ! grep -q 'notification\|sleep\|Sanitizer' "$WORK/err" || fail_showing "the program complained"
+
+# An impostor on the name: the sender names it and sends nothing; Tallowick says aloud that it
+# cannot take the name. Claiming our data directory it gets a line, but 64 KiB of printable reply.
+echo /elsewhere >"$WORK/claimed"
+"$py" - "$name" "$WORK/claimed" <<'PYTHON' &
+import sys, dbus.service, dbus.mainloop.glib  # noqa: E401
+from gi.repository import GLib
+
+
+class Impostor(dbus.service.Object):
+    @dbus.service.method("io.github.tallowick.Tallowick", in_signature="s", out_signature="as")
+    def Line(self, line):
+        return ["\x1b]0;owned\x07\x1b[31mred\x9b", "x" * 10_000_000]
+
+    @dbus.service.method("org.freedesktop.DBus.Properties", in_signature="ss", out_signature="v")
+    def Get(self, interface, name):
+        return open(sys.argv[2]).read().strip()
+
+
+dbus.mainloop.glib.DBusGMainLoop(set_as_default=True)
+impostor = Impostor(dbus.SessionBus(), "/io/github/tallowick/Tallowick")
+name = dbus.service.BusName(sys.argv[1], dbus.SessionBus())
+GLib.MainLoop().run()
+PYTHON
+E2E_PIDS+=($!)
+wait_until 10 on_bus "$name" || fail "the impostor did not take the name"
+expected=1 reply='' send in 5 m
+grep -q "held by /.*python[0-9.]* (process $!), which is not Tallowick" "$err" ||
+    fail_showing "the sender did not say who holds the name"
+e2e_serve --terminal
+wait_until 5 grep -q "^Tallowick cannot take its name on the session bus;" "$WORK/out" ||
+    fail_showing "Tallowick did not say that it cannot take its name"
+echo "$prog" >"$WORK/claimed" && send in 5 m
+[[ $(head -n1 "$out") == ']0;owned[31mred' && $(wc -c <"$out") -eq 65536 ]] ||
+    fail_showing "the sender printed more than the printable text, or not 64 KiB of it"
 
 # With a display and no instance, the sender starts the window of its own copy (another
 # directory: a bus name of its own), in the screen-reader mode kept from an earlier start, and
