@@ -37,7 +37,7 @@ bool sameSet(const OrderTable& a, const OrderTable& b) {
         const Order& x = a.at(i);
         const Order& y = b.at(i);
         if (x.description != y.description || x.period != y.period || x.soundFile != y.soundFile ||
-            x.sounding != y.sounding) {
+            x.sounding != y.sounding || x.label != y.label || x.repeatDays != y.repeatDays) {
             return false;
         }
     }
@@ -64,12 +64,13 @@ Core::LineResult Core::handle(std::string_view typed, bool tooLong) {
     steps_.follow(seams_.clock, table_);
     const OrderTable before = table_;
     // A one-line entry holds no line end; one that slipped in would split the settings file.
-    std::string entry = lowerCase(typed);
-    for (char& ch : entry) {
+    std::string asTyped(typed);
+    for (char& ch : asTyped) {
         if (ch == '\n') ch = ' ';
     }
-    CommandContext c(std::move(entry), table_, seams_.clock, seams_.voice, seams_.panel,
+    CommandContext c(lowerCase(asTyped), table_, seams_.clock, seams_.voice, seams_.panel,
                      seams_.shell, seams_.files, dataDir_);
+    c.typed = asTyped;
     c.ringing = ringing_;
     if (!tooLong) dispatch(c);  // too long to be a command: rejected below
     if (c.exitRequested) return LineResult::exit;
@@ -103,9 +104,21 @@ void Core::tick() {
     keepSounding(table_, now);
     const std::vector<LateAlarm> late = lateAlarms(table_, now);
     const OrderTable before = watchers_.empty() ? OrderTable() : table_;
+    std::vector<bool> wasSounding;
+    for (int i = 1; i <= table_.orderCount(); ++i)
+        wasSounding.push_back(table_.at(i).sounding != 0);
     const TickSound sound = clockTick(table_, seams_.clock, seams_.player, seams_.panel);
+    // A labelled alarm that starts sounding is named once.
+    for (int i = 1; i <= table_.orderCount(); ++i) {
+        const Order& order = table_.at(i);
+        if (order.sounding != 0 && !wasSounding[static_cast<size_t>(i - 1)] &&
+            !order.label.empty()) {
+            seams_.voice.queue("Order " + std::to_string(i) + ", " + order.label);
+        }
+    }
     for (const LateAlarm& alarm : late) {
-        if (table_.at(alarm.number).sounding != 0) seams_.voice.queue(lateNotice(alarm, seams_.clock));
+        if (table_.at(alarm.number).sounding != 0)
+            seams_.voice.queue(lateNotice(alarm, seams_.clock));
     }
     if (sound.rang != 0) ringing_ = sound.rang;
     // Like a failing save: told once when the output fails, and once when it works again.
