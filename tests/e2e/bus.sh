@@ -88,13 +88,24 @@ numbers=$(cut -d' ' -f3 "$WORK"/out.* | sort -n | tr '\n' ' ')
 send in 1 s
 wait_until 5 has_line "$notices" "sounding 22" || fail_showing "the alarm did not start sounding"
 wait_until 5 grep -q '^close 1$' "$notices" || fail_showing "Stop did not close the notification"
-has_line "$notices" "notify 1 2 stop Order 22 is ringing: in 1 second" ||
+has_line "$notices" "notify 1 2 stop,snooze Order 22 is ringing: in 1 second" ||
     fail_showing "the notification is not critical, has no Stop or does not name the order"
 (($(grep -c '^notify ' "$notices") == 1)) || fail_showing "one ringing got more notifications"
 wait_until 2 has_line "$notices" "sounding " || fail_showing "no signal that nothing sounds"
 (($(order_count) == 21)) || fail_showing "Stop did not remove the ringing alarm"
 has_line "$notices" "inhibit sleep:idle|Tallowick|An alarm is ringing|block" &&
     wait_until 2 has_line "$notices" release || fail_showing "sleep was not held while it rang"
+
+# Its Snooze action silences the ring too, and keeps the alarm; a label is said as it starts.
+: >"$notices"
+send in 2 s && reply='Order 22 is labelled Tea' send label 22 Tea
+wait_until 5 has_line "$notices" "sounding 22" || fail_showing "the labelled alarm did not sound"
+kill -USR2 "$stand_in"
+wait_until 5 grep -q '^close 2$' "$notices" && wait_until 2 has_line "$notices" "sounding " &&
+    has_line "$notices" "notify 2 2 stop,snooze Order 22, Tea, is ringing: in 2 seconds" &&
+    has_line "$notices" "spoken Order 22, Tea" &&
+    (($(order_count) == 22)) || fail_showing "Snooze did not silence and keep the labelled alarm"
+reply='Alarm deleted.' send delete 22
 
 # Frozen past an alarm's due second, as a sleeping computer holds it: on waking it rings at once
 # and says once that it is late; "stop" lets sleep go.
