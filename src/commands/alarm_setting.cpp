@@ -92,20 +92,16 @@ void durationAlarm(CommandContext& c) {
     appendAlarm(c, Order{"in " + echo, *due, 0, "chime.wav", 0}, echo);
 }
 
-void clockTimeAlarm(CommandContext& c) {
-    std::string_view timeText = dropCharacters(c.entry, 2);
-    const int repeatDays = splitRepeat(timeText);
+std::optional<ClockTimeEntry> readClockTimeEntry(std::string_view entry) {
+    ClockTimeEntry read;
+    std::string_view timeText = dropCharacters(entry, 2);
+    read.repeatDays = splitRepeat(timeText);
+    read.timeText = timeText;
     const size_t colon = timeText.find(':');
-    if (colon == std::string_view::npos) {
-        c.accepted = false;
-        return;
-    }
+    if (colon == std::string_view::npos) return std::nullopt;
     const std::string_view hourField = timeText.substr(0, colon);
     const std::string_view tail = timeText.substr(colon + 1);
-    if (characterCount(tail) < 2) {
-        c.accepted = false;
-        return;
-    }
+    if (characterCount(tail) < 2) return std::nullopt;
     const std::string_view minuteField = firstCharacters(tail, 2);
     std::string_view marker = lastCharacters(tail, 2);
     // Nothing after the two minute characters: the morning is meant.
@@ -113,20 +109,31 @@ void clockTimeAlarm(CommandContext& c) {
 
     const std::optional<int> typedHour = readClockField(hourField, 23);
     const std::optional<int> minute = readClockField(minuteField, 59);
-    if (!typedHour || !minute || (marker != "am" && marker != "pm")) {
+    if (!typedHour || !minute || (marker != "am" && marker != "pm")) return std::nullopt;
+    read.hour = *typedHour;
+    read.minute = *minute;
+    if (marker == "pm" && read.hour < 12) read.hour += 12;
+    if (marker == "am" && read.hour == 12) read.hour = 0;  // twelve in the morning: after midnight
+    return read;
+}
+
+void clockTimeAlarm(CommandContext& c) {
+    const std::optional<ClockTimeEntry> read = readClockTimeEntry(c.entry);
+    if (!read) {
         c.accepted = false;
         return;
     }
-    int hour = *typedHour;
-    if (marker == "pm" && hour < 12) hour += 12;
-    if (marker == "am" && hour == 12) hour = 0;  // twelve in the morning is the hour after midnight
+    const std::string_view timeText = read->timeText;
+    const int repeatDays = read->repeatDays;
+    const int hour = read->hour;
+    const int minute = read->minute;
 
     std::string timeEcho(timeText);
     const std::string_view lastTwo = lastCharacters(timeText, 2);
     if (lastTwo != "am" && lastTwo != "pm") timeEcho += " a m";
     const Instant now = c.now();
     if (repeatDays != 0) {
-        Order order{c.entry, now, 0, "windup.wav", 0, repeatDays, hour * 60 + *minute};
+        Order order{c.entry, now, 0, "windup.wav", 0, repeatDays, hour * 60 + minute};
         const std::optional<Instant> due = nextRepeatDue(c.clock, order, now);
         if (!due) {
             c.accepted = false;  // no matching day before the calendar's last
@@ -139,7 +146,7 @@ void clockTimeAlarm(CommandContext& c) {
 
     // The next time the wall clock shows that time of day: today, or else tomorrow.
     const WallTime today = localTime(c.clock, now).wallTime();
-    const DateTime todayAt = *DateTime::make(today.year, today.month, today.day, hour, *minute);
+    const DateTime todayAt = *DateTime::make(today.year, today.month, today.day, hour, minute);
     std::optional<Instant> due = nextInstantOf(c.clock, todayAt, now);
     std::string daySuffix;
     if (!due) {

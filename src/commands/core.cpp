@@ -1,9 +1,11 @@
 #include "commands/core.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "clock/clock_tick.h"
+#include "commands/alarm_setting.h"
 #include "commands/command_context.h"
 #include "commands/dispatcher.h"
 #include "commands/late_alarms.h"
@@ -24,6 +26,16 @@ Core::Core(const Seams& seams, std::string dataDir)
 
 void Core::load() {
     const LoadOutcome outcome = store_.load(table_);
+    // A file saved by a Tallowick that knew no repeats keeps a repeating alarm's words alone:
+    // they still say when it repeats.
+    for (int i = 1; i <= table_.orderCount(); ++i) {
+        Order& order = table_.at(i);
+        if (!order.forTimeOfDay() || order.isRepeating()) continue;
+        const std::optional<ClockTimeEntry> read = readClockTimeEntry(order.description);
+        if (!read || read->repeatDays == 0) continue;
+        order.repeatDays = read->repeatDays;
+        order.repeatMinute = read->hour * 60 + read->minute;
+    }
     if (!outcome.spokenNotice.empty()) seams_.voice.say(outcome.spokenNotice);
 }
 
