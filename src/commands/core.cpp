@@ -14,9 +14,12 @@
 namespace tallowick {
 
 // An order's words and its sound name are each made from one typed line, up to half as long
-// again once lower-cased (Ⱥ, 2 bytes, lowers to ⱥ, 3), and a few words: the largest table must
-// save to a file that the next start reads.
-static_assert(OrderTable::kCapacity * (2 * (Core::kMaxLineBytes * 3 / 2 + 64) + 64) <=
+// again once lower-cased (Ⱥ, 2 bytes, lowers to ⱥ, 3), and a few words, with a label of up to
+// 4 bytes a character and its repeat: the largest table must save to a file that the next start
+// reads.
+static_assert(OrderTable::kCapacity * (2 * (Core::kMaxLineBytes * 3 / 2 + 64) + 64 +
+                                       (kMaxLabelCharacters * 4 + 64)) +
+                  64 <=
               SettingsStore::kMaxFileBytes);
 
 Core::Core(const Seams& seams, std::string dataDir)

@@ -237,6 +237,9 @@ type_line("in 1 s")
 check(wait_for(lambda: orders.childCount == 3 and
                orders.getChildAtIndex(2).name == "Alarm 3, ringing", 6),
       "the item of the alarm that went off reads %r" % [item.name for item in orders][2:])
+type_line("label 3 Tea")
+check(wait_for(lambda: orders.getChildAtIndex(2).name == "Alarm 3, Tea, ringing", 3),
+      "the labelled item reads %r" % [item.name for item in orders][2:])
 
 wait_for(lambda: False, 0.5)
 events.clear()
