@@ -221,6 +221,17 @@ TEST(CommandTest, ALateAlarmNamesItsDueTimeAsAtTakesIt) {
     for (const auto& [time, words] : rows) EXPECT_EQ(clockTimeWords(time), words);
 }
 
+// As an older Tallowick saves it: the words alone still say that the alarm repeats.
+TEST(CommandTest, ARepeatSavedWithoutItsOwnPartIsReadFromTheAlarmsWords) {
+    Rig rig;
+    rig.files.files[Rig::kSettings] =
+        " 1 \r\nat 7:30am weekdays\r\n12/4/2026 7:30:00 AM\r\n 0 \r\nwindup.wav\r\n 1 \r\n";
+    rig.core.load();
+    rig.type("stop");
+    ASSERT_EQ(rig.core.table().orderCount(), 1);
+    EXPECT_EQ(localTime(rig.clock, rig.core.table().at(1).due), DateTime::make(2026, 12, 7, 7, 30));
+}
+
 // The panel draws rows 1 to the order count only, so whatever takes orders away must wipe it.
 TEST(CommandTest, TheSoundStopsWithTheOrderThatRangItAndThePanelIsWiped) {
     const std::tuple<const char*, size_t, bool> rows[] = {

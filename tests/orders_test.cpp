@@ -76,6 +76,15 @@ TEST(SettingsFileTest, WritesOneValuePerLineAndReadsItBackWithOrWithoutCarriageR
         EXPECT_FALSE(parsed.damaged) << parsed.problem;
         EXPECT_EQ(parsed.table, table);
     }
+    // A repeat or a label adds its part after the orders, which stay as they were.
+    table.at(2).label = "Pasta";
+    table.at(3).repeatDays = 31;
+    table.at(3).repeatMinute = 450;
+    const std::string more = formatSettings(table, clock);
+    EXPECT_EQ(more, bytes +
+                        "[repeats and labels]\r\n 0 \r\n 0 \r\n\r\n 0 \r\n 0 \r\nPasta\r\n"
+                        " 31 \r\n 450 \r\n\r\n 0 \r\n 0 \r\n\r\n");
+    EXPECT_EQ(parseSettings(more, clock).table, table);
 }
 
 TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
@@ -99,7 +108,12 @@ TEST(SettingsFileTest, DamageKeepsTheCompleteOrdersBeforeIt) {
         {" 1 \r\nmark\r\n12/6/2026\r\n 0 \r\n\r\n 0 \r", 0,  // a CR without LF is no line end
          "line 6: the sounding flag of order 1 is not a whole number"},
         {" 1 \r\n" + order + order, 1, "line 7: there is more after the 1 counted order"},
-        {" 0 \r\n \r\n\r\n" + order, 0, "line 4: there is more after the 0 counted orders"}};
+        {" 0 \r\n \r\n\r\n" + order, 0, "line 4: there is more after the 0 counted orders"},
+        // Damage to the repeats and labels costs no order.
+        {" 1 \r\n" + order + "[repeats and labels]\r\n 0 \r\n", 1,
+         "line 9: the file ends inside the repeat and label of order 1"},
+        {" 1 \r\n" + order + "[repeats and labels]\r\n 128 \r\n 0 \r\n\r\n", 1,
+         "line 8: the repeat of order 1 is no repeat"}};
     for (const auto& [bytes, ordersKept, problem] : rows) {
         const ParsedSettings parsed = parseSettings(bytes, clock);
         EXPECT_TRUE(parsed.damaged) << bytes;

@@ -14,7 +14,9 @@ namespace {
 
 constexpr const char* kService = "org.freedesktop.Notifications";
 constexpr const char* kPath = "/org/freedesktop/Notifications";
-constexpr const char* kActionKey = "stop";
+// The actions' keys are the lines they stand for.
+constexpr const char* kStopKey = "stop";
+constexpr const char* kSnoozeKey = "snooze";
 
 // Notification servers may read the body as markup.
 std::string escaped(const std::string& text) {
@@ -39,8 +41,9 @@ std::string escaped(const std::string& text) {
 
 }  // namespace
 
-BusNotifier::BusNotifier(sd_bus* bus, Diagnostics& diagnostics, std::function<void()> stopRequested)
-    : bus_(bus), diagnostics_(diagnostics), stopRequested_(std::move(stopRequested)) {
+BusNotifier::BusNotifier(sd_bus* bus, Diagnostics& diagnostics,
+                         std::function<void(const char* line)> actionRequested)
+    : bus_(bus), diagnostics_(diagnostics), actionRequested_(std::move(actionRequested)) {
     // Asynchronous, so that starting never waits on the bus. A match that fails leaves the
     // notices' Stop button doing nothing, which is told (once) rather than ending the connection.
     const int action =
@@ -86,7 +89,7 @@ void BusNotifier::show(int key, const std::string& summary, const std::string& b
     int r = sd_bus_message_new_method_call(bus_, &m, kService, kPath, kService, "Notify");
     if (r >= 0) {
         r = sd_bus_message_append(m, "susssas", "Tallowick", 0u, kAppId, validUtf8(summary).c_str(),
-                                  escaped(body).c_str(), 2, kActionKey, "Stop");
+                                  escaped(body).c_str(), 4, kStopKey, "Stop", kSnoozeKey, "Snooze");
     }
     // Critical: the server keeps it until it is withdrawn or the user closes it.
     if (r >= 0) {
@@ -156,13 +159,14 @@ int BusNotifier::onActionInvoked(sd_bus_message* m, void* userdata, sd_bus_error
     auto* self = static_cast<BusNotifier*>(userdata);
     uint32_t id = 0;
     const char* action = nullptr;
-    if (sd_bus_message_read(m, "us", &id, &action) < 0 || std::string(action) != kActionKey) {
-        return 0;
-    }
+    if (sd_bus_message_read(m, "us", &id, &action) < 0) return 0;
+    const std::string key(action);
+    const char* line = key == kStopKey ? kStopKey : key == kSnoozeKey ? kSnoozeKey : nullptr;
+    if (line == nullptr) return 0;
     // Only our own notices: the signal may be broadcast for every program's.
     bool ours = false;
     for (const auto& entry : self->shown_) ours = ours || entry.second == id;
-    if (ours) self->stopRequested_();  // which withdraws the notice, changing shown_
+    if (ours) self->actionRequested_(line);  // which withdraws the notice, changing shown_
     return 0;
 }
 

@@ -16,11 +16,13 @@ namespace tallowick {
 
 // Notices through org.freedesktop.Notifications on a bus connection that the caller owns and
 // keeps alive. Every call is asynchronous: no server, or a slow one, never holds up the program;
-// the first failure is told once on the diagnostics. `stopRequested` runs when the user presses
-// a notice's Stop button, from within the connection's dispatching.
+// the first failure is told once on the diagnostics. `actionRequested` runs with the line
+// "stop" or "snooze" when the user presses a notice's Stop or Snooze button, from within the
+// connection's dispatching.
 class BusNotifier final : public Notifier {
   public:
-    BusNotifier(sd_bus* bus, Diagnostics& diagnostics, std::function<void()> stopRequested);
+    BusNotifier(sd_bus* bus, Diagnostics& diagnostics,
+                std::function<void(const char* line)> actionRequested);
     ~BusNotifier() override;
 
     void show(int key, const std::string& summary, const std::string& body) override;
@@ -37,7 +39,7 @@ class BusNotifier final : public Notifier {
 
     sd_bus* bus_;
     Diagnostics& diagnostics_;
-    std::function<void()> stopRequested_;
+    std::function<void(const char* line)> actionRequested_;
     sd_bus_slot* actionSlot_ = nullptr;
     sd_bus_slot* closedSlot_ = nullptr;
     sd_bus_slot* serverSlot_ = nullptr;

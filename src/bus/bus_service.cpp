@@ -54,8 +54,8 @@ BusService::BusService(BusConnection bus, const std::string& dataDir, Core& core
       core_(core),
       tap_(tap),
       notifier_(bus_.get(), diagnostics,
-                [this] {
-                    if (core_.line("stop") == Core::LineResult::exit) exitRequested_ = true;
+                [this](const char* line) {
+                    if (core_.line(line) == Core::LineResult::exit) exitRequested_ = true;
                 }),
       notices_(notifier_),
       sounding_(soundingNumbers(core.table())),

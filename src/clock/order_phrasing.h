@@ -16,6 +16,8 @@ enum class OrderPhrasing { listing, item };
 //   "Order 4 is currently sounding.   ", or nothing for an order a listing says nothing of;
 // - item: "Mark 3, going 7 seconds", "Alarm 2, rings in 1 hours 5 seconds", "Periodic alarm 1
 //   every 5 minutes, rings in 3 minutes 2 seconds", "Alarm 4, ringing".
+// A labelled order has its label after its number: "Order 2, tea, will alarm in 5 seconds.   ",
+// "Alarm 2, tea, rings in 5 seconds".
 std::string phraseOrder(const OrderTable& table, int z, Clock& clock, OrderPhrasing phrasing);
 
 }  // namespace tallowick

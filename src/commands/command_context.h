@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -34,6 +35,8 @@ struct CommandContext {
 
     // The typed line, lower-cased; nothing trimmed.
     std::string entry;
+    // The line as it was typed, in its own case, for what keeps it (a label); set by the core.
+    std::string_view typed;
     // What is spoken when the command is done; starts as `entry`.
     std::string reply;
     // Set when a command recognises the line, cleared when that command rejects it: a line not

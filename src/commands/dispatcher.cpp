@@ -4,6 +4,7 @@
 
 #include "commands/alarm_setting.h"
 #include "commands/alarm_sound.h"
+#include "commands/daily_alarms.h"
 #include "commands/fixed_replies.h"
 #include "commands/listing.h"
 #include "commands/removing.h"
@@ -33,6 +34,8 @@ constexpr Route kRoutes[] = {
     {true, {"delete"}, deleteOne},
     {true, {"alarm"}, setAlarmSound},
     {false, {"stop"}, stopSounding},
+    {true, {"snooze"}, snoozeAlarms},
+    {true, {"label"}, labelOrder},
     {false, {"time"}, speakTime},
     {false, {"date"}, speakDate},
     {false, {"orders"}, listOrders},
@@ -45,6 +48,7 @@ constexpr Route kRoutes[] = {
     {false, {"help 4", "help4"}, [](CommandContext& c) { helpPage(c, 4); }},
     {false, {"help 5", "help5"}, [](CommandContext& c) { helpPage(c, 5); }},
     {false, {"help 6", "help6"}, [](CommandContext& c) { helpPage(c, 6); }},
+    {false, {"help 7", "help7"}, [](CommandContext& c) { helpPage(c, 7); }},
     {false, {"about"}, about},
     {false, {"dunwel"}, greetDunwel},
 };

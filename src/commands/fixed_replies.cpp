@@ -40,6 +40,13 @@ constexpr const char* kHelpPages[] = {
     "since that mark was created.  Deleting marks works exactly the same as deleting alarms, and "
     "they both show up on the same order list.  Type shutdown, followed by an amount of time, and "
     "the computer will shut itself down at that time.",
+    "To have an alarm ring at the same time again and again, type AT, the time, and then "
+    "daily, weekdays, weekends, or on, followed by the days.  For example, at, 7:30, weekdays, "
+    "or, at, 9, colon, 00, on, mon, wed, fri.  When it rings, stop sets it for its next day.  "
+    "To hear a ringing alarm again later, type snooze, for 10 minutes, or snooze followed by "
+    "an amount of time, as with INN.  To give an order a name, type label, followed by the "
+    "order number and the name, such as, label, 1, tea.  Type label and the number alone to "
+    "take the name away.",
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "commands/number.h"
 #include "commands/text.h"
+#include "orders/repeat.h"
 
 namespace tallowick {
 
@@ -46,7 +47,17 @@ void stopSounding(CommandContext& c) {
     c.silenceAll = c.sounds.clear();
     c.panel.clear();
     for (int i = 1; i <= c.table.orderCount();) {
-        if (c.table.at(i).sounding == 1) {
+        Order& order = c.table.at(i);
+        // A repeating alarm goes on to its next day; where there is none it goes.
+        const std::optional<Instant> next =
+            order.sounding == 1 && order.isRepeating()
+                ? nextRepeatDue(c.clock, order, c.now().plusSecondsClamped(1))
+                : std::nullopt;
+        if (next) {
+            order.sounding = 0;
+            order.due = *next;
+            ++i;
+        } else if (order.sounding == 1) {
             removeOrder(c, i);
         } else {
             ++i;

@@ -8,6 +8,9 @@
 
 namespace tallowick {
 
+// The most characters a label holds.
+inline constexpr int kMaxLabelCharacters = 100;
+
 // One standing order: an alarm (one-shot or periodic) or a mark.
 struct Order {
     std::string description;  // exactly "mark" for a mark; the alarm's words otherwise
@@ -15,9 +18,15 @@ struct Order {
     int64_t period = 0;       // seconds between the chimes of a periodic alarm; 0 otherwise
     std::string soundFile;    // wave file played when the alarm goes off; empty for a mark
     int64_t sounding = 0;     // 1 once a one-shot alarm has gone off, until it is removed
+    // A repeating clock-time alarm: its days (see orders/repeat.h) and its time of day in
+    // minutes after midnight; 0 days for any other order.
+    int repeatDays = 0;
+    int repeatMinute = 0;
+    std::string label{};  // what the user called the order; empty when unlabelled
 
     bool isMark() const { return description == "mark"; }
     bool isPeriodic() const { return period > 0; }
+    bool isRepeating() const { return repeatDays != 0; }
     // An alarm set for a time of day ("at") stays at that time on the wall clock; any other was
     // set for a span of real time ("in", "every"). The words tell, as the settings file keeps them
     // and nothing else that would.

@@ -42,7 +42,9 @@ std::string RingingNotices::body(const OrderTable& table, int number) {
         }
     }
     if (!words.empty() && words.back() == ' ') words.pop_back();
-    return "Order " + std::to_string(number) + " is ringing: " + words;
+    const std::string& label = table.at(number).label;
+    return "Order " + std::to_string(number) + (label.empty() ? "" : ", " + label + ",") +
+           " is ringing: " + words;
 }
 
 void RingingNotices::ordersChanged(const OrderTable& previous, const OrderTable& table) {

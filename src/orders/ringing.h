@@ -24,7 +24,8 @@ class RingingNotices final : public OrderWatcher {
     explicit RingingNotices(Notifier& notifier) : notifier_(notifier) {}
     void ordersChanged(const OrderTable& previous, const OrderTable& table) override;
 
-    // The text of the notice for order `number`.
+    // The text of the notice for order `number`: "Order 2 is ringing: in 5 minutes", and with a
+    // label "Order 2, tea, is ringing: in 5 minutes".
     static std::string body(const OrderTable& table, int number);
 
   private:

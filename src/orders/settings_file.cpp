@@ -10,6 +10,10 @@ namespace tallowick {
 namespace {
 
 constexpr const char* kFileName = "settings.ini";
+// Heads what the counted orders cannot hold: for each order its repeat days, its repeat minute
+// and its label. Written only when some order has one, so a table without any is saved exactly
+// as before; loaded after the orders, so that no damage to it costs an order.
+constexpr std::string_view kExtrasHeading = "[repeats and labels]";
 
 void appendNumber(std::string& out, int64_t value) {
     out += value < 0 ? "" : " ";
@@ -51,6 +55,18 @@ std::string formatSettings(const OrderTable& table, Clock& clock) {
         appendNumber(out, order.period);
         appendLine(out, order.soundFile);
         appendNumber(out, order.sounding);
+    }
+    bool extras = false;
+    for (int i = 1; i <= table.orderCount(); ++i) {
+        extras = extras || table.at(i).isRepeating() || !table.at(i).label.empty();
+    }
+    if (!extras) return out;
+    appendLine(out, kExtrasHeading);
+    for (int i = 1; i <= table.orderCount(); ++i) {
+        const Order& order = table.at(i);
+        appendNumber(out, order.repeatDays);
+        appendNumber(out, order.repeatMinute);
+        appendLine(out, order.label);
     }
     return out;
 }
@@ -106,9 +122,31 @@ ParsedSettings parseSettings(std::string_view bytes, Clock& clock) {
         return damage(1, "the order count " + std::to_string(count) + " is above " +
                              std::to_string(OrderTable::kCapacity));
     }
+    size_t after = 1 + 5 * static_cast<size_t>(wanted);
+    if (after < lines.size() && lines[after] == kExtrasHeading) {
+        for (int i = 1; i <= wanted; ++i) {
+            const size_t first = after + 1 + 3 * static_cast<size_t>(i - 1);
+            if (lines.size() < first + 3) {
+                return damage(
+                    lines.size() + 1,
+                    "the file ends inside the repeat and label of order " + std::to_string(i));
+            }
+            int64_t days = 0, minute = 0;
+            if (!parseSettingsNumber(lines[first], days) || days < 0 || days > 127 ||
+                !parseSettingsNumber(lines[first + 1], minute) || minute < 0 || minute >= 1440) {
+                return damage(first + 1,
+                              "the repeat of order " + std::to_string(i) + " is no repeat");
+            }
+            Order& order = result.table.at(i);
+            order.repeatDays = static_cast<int>(days);
+            order.repeatMinute = static_cast<int>(minute);
+            order.label = std::string(lines[first + 2]);
+        }
+        after += 1 + 3 * static_cast<size_t>(wanted);
+    }
     // More after the counted orders (a hand edit, a damaged count) would be lost by the next
     // save without a word.
-    for (size_t i = 1 + 5 * static_cast<size_t>(wanted); i < lines.size(); ++i) {
+    for (size_t i = after; i < lines.size(); ++i) {
         if (lines[i].find_first_not_of(" \t\r") != std::string_view::npos) {
             return damage(i + 1, "there is more after the " + std::to_string(wanted) +
                                      (wanted == 1 ? " counted order" : " counted orders"));

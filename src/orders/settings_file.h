@@ -15,7 +15,10 @@ namespace tallowick {
 // the order count, then for each order its description, due, period, sound file and sounding
 // flag. Numbers are written with a blank (or a minus sign) before the digits and one blank
 // after them (" 300 "); dues as the wall clock of `clock` shows them, in the fixed form of
-// DateTime::toSettingsText.
+// DateTime::toSettingsText. When an order repeats or has a label, the line "[repeats and
+// labels]" follows the orders, and then for each order its repeat days and minute (0 and 0 when
+// it does not repeat) and its label, each on a line of its own. The file is replaced whole, so
+// the two parts are always of the same save.
 std::string formatSettings(const OrderTable& table, Clock& clock);
 
 // What reading a settings file found. When `damaged`, `table` holds the complete orders that

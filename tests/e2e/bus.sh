@@ -88,13 +88,24 @@ numbers=$(cut -d' ' -f3 "$WORK"/out.* | sort -n | tr '\n' ' ')
 send in 1 s
 wait_until 5 has_line "$notices" "sounding 22" || fail_showing "the alarm did not start sounding"
 wait_until 5 grep -q '^close 1$' "$notices" || fail_showing "Stop did not close the notification"
-has_line "$notices" "notify 1 2 stop Order 22 is ringing: in 1 second" ||
+has_line "$notices" "notify 1 2 stop,snooze Order 22 is ringing: in 1 second" ||
     fail_showing "the notification is not critical, has no Stop or does not name the order"
 (($(grep -c '^notify ' "$notices") == 1)) || fail_showing "one ringing got more notifications"
 wait_until 2 has_line "$notices" "sounding " || fail_showing "no signal that nothing sounds"
 (($(order_count) == 21)) || fail_showing "Stop did not remove the ringing alarm"
 has_line "$notices" "inhibit sleep:idle|Tallowick|An alarm is ringing|block" &&
     wait_until 2 has_line "$notices" release || fail_showing "sleep was not held while it rang"
+
+# Its Snooze action silences the ring too, and keeps the alarm; a label is said as it starts.
+: >"$notices"
+send in 2 s && reply='Order 22 is labelled Tea' send label 22 Tea
+wait_until 5 has_line "$notices" "sounding 22" || fail_showing "the labelled alarm did not sound"
+kill -USR2 "$stand_in"
+wait_until 5 grep -q '^close 2$' "$notices" && wait_until 2 has_line "$notices" "sounding " &&
+    has_line "$notices" "notify 2 2 stop,snooze Order 22, Tea, is ringing: in 2 seconds" &&
+    has_line "$notices" "spoken Order 22, Tea" &&
+    (($(order_count) == 22)) || fail_showing "Snooze did not silence and keep the labelled alarm"
+reply='Alarm deleted.' send delete 22
 
 # Frozen past an alarm's due second, as a sleeping computer holds it: on waking it rings at once
 # and says once that it is late; "stop" lets sleep go.
@@ -132,7 +143,7 @@ late=$((${rang:-0} % 1000000 / 1000))
 # Stop silences it, and no id of the old server is closed there.
 kill "$stand_in" && : >"$notices"
 "$py" "$here/fake_notifications.py" "$notices" 2.5 & E2E_PIDS+=($!) && stand_in=$!
-wait_until 5 grep -q '^notify 1 2 stop Order 22 is ringing' "$notices" &&
+wait_until 5 grep -q '^notify 1 2 stop,snooze Order .* is ringing' "$notices" &&
     wait_until 5 has_line "$notices" "sounding " && [[ $(grep ^close "$notices") == 'close 1' ]] ||
     fail_showing "the notice did not come again on the new server, or its Stop did not silence it"
 
@@ -303,6 +314,9 @@ type_line("in 1 s")
 check(wait_for(lambda: orders.childCount == 3 and
                orders.getChildAtIndex(2).name == "Alarm 3, ringing", 6),
       "the item of the alarm that went off reads %r" % [item.name for item in orders][2:])
+type_line("label 3 Tea")
+check(wait_for(lambda: orders.getChildAtIndex(2).name == "Alarm 3, Tea, ringing", 3),
+      "the labelled item reads %r" % [item.name for item in orders][2:])
 check(wait_for(lambda: "Order 3 is ringing" in notices, 3), "the ring is presented: %r" % notices)
 # The focused order deleted (over the bus): its neighbour, now in its place, gets the focus.
 xdotool("key", "Tab")
@@ -310,7 +324,7 @@ check(wait_for(lambda: focused() == [1], 3), "Tab again focuses the second order
 events.clear()
 subprocess.run([os.environ["TALLOWICK_CMD"], "delete", "2"], capture_output=True, timeout=10,
                env=dict(os.environ, PATH=os.environ["PROGRAM_PATH"]))
-check(wait_for(lambda: any(e[:3] == ("focus:", "list item", "Alarm 2, ringing") for e in events), 3),
+check(wait_for(lambda: any(e[:3] == ("focus:", "list item", "Alarm 2, Tea, ringing") for e in events), 3),
       "the focus moved to the neighbour: %r" % [e for e in events if e[0] == "focus:"])
 xdotool("key", "Shift+Tab")
 

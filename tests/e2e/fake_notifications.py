@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """fake_notifications.py LOG PRESS_DELAY: a stand-in notification server. Appends to LOG a line
 per event: "notify ID URGENCY ACTION,KEYS BODY", "close ID", and Tallowick's signals "sounding
-N,N,..." and "spoken TEXT". Presses "stop" on the first notice PRESS_DELAY seconds after it came.
+N,N,..." and "spoken TEXT". Presses "stop" on the first notice PRESS_DELAY seconds after it came,
+and "snooze" on the newest one on SIGUSR2.
 With DBUS_SYSTEM_BUS_ADDRESS, a stand-in logind there too: "inhibit WHAT|WHO|WHY|MODE" when a lock
 is taken, "release" when it is let go; on SIGUSR1 it says the computer woke (PrepareForSleep).
 """
@@ -29,6 +30,7 @@ class Server(dbus.service.Object):
     @dbus.service.method(NAME, in_signature="susssasa{sv}i", out_signature="u")
     def Notify(self, app, replaces, icon, summary, body, actions, hints, timeout):
         nid, self.next_id = self.next_id, self.next_id + 1
+        self.newest = nid
         record(f"notify {nid} {int(hints.get('urgency', -1))} {','.join(actions[0::2])} {body}")
         if nid == 1:
             GLib.timeout_add(int(float(sys.argv[2]) * 1000),
@@ -69,6 +71,8 @@ DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
 server = Server(bus, "/org/freedesktop/Notifications")
 OURS = "io.github.tallowick.Tallowick"
+GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR2,
+                     lambda: server.ActionInvoked(dbus.UInt32(server.newest), "snooze") or True)
 bus.add_signal_receiver(lambda numbers: record("sounding " + ",".join(map(str, map(int, numbers)))),
                         signal_name="SoundingChanged", dbus_interface=OURS)
 bus.add_signal_receiver(lambda text: record("spoken " + text), signal_name="Spoken",
