@@ -22,7 +22,9 @@ void ScreenReaderVoice::attach(MainWindow& window) {
 
 void ScreenReaderVoice::ordersChanged(const OrderTable& previous, const OrderTable& table) {
     for (const int number : startedSounding(previous, table)) {
-        queue("Order " + std::to_string(number) + " is ringing");
+        const std::string& label = table.at(number).label;
+        queue("Order " + std::to_string(number) + (label.empty() ? "" : ", " + label + ",") +
+              " is ringing");
     }
 }
 
