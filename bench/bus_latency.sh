@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `tallowick COMMAND` from its start to its reply printed, against a running terminal copy of
 # the program, beside a bare `busctl --user call` of the same method as the baseline. Prints
 # table rows in bench/run's form. Runs on the session bus it is given (bench/run runs on a

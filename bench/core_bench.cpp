@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Micro-benchmarks of the program's hot paths, each timed per iteration so that the median and
 // the 99th percentile can be given (counters median_us and p99_us):
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How late alarms ring: the time from the start of an alarm's due wall-clock second to the
 // sound's play request, over many one-shot alarms ("in 1 s", then "stop" once it rang), for
 // three tick sources run side by side:

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What a user hears, and when: alarm onset, "stop" to silence and speech onset, measured on a
 PulseAudio null sink whose monitor is recorded, side by side with references in the same run.
 

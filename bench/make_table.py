@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Prints the one table of bench/run from the result files in its work directory:
 
     machine.txt            key=value lines about the machine and its load

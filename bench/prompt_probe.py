@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Times the terminal front-end's start-up: from starting `PROGRAM --terminal` on a fresh
 pseudo-terminal (so that it shows its prompt) to the first prompt "> " on it. Ends each run by
 typing "exit", as a user would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts a program and tells how long it took until its window titled TITLE was mapped on the
 // X display, by watching the root window's map events (no polling). Leaves the program running.
 //

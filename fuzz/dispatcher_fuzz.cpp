@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random tables and typed lines on a fake clock: after every line the table holds 0 to 50
 // orders, reads back from its saved file as itself, and takes a tick cleanly.
 

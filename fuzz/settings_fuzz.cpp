@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds the settings loader arbitrary bytes. It never crashes; it either loads a table that
 // saves and loads again as itself, or reports the damage and keeps the file as it was.
 

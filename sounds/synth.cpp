@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synthesises the program's built-in alarm sounds into the directory given on the command line:
 //
 //   chime.wav     a bright two-note chime, about a second long

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A minimal RIFF/WAVE writer for 16-bit mono PCM, used by the sound synthesiser that makes the
 // program's built-in alarm sounds (and by the tests, to make and check wave files).
 #pragma once

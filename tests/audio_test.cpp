@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What is heard: the voice, the sound player on a real device, and the stock sound files.
 
 #include <SDL.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tick on fakes: the wording of times, the panel's rows, the sounds.
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command language on fakes: the text and number readers, the commands, and the sessions in
 // transcripts/.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Fakes for every seam: each records what it was asked; tests move the clock, break the disk.

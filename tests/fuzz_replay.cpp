@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every file in the directory given goes once through the fuzz target, whose checks abort.
 
 #include <cstddef>

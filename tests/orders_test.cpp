@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The order table's dates, its settings file, and the ringing notices.
 
 #include <gtest/gtest.h>

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The POSIX adapters: files, the shell, the standard streams, the clock, the lock, the ticker.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/eventfd.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a start decides: where the files live, and the voice kept in the preferences.
 
 #include <gtest/gtest.h>

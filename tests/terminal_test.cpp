@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The terminal front-end on fakes, fed and read by threads as by pipes.
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wake-up helper's input.
 
 #include <gtest/gtest.h>

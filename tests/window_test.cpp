@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on fakes: the entry, the panel's pixels.
 
 #include <gtest/gtest.h>

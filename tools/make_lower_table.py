@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes src/commands/lower_table.inc: the simple lower-case mappings of Unicode as runs.
 
 Each run is {first, last, delta, stride}: every code point c from first to last whose distance

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tallowick: a voice-first alarm and timer. Starts the window (or, with --terminal or without
 // a display, the terminal front-end), its voice and its sounds, one instance per data directory.
 // The `tallowick` command runs this program; it answers the options itself too, when run alone.
@@ -20,8 +21,8 @@
 #include "audio/sdl_sound_player.h"
 #include "audio/speechd_voice.h"
 #include "bus/bus_service.h"
-#include "bus/spoken_tap.h"
 #include "bus/logind_sleep.h"
+#include "bus/spoken_tap.h"
 #include "config/build_config.h"
 #include "orders/sleep_watch.h"
 #include "ports/null_adapters.h"
@@ -248,10 +249,9 @@ int main(int argc, char** argv) {
     std::string voiceError, voiceNotice;
     PosixFiles preferenceFiles;
     StderrDiagnostics preferenceDiagnostics;
-    const std::optional<VoiceChoice> voice =
-        settleVoiceChoice(command.voice, layout.configDir, preferenceFiles, preferenceDiagnostics,
-                          voiceError, voiceNotice,
-                          [] { return ScreenReaderVoice::screenReaderRunning(); });
+    const std::optional<VoiceChoice> voice = settleVoiceChoice(
+        command.voice, layout.configDir, preferenceFiles, preferenceDiagnostics, voiceError,
+        voiceNotice, [] { return ScreenReaderVoice::screenReaderRunning(); });
     if (!voice) {
         writeDiagnostic(voiceError);
         return 2;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/espeak_voice.h"
 #include "audio/audio_support.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/sdl_sound_player.h"
 #include "audio/audio_support.h"
 

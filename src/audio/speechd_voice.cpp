@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/speechd_voice.h"
 
 #include <speech-dispatcher/libspeechd.h>

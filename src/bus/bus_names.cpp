@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "bus/bus_names.h"
 #include "commands/text.h"
 #include "config/build_config.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "bus/bus_notifier.h"
 
 #include <cstdint>
@@ -66,8 +67,7 @@ BusNotifier::BusNotifier(sd_bus* bus, Diagnostics& diagnostics,
 void BusNotifier::matchFailed(const std::string& reason) {
     if (matchFailureTold_) return;
     matchFailureTold_ = true;
-    diagnostics_.report("the Stop button of desktop notifications will not work: " +
-                        reason);
+    diagnostics_.report("the Stop button of desktop notifications will not work: " + reason);
 }
 
 int BusNotifier::onMatchInstalled(sd_bus_message* m, void* userdata, sd_bus_error*) {

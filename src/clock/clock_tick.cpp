@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "clock/clock_tick.h"
 
 #include "clock/order_panel.h"

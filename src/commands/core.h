@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <cstddef>
@@ -75,7 +76,8 @@ class Core {
 
     // The once-a-second tick: counts every order, rings due alarms, draws the panel. When an
     // alarm cannot be heard because the audio output does not work, says so once on the
-    // diagnostics and by voice, and again once sound works again. An alarm rung late (see lateAlarms) is told so, queued.
+    // diagnostics and by voice, and again once sound works again. An alarm rung late (see
+    // lateAlarms) is told so, queued.
     void tick();
 
     // Writes the whole table to settings.ini. The first failure of a run of failures is told on

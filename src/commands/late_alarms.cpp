@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands/late_alarms.h"
 
 #include "orders/sleep_watch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands/shutdown.h"
 
 #include "commands/duration_phrase.h"

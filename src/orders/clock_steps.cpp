@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "orders/clock_steps.h"
 
 namespace tallowick {

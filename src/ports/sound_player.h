@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <string>
@@ -19,8 +20,8 @@ class SoundPlayer {
     // Stops the sound of `key` still playing, if any, and starts the wave file `name` under
     // `key`; the sounds of other keys play on. A bare name is looked up in the data
     // directory, then among the stock sounds; when no file has the name with the blanks around
-    // it, the name without them is tried. A file that is missing or cannot be decoded plays the default alert sound instead.
-    // The name is a file name only, never a command.
+    // it, the name without them is tried. A file that is missing or cannot be decoded plays the
+    // default alert sound instead. The name is a file name only, never a command.
     //
     // Returns false when the audio output does not work (it will not open, or it went away, as
     // when the sound server stops), so that nothing is heard; the caller tells the user and tries

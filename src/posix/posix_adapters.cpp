@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "posix/posix_adapters.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "posix/second_ticker.h"
 
 #include <cerrno>
@@ -54,8 +55,8 @@ void SecondTicker::rearm() {
     const bool armed = ::timerfd_settime(fd_, 0, &inOneSecond, nullptr) == 0;
     if (!rearmFailureTold_) {
         rearmFailureTold_ = true;
-        diagnostics_.report(std::string("the second timer cannot be set (") +
-                            std::strerror(error) + "); ticking every 1000 ms");
+        diagnostics_.report(std::string("the second timer cannot be set (") + std::strerror(error) +
+                            "); ticking every 1000 ms");
     }
     if (!armed) close();
 }

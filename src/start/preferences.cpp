@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "start/preferences.h"
 
 #include <filesystem>
@@ -124,8 +125,8 @@ std::optional<VoiceChoice> settleVoiceChoice(std::string_view given, const std::
         if (!kept) return unchosenVoice(diagnostics, screenReaderRunning);
         choice = parseVoiceChoice(*kept);
         if (!choice) {
-            diagnostics.report(path + ": unknown voice '" + std::string(*kept) +
-                               "' (choose " + kVoiceChoices + "); speaking with espeak");
+            diagnostics.report(path + ": unknown voice '" + std::string(*kept) + "' (choose " +
+                               kVoiceChoices + "); speaking with espeak");
             notice = "The voice in the preferences file is unknown, so the built-in voice speaks.";
             return VoiceChoice::espeak;
         }

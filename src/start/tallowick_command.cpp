@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The `tallowick` command. It answers what needs no window, voice or sound (the options, --help,
 // --autostart and a typed line for the running Tallowick) with a few small libraries, so that
 // `tallowick stop` from a keyboard shortcut is quick, and runs the program for everything else.

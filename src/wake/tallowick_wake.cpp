@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallowick-wake: keeps one wake-up timer armed for Tallowick where Tallowick may not set one
 // itself. Installed with the one capability CAP_WAKE_ALARM, and keeps no other. Says "ready"
 // once it holds the timer; then reads lines (see readWakeLine) and arms the timer for each, or

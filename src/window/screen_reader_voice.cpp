@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/screen_reader_voice.h"
 
 #include "bus/bus_names.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What a user hears on a private PulseAudio null sink: 1. "help" speaks until "stop"; 2. "in 1 s"
 # rings the chime (C6, then G6) from the next second on, once a second until "stop"; 3. "stop"
 # cuts off a user's own 10 s sound at once; 4. through speech-dispatcher, a listing of three

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `tallowick COMMAND...` on a private session bus with a stand-in notification server: replies
 # come back, twenty senders lose nothing, a ringing alarm has one notification whose Stop
 # silences it and holds sleep off till then (a stand-in logind on a private system bus); frozen

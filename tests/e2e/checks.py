@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The checks of the end-to-end scripts' Python parts, and a null sink's recording (s16le mono)."""
 import array
 import math

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The program as started from a shell: options and exit statuses, the start without a display,
 # line ends, orders kept over restarts; killed while it saves; no voice or audio device; one
 # instance per data directory and no stale lock after SIGKILL; "shutdown" running temp.bat

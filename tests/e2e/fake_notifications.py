@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """fake_notifications.py LOG PRESS_DELAY: a stand-in notification server. Appends to LOG a line
 per event: "notify ID URGENCY ACTION,KEYS BODY", "close ID", and Tallowick's signals "sounding
 N,N,..." and "spoken TEXT". Presses "stop" on the first notice PRESS_DELAY seconds after it came,

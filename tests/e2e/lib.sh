@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # Sourced by the end-to-end scripts. `e2e_start PROGRAM_DIR` makes $WORK (removed, with every
 # process started from it, however the script ends), a private HOME, no display or sound, and a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installed files pass desktop-file-validate, appstreamcli and man --warnings, the .deb
 # passes lintian. Then, as root where no Tallowick is installed, the .deb is installed; for a new
 # user the program keeps an order over a restart, its helper has the capability to wake the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The wake-up timer, read from /proc (a timerfd on CLOCK_REALTIME_ALARM shows clockid 8): armed a
 # minute before the next alarm that can ring, never for a chime or a mark, re-armed after
 # "delete", gone after "delete all". As root the program keeps it itself; as another user its
