@@ -60,28 +60,6 @@ int refuseToStart(const std::string& line) {
     return 1;
 }
 
-// While it lives, DBUS_SESSION_BUS_ADDRESS names no bus at all, so that what starts meanwhile
-// cannot connect (nor start a bus of its own, as libdbus would without an address).
-class SessionBusHidden {
-  public:
-    SessionBusHidden() {
-        if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS")) saved_ = address;
-        ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
-    }
-    ~SessionBusHidden() {
-        if (saved_) {
-            ::setenv("DBUS_SESSION_BUS_ADDRESS", saved_->c_str(), 1);
-        } else {
-            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-        }
-    }
-    SessionBusHidden(const SessionBusHidden&) = delete;
-    SessionBusHidden& operator=(const SessionBusHidden&) = delete;
-
-  private:
-    std::optional<std::string> saved_;
-};
-
 // The chosen voice and the real sound player, or stand-ins, each missing one told in one line
 // on standard error: speech-dispatcher or a screen reader missing falls back to the built-in
 // voice. In the terminal a screen reader reads the written lines, so nothing speaks.
@@ -92,7 +70,13 @@ struct Outputs {
 
     Outputs(const Layout& layout, Diagnostics& diagnostics, VoiceChoice choice, bool window,
             const std::string& notice) {
+        // First, before anything else in the process uses libdbus (see SdlSoundPlayer::create).
         std::string error;
+        player = SdlSoundPlayer::create(SoundDirs{layout.dataDir, layout.stockSoundDir},
+                                        "alert.wav", error);
+        if (!error.empty()) diagnostics.report(error);
+        if (!player) player = std::make_unique<SilentSoundPlayer>();
+        error.clear();
         if (choice == VoiceChoice::none || (choice == VoiceChoice::screenReader && !window)) {
             voice = std::make_unique<SilentVoice>();
         } else if (choice == VoiceChoice::speechDispatcher) {
@@ -113,18 +97,6 @@ struct Outputs {
             voice = std::make_unique<SilentVoice>();
         }
         if (!notice.empty()) voice->queue(notice);
-        error.clear();
-        {
-            // SDL would open a session-bus connection of its own and never read from it; the
-            // bus service's is the program's one. Not beside the window: libdbus keeps the
-            // address it first sees for the process, and Qt's accessibility needs the real one.
-            std::optional<SessionBusHidden> hidden;
-            if (!window) hidden.emplace();
-            player = SdlSoundPlayer::create(SoundDirs{layout.dataDir, layout.stockSoundDir},
-                                            "alert.wav", error);
-        }
-        if (!error.empty()) diagnostics.report(error);
-        if (!player) player = std::make_unique<SilentSoundPlayer>();
     }
 };
 
@@ -147,11 +119,11 @@ struct Sleep {
 
 int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice, int zoom,
               const std::string& notice) {
+    StderrDiagnostics diagnostics;
+    Outputs outputs(layout, diagnostics, choice, true, notice);  // before Qt, as it says
     QApplication app(argc, argv);
     QApplication::setApplicationName("tallowick");
     QApplication::setDesktopFileName(kAppId);
-    StderrDiagnostics diagnostics;
-    Outputs outputs(layout, diagnostics, choice, true, notice);
     SpokenTap voice(*outputs.voice);
     SystemClock clock;
     PosixShell shell;
@@ -173,7 +145,9 @@ int runWindow(int argc, char** argv, const Layout& layout, VoiceChoice choice, i
     if (!busError.empty()) diagnostics.report(busError);
     std::unique_ptr<QtSourceWatch> busWatch;
     if (bus) {
-        busWatch = std::make_unique<QtSourceWatch>(*bus, [] { QApplication::exit(0); });
+        // A due tick goes first: however busy the bus, an alarm rings as its second begins.
+        busWatch = std::make_unique<QtSourceWatch>(
+            *bus, [] { QApplication::exit(0); }, [&window] { window.tickIfDue(); });
         bus->queued = [w = busWatch.get()] { w->rearm(); };
     }
     Sleep sleep(window.core(), diagnostics, [&window] { window.tickNow(); });

@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dbus/dbus.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +13,10 @@
 #include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace tallowick {
@@ -117,6 +121,26 @@ Mix_Chunk* decodeWave(const std::vector<unsigned char>& bytes) {
         chunk = nullptr;
     }
     return chunk;
+}
+
+// Starts SDL's audio without the session-bus connection SDL opens for itself when it first starts:
+// it would never read from it, and the program's bus service holds the one connection the
+// program needs. SDL gives up the bus for good when it cannot reach it, so it starts with an
+// address that names no bus. libdbus keeps the first address it sees for the whole process; it
+// is then made to forget it, so that what connects later (Qt's accessibility) finds the real one.
+bool startAudioWithoutSessionBus() {
+    std::optional<std::string> address;
+    if (const char* value = std::getenv("DBUS_SESSION_BUS_ADDRESS")) address = value;
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+    const bool started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    if (address) {
+        ::setenv("DBUS_SESSION_BUS_ADDRESS", address->c_str(), 1);
+    } else {
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+    // Nothing of libdbus is in use yet (see create()), and it starts afresh after this.
+    dbus_shutdown();
+    return started;
 }
 
 }  // namespace
@@ -257,7 +281,7 @@ std::unique_ptr<SdlSoundPlayer> SdlSoundPlayer::create(const SoundDirs& dirs,
     // default alert plays instead. "strict" still accepts a wrong RIFF size, which some tools
     // write.
     SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (!startAudioWithoutSessionBus()) {
         error = "cannot start audio (" + oneLine(SDL_GetError()) + "); sounds are off";
         playerExists = false;
         return nullptr;

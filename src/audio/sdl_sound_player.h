@@ -51,8 +51,10 @@ class SdlSoundPlayer final : public SoundPlayer {
     // device, no sound server) still gives a player, whose play() tries it again each time;
     // `error` then says so in one line. Writes nothing to standard error itself.
     //
-    // Side effect for the whole process, kept for its lifetime: ALSA's own error messages are
-    // swallowed from here on, so that a missing sound card does not flood standard error.
+    // Side effects for the whole process, kept for its lifetime: ALSA's own error messages are
+    // swallowed from here on, so that a missing sound card does not flood standard error; SDL
+    // opens no session-bus connection. Call before anything in the process uses libdbus (as
+    // Qt's D-Bus and accessibility do), since libdbus is reset here.
     static std::unique_ptr<SdlSoundPlayer> create(
         const SoundDirs& dirs, const std::string& defaultSound, std::string& error,
         std::chrono::milliseconds idleClose = std::chrono::seconds(3));
