@@ -105,6 +105,10 @@ void MainWindow::tickNow() {
     secondTimer_->hurry();
 }
 
+void MainWindow::tickIfDue() {
+    secondTimer_->catchUp();
+}
+
 bool MainWindow::onCommandKey(int key) {
     if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
     const QByteArray typed = commandEntry_->text().toUtf8();

@@ -59,6 +59,8 @@ class MainWindow final : public QWidget, private OrderWatcher {
     void start();
     // The next second's work comes at once (the machine has just woken up).
     void tickNow();
+    // A second's work that is due is done now: call before other work from the event loop.
+    void tickIfDue();
 
     // Adds the invisible notification, in an invisible status bar, through which a screen reader
     // presents the replies (see ScreenReaderVoice), once; returns the label that is to hold the

@@ -7,10 +7,12 @@
 
 namespace tallowick {
 
-QtSourceWatch::QtSourceWatch(WatchedSource& source, std::function<void()> ended, QObject* parent)
+QtSourceWatch::QtSourceWatch(WatchedSource& source, std::function<void()> ended,
+                             std::function<void()> first, QObject* parent)
     : QObject(parent),
       source_(source),
       ended_(std::move(ended)),
+      first_(std::move(first)),
       read_(source.fd(), QSocketNotifier::Read),
       write_(source.fd(), QSocketNotifier::Write) {
     deadline_.setSingleShot(true);
@@ -32,6 +34,7 @@ void QtSourceWatch::rearm() {
 }
 
 void QtSourceWatch::dispatch() {
+    if (first_) first_();
     if (!source_.dispatch()) {
         read_.setEnabled(false);
         write_.setEnabled(false);

@@ -23,11 +23,16 @@ class SecondTimer final : public QObject {
     void start();
     // The next timeout() comes at once (see SecondTicker::hurry).
     void hurry() { ticker_.hurry(); }
+    // When a second has begun whose timeout() has not come yet, it comes now: the event loop
+    // hands out what is ready in no set order, and an alarm must not wait behind other work.
+    void catchUp();
 
   signals:
     void timeout();
 
   private:
+    void onExpiry();
+
     SecondTicker ticker_;
     std::unique_ptr<QSocketNotifier> notifier_;
     QTimer fallback_;
