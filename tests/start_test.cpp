@@ -87,7 +87,8 @@ TEST(PreferencesTest, SettlesTheVoice) {
         bool reader = false;                              // whether a screen reader runs
         std::string told = {};
     } rows[] = {
-        {"", nullptr, "espeak", nullptr},
+        {"", nullptr, "espeak", nullptr, false,
+         "no screen reader runs: the built-in voice speaks (--voice to choose)"},
         {"", "# mine\n", "screen-reader", nullptr, true,
          "a screen reader runs: it presents the replies (--voice to choose)"},
         {"", "voice=espeak\n", "espeak", nullptr, true},

@@ -73,6 +73,7 @@ VoiceChoice unchosenVoice(Diagnostics& diagnostics,
         diagnostics.report("a screen reader runs: it presents the replies (--voice to choose)");
         return VoiceChoice::screenReader;
     }
+    diagnostics.report("no screen reader runs: the built-in voice speaks (--voice to choose)");
     return VoiceChoice::espeak;
 }
 

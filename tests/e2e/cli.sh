@@ -88,13 +88,15 @@ for round in $(seq 25); do
 done
 [[ -s $settings ]] || fail "no round saved anything: the commands never reached the program"
 
-# No voice and no audio device: each is told once, and every command still works and saves.
+# No voice and no audio device: each is told once, as is the voice chosen, and every command
+# still works and saves.
 rm -f "$settings"*
 input='in 5 m\nmark\norders\nalarm 1 is bell\ndelete 2\n'
 ESPEAK_DATA_PATH="$WORK/no-voice-data" SDL_AUDIODRIVER=no-such-driver run --terminal
-((status == 0 && $(wc -l <"$out") == 6 && $(wc -l <"$err") == 2)) &&
+((status == 0 && $(wc -l <"$out") == 6 && $(wc -l <"$err") == 3)) &&
     [[ $(tail -n1 "$out") == 'Mark deleted.' ]] && grep -q $'^ bell.wav\r$' "$settings" &&
-    grep -q 'speech is off' "$err" && grep -q 'sounds are off' "$err" ||
+    grep -q 'speech is off' "$err" && grep -q 'sounds are off' "$err" &&
+    grep -q 'no screen reader runs' "$err" ||
     fail_showing "without voice or sound device: not told once each, or the commands failed"
 rm -f "$settings"*
 
