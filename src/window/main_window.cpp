@@ -218,6 +218,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     if (watched == ordersPanel_ && event->type() == QEvent::KeyPress) {
+        if (keyTyped) keyTyped();
         return onOrdersKey(static_cast<QKeyEvent*>(event)->key());
     }
     if (watched == ordersPanel_ && event->type() == QEvent::FocusIn) {

@@ -69,7 +69,8 @@ class MainWindow final : public QWidget, private OrderWatcher {
 
     Core& core() { return core_; }
 
-    // Runs on every key pressed in the entry but Enter: cuts the program's own speech.
+    // Runs on every key pressed in the window but Enter in the entry, modifiers alone included
+    // (Orca's stop-speech key is Control): cuts the program's own speech.
     std::function<void()> keyTyped;
 
     // Test hooks: `key` pressed in the command entry holding `line`, returning what the entry
