@@ -39,13 +39,15 @@ QAccessibleInterface* windowAccessibles(const QString&, QObject* object) {
 
 }  // namespace
 
-PanelWidget::PanelWidget(const QtPanelCanvas& canvas, const OrderTable& orders, Clock& ordersClock,
+PanelWidget::PanelWidget(QtPanelCanvas& canvas, const OrderTable& orders, Clock& ordersClock,
                          QWidget* parent)
     : QWidget(parent), table(orders), clock(ordersClock), canvas_(canvas) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void PanelWidget::paintEvent(QPaintEvent*) {
+    // The window may have moved to a screen of another device pixel ratio since the last paint.
+    canvas_.setDeviceRatio(devicePixelRatioF());
     QPainter painter(this);
     painter.drawImage(0, 0, canvas_.image());
 }
@@ -55,7 +57,8 @@ MainWindow::MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& s
                        QWidget* parent)
     : QWidget(parent),
       canvas_(
-          kOrdersPanel.width(), kOrdersPanel.height(), [this] { ordersPanel_->update(); }, zoom),
+          kOrdersPanel.width(), kOrdersPanel.height(), [this] { ordersPanel_->update(); }, zoom,
+          devicePixelRatioF()),
       core_(Seams{clock, voice, player, canvas_, shell, files, diagnostics}, dataDir),
       commandEntry_(new QLineEdit(this)),
       ordersPanel_(new PanelWidget(canvas_, core_.table(), clock, this)),

@@ -15,11 +15,11 @@
 
 namespace tallowick {
 
-// The order panel on screen: shows the canvas's picture; to screen readers, a list of the
-// orders of `table`.
+// The order panel on screen: shows the canvas's picture, made for the pixels of the screen it is
+// on; to screen readers, a list of the orders of `table`.
 class PanelWidget final : public QWidget {
   public:
-    PanelWidget(const QtPanelCanvas& canvas, const OrderTable& orders, Clock& ordersClock,
+    PanelWidget(QtPanelCanvas& canvas, const OrderTable& orders, Clock& ordersClock,
                 QWidget* parent);
 
     const OrderTable& table;
@@ -31,7 +31,7 @@ class PanelWidget final : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    const QtPanelCanvas& canvas_;
+    QtPanelCanvas& canvas_;
 };
 
 // The program's one window: the command entry, the orders panel and the one-second timer. It
