@@ -49,7 +49,7 @@ class MainWindow final : public QWidget, private OrderWatcher {
   public:
     // The seams must outlive the window; the panel canvas is the window's own. `dataDir` is the
     // directory of the core's files (see Core). The window's sizes, the entry's text and the
-    // panel's rows are `zoom` (1 to 4) times as large.
+    // panel's rows are `zoom` (1 to 4) times as large, and grow with a font DPI above 96.
     MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, Files& files,
                Diagnostics& diagnostics, const std::string& dataDir, int zoom = 1,
                QWidget* parent = nullptr);
