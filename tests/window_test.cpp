@@ -80,8 +80,9 @@ TEST_F(MainWindowTest, ThePanelShowsAlarmsWhiteRingingRedAndMarksGreenUntilAnOrd
     expectRow(37, white);
 }
 
-// Zoomed, the panel is compared whole: twice as large, its text in a font fitting the rows.
-TEST_F(MainWindowTest, AtZoomTwoThePanelAndTheWindowAreTwiceAsLarge) {
+// Zoomed, the panel is compared whole: twice as large, its text in a font fitting the rows. A
+// screen of twice the device pixels gets the same picture at zoom 1, shown at half its size.
+TEST_F(MainWindowTest, AtZoomTwoOrTwiceTheDevicePixelsThePanelIsTwiceAsLarge) {
     MainWindow zoomed{fakes.clock, fakes.voice,       fakes.player, fakes.shell,
                       fakes.files, fakes.diagnostics, "/data",      2};
     zoomed.typeForTesting(QStringLiteral("mark"), Qt::Key_Return, {});
@@ -97,6 +98,11 @@ TEST_F(MainWindowTest, AtZoomTwoThePanelAndTheWindowAreTwiceAsLarge) {
     painter.end();
     EXPECT_EQ(zoomed.panelForTesting(), expected);
     EXPECT_EQ(zoomed.size(), QSize(352, 558));
+    QtPanelCanvas canvas(161, 241, {});
+    canvas.setDeviceRatio(2);  // the window moved to such a screen
+    canvas.fillBox(0, 0, 161, 18, {0, 255, 0});
+    canvas.writeText(2, 0, "1 s", {});
+    EXPECT_TRUE(canvas.image() == expected && canvas.image().devicePixelRatio() == 2);
 }
 
 }  // namespace

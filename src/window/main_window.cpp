@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QTimer>
+#include <QtMath>
 
 #include <algorithm>
 #include <cstdlib>
@@ -20,8 +21,18 @@ namespace {
 constexpr int kClientWidth = 176, kClientHeight = 279;
 constexpr QRect kCommandEntry(8, 8, 161, 19);
 constexpr QRect kOrdersPanel(8, 32, kPanelWidth, 241);
+// Qt's base logical DPI: the one whose text the plain layout's sizes fit.
+constexpr qreal kBaseDpi = 96;
 // What the entry tells a screen reader when it gets the focus.
 const char* const kEntryDescription = "Type a command, then Enter. Type help for help.";
+
+// How much larger than its plain layout the window is: `zoom` times, and as much larger as a
+// font DPI above 96 makes the entry's text. Qt 6 turns the font DPI (QT_FONT_DPI, Xft.dpi) into
+// the device pixel ratio, which the panel's picture follows anyway; only with Qt's scaling off
+// (QT_ENABLE_HIGHDPI_SCALING=0) does it stay a logical DPI, left for the window to follow.
+qreal windowScale(const QWidget& window, int zoom) {
+    return zoom * std::max(1.0, window.logicalDpiY() / kBaseDpi);
+}
 
 QAccessibleInterface* windowAccessibles(const QString&, QObject* object) {
     if (auto* panel = dynamic_cast<PanelWidget*>(object)) {
@@ -39,13 +50,15 @@ QAccessibleInterface* windowAccessibles(const QString&, QObject* object) {
 
 }  // namespace
 
-PanelWidget::PanelWidget(const QtPanelCanvas& canvas, const OrderTable& orders, Clock& ordersClock,
+PanelWidget::PanelWidget(QtPanelCanvas& canvas, const OrderTable& orders, Clock& ordersClock,
                          QWidget* parent)
     : QWidget(parent), table(orders), clock(ordersClock), canvas_(canvas) {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 void PanelWidget::paintEvent(QPaintEvent*) {
+    // The window may have moved to a screen of another device pixel ratio since the last paint.
+    canvas_.setDeviceRatio(devicePixelRatioF());
     QPainter painter(this);
     painter.drawImage(0, 0, canvas_.image());
 }
@@ -55,7 +68,8 @@ MainWindow::MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& s
                        QWidget* parent)
     : QWidget(parent),
       canvas_(
-          kOrdersPanel.width(), kOrdersPanel.height(), [this] { ordersPanel_->update(); }, zoom),
+          kOrdersPanel.width(), kOrdersPanel.height(), [this] { ordersPanel_->update(); },
+          windowScale(*this, zoom), devicePixelRatioF()),
       core_(Seams{clock, voice, player, canvas_, shell, files, diagnostics}, dataDir),
       commandEntry_(new QLineEdit(this)),
       ordersPanel_(new PanelWidget(canvas_, core_.table(), clock, this)),
@@ -64,9 +78,12 @@ MainWindow::MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& s
     static const bool factoryInstalled = (QAccessible::installFactory(windowAccessibles), true);
     (void)factoryInstalled;
     setWindowTitle(QStringLiteral("Tallowick (v%1)").arg(QLatin1String(kVersion)));
-    setFixedSize(kClientWidth * zoom, kClientHeight * zoom);
-    const auto zoomed = [zoom](const QRect& r) {
-        return QRect(r.topLeft() * zoom, r.size() * zoom);
+    const qreal scale = windowScale(*this, zoom);
+    setFixedSize(qCeil(kClientWidth * scale), qCeil(kClientHeight * scale));
+    // Sizes round up, as the panel's picture does (see QtPanelCanvas).
+    const auto zoomed = [scale](const QRect& r) {
+        return QRect(QPoint(qRound(r.x() * scale), qRound(r.y() * scale)),
+                     QSize(qCeil(r.width() * scale), qCeil(r.height() * scale)));
     };
 
     commandEntry_->setObjectName(QStringLiteral("CommandEntry"));

@@ -15,11 +15,11 @@
 
 namespace tallowick {
 
-// The order panel on screen: shows the canvas's picture; to screen readers, a list of the
-// orders of `table`.
+// The order panel on screen: shows the canvas's picture, made for the pixels of the screen it is
+// on; to screen readers, a list of the orders of `table`.
 class PanelWidget final : public QWidget {
   public:
-    PanelWidget(const QtPanelCanvas& canvas, const OrderTable& orders, Clock& ordersClock,
+    PanelWidget(QtPanelCanvas& canvas, const OrderTable& orders, Clock& ordersClock,
                 QWidget* parent);
 
     const OrderTable& table;
@@ -31,7 +31,7 @@ class PanelWidget final : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    const QtPanelCanvas& canvas_;
+    QtPanelCanvas& canvas_;
 };
 
 // The program's one window: the command entry, the orders panel and the one-second timer. It
@@ -49,7 +49,7 @@ class MainWindow final : public QWidget, private OrderWatcher {
   public:
     // The seams must outlive the window; the panel canvas is the window's own. `dataDir` is the
     // directory of the core's files (see Core). The window's sizes, the entry's text and the
-    // panel's rows are `zoom` (1 to 4) times as large.
+    // panel's rows are `zoom` (1 to 4) times as large, and grow with a font DPI above 96.
     MainWindow(Clock& clock, Voice& voice, SoundPlayer& player, Shell& shell, Files& files,
                Diagnostics& diagnostics, const std::string& dataDir, int zoom = 1,
                QWidget* parent = nullptr);
