@@ -2,6 +2,7 @@
 // The window on fakes: the entry, the panel's pixels.
 
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QPainter>
 #include <QSignalSpy>
@@ -98,6 +99,9 @@ TEST_F(MainWindowTest, AtZoomTwoOrTwiceTheDevicePixelsThePanelIsTwiceAsLarge) {
     painter.end();
     EXPECT_EQ(zoomed.panelForTesting(), expected);
     EXPECT_EQ(zoomed.size(), QSize(352, 558));
+    zoomed.show();  // hidden widgets have no place on the screen
+    auto* list = QAccessible::queryAccessibleInterface(zoomed.findChild<QWidget*>("OrdersPanel"));
+    EXPECT_EQ(list->child(0)->rect().size(), QSize(322, 36));  // where a magnifier looks
     QtPanelCanvas canvas(161, 241, {});
     canvas.setDeviceRatio(2);  // the window moved to such a screen
     canvas.fillBox(0, 0, 161, 18, {0, 255, 0});

@@ -106,9 +106,13 @@ QString OrderListAccessible::itemName(int position) const {
 }
 
 QRect OrderListAccessible::itemRect(int position) const {
+    // The panel is as much wider than its plain width as its rows are taller (zoom, font DPI):
+    // a magnifier that follows the focus must find the row where it is drawn.
     const QRect panel = rect();
-    return {panel.x(), panel.y() + (position - 1) * kPanelRowHeight, panel.width(),
-            kPanelRowHeight};
+    const double scale = static_cast<double>(panel.width()) / kPanelWidth;
+    const auto rowTop = [&](int row) { return qRound(row * kPanelRowHeight * scale); };
+    return {panel.x(), panel.y() + rowTop(position - 1), panel.width(),
+            rowTop(position) - rowTop(position - 1)};
 }
 
 void OrderListAccessible::ordersChanged(const OrderTable& previous) {
