@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "clock/time_wording.h"
 
+#include <charconv>
+#include <string_view>
+
 namespace tallowick {
 
 int64_t secondsValue(const Order& order, Instant now) {
@@ -9,14 +12,17 @@ int64_t secondsValue(const Order& order, Instant now) {
 }
 
 TimeWording wordSeconds(int64_t seconds) {
+    // Every row of the panel is worded every second: built in place, with no temporaries.
     TimeWording wording;
+    wording.longText.reserve(64);
     int64_t rest = seconds;
     for (const TimeUnit& unit : kTimeUnits) {
         const int64_t q = rest / unit.seconds;
         if (q > 0 || unit.seconds == 1) {
-            const std::string digits = std::to_string(q);
-            wording.longText += digits + unit.plural;
-            wording.shortText += digits + ' ' + unit.letter + ' ';
+            char digits[24];
+            const std::string_view number(digits, std::to_chars(digits, digits + sizeof digits, q).ptr - digits);
+            wording.longText.append(number).append(unit.plural);
+            wording.shortText.append(number).append({' ', unit.letter, ' '});
             rest -= q * unit.seconds;
         }
     }
