@@ -20,7 +20,8 @@ TimeWording wordSeconds(int64_t seconds) {
         const int64_t q = rest / unit.seconds;
         if (q > 0 || unit.seconds == 1) {
             char digits[24];
-            const std::string_view number(digits, std::to_chars(digits, digits + sizeof digits, q).ptr - digits);
+            const std::string_view number(
+                digits, std::to_chars(digits, digits + sizeof digits, q).ptr - digits);
             wording.longText.append(number).append(unit.plural);
             wording.shortText.append(number).append({' ', unit.letter, ' '});
             rest -= q * unit.seconds;
