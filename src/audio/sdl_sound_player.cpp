@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/sdl_sound_player.h"
 #include "audio/audio_support.h"
+#include "audio/thread_priority.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -165,6 +166,9 @@ void SdlSoundPlayer::afterMix(void* player, std::uint8_t* stream, int bytes) {
     }
     self.gain_ = gain;
     self.lastMixNs_.store(steadyNs(), std::memory_order_relaxed);
+    if (self.mixingThread_.load(std::memory_order_relaxed) == 0) {
+        self.mixingThread_.store(::gettid(), std::memory_order_relaxed);
+    }
 }
 
 bool SdlSoundPlayer::openDevice() {
@@ -184,6 +188,8 @@ bool SdlSoundPlayer::openDevice() {
     gain_ = 1.0f;
     release_ = static_cast<float>(1.0 / (releaseSeconds * frequency * std::max(channels, 1)));
     lastMixNs_ = 0;
+    mixingThread_ = 0;
+    raisedThread_ = 0;
     Mix_SetPostMix(&SdlSoundPlayer::afterMix, this);
     // What SDL reported of devices before (a removal of the output closed since) is old news.
     SDL_FlushEvents(SDL_AUDIODEVICEADDED, SDL_AUDIODEVICEREMOVED);
@@ -252,6 +258,15 @@ void SdlSoundPlayer::watch() {
         }
         if (lost_ || outputLost()) {
             closeLostDevice(lock);
+            continue;
+        }
+        // SDL's audio thread of this opening, once it has mixed: raised where SDL could not.
+        if (const pid_t mixing = mixingThread_.load(std::memory_order_relaxed);
+            mixing != 0 && mixing != raisedThread_) {
+            raisedThread_ = mixing;
+            lock.unlock();
+            raiseThreadPriority(mixing);
+            lock.lock();
             continue;
         }
         const auto now = std::chrono::steady_clock::now();

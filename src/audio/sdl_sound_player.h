@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <sys/types.h>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -131,6 +132,8 @@ class SdlSoundPlayer final : public SoundPlayer {
 
     // Written by SDL's audio thread after each buffer it mixes.
     std::atomic<std::int64_t> lastMixNs_{0};  // steady clock; 0: none since the device opened
+    std::atomic<pid_t> mixingThread_{0};      // SDL's audio thread; 0: none since it opened
+    pid_t raisedThread_ = 0;                  // the audio thread whose priority was seen to
     float gain_ = 1.0f;                       // the limiter's, on SDL's audio thread only
     float release_ = 0.0f;                    // how far the gain returns to 1 each sample
 };

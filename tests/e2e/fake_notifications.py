@@ -5,7 +5,8 @@ per event: "notify ID URGENCY ACTION,KEYS BODY", "close ID", and Tallowick's sig
 N,N,..." and "spoken TEXT". Presses "stop" on the first notice PRESS_DELAY seconds after it came,
 and "snooze" on the newest one on SIGUSR2.
 With DBUS_SYSTEM_BUS_ADDRESS, a stand-in logind there too: "inhibit WHAT|WHO|WHY|MODE" when a lock
-is taken, "release" when it is let go; on SIGUSR1 it says the computer woke (PrepareForSleep).
+is taken, "release" when it is let go; on SIGUSR1 it says the computer woke (PrepareForSleep); and
+a stand-in RealtimeKit: "raise PID THREAD NICE".
 """
 import os
 import signal
@@ -18,6 +19,7 @@ from gi.repository import GLib
 
 NAME = "org.freedesktop.Notifications"
 LOGIN1 = "org.freedesktop.login1.Manager"
+RTKIT = "org.freedesktop.RealtimeKit1"
 
 
 def record(line):
@@ -68,6 +70,12 @@ class Login1(dbus.service.Object):
         pass
 
 
+class RealtimeKit(dbus.service.Object):
+    @dbus.service.method(RTKIT, in_signature="tti")
+    def MakeThreadHighPriorityWithPID(self, pid, thread, nice):
+        record(f"raise {pid} {thread} {nice}")
+
+
 DBusGMainLoop(set_as_default=True)
 bus = dbus.SessionBus()
 server = Server(bus, "/org/freedesktop/Notifications")
@@ -84,6 +92,8 @@ if os.environ.get("DBUS_SYSTEM_BUS_ADDRESS"):
     login1 = Login1(system, "/org/freedesktop/login1")
     GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR1,
                          lambda: login1.PrepareForSleep(False) or True)
+    rtkit = RealtimeKit(system, "/org/freedesktop/RealtimeKit1")
+    rtkit_name = dbus.service.BusName(RTKIT, system)
     logind = dbus.service.BusName("org.freedesktop.login1", system)
 name = dbus.service.BusName(NAME, bus)  # kept: dropping it gives the name up
 GLib.MainLoop().run()
